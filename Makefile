@@ -1,0 +1,50 @@
+# Build, test and run entry points. `make test` and `make run` install missing Debian
+# packages first when run as root; otherwise they print the apt-get line to run.
+
+BUILD ?= build
+CMAKE_FLAGS ?=
+
+PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
+	libgtest-dev libgmock-dev libbenchmark-dev liblzma-dev libstb-dev \
+	libmpg123-dev libmp3lame-dev libsdl2-dev libcaca-dev \
+	tmux xvfb xdotool libgl1-mesa-dri ffmpeg fonts-dejavu-core
+
+.PHONY: all deps configure build test run run-gl bench fuzz clean
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing >/dev/null || exit 1; \
+	  else \
+	    echo "missing Debian packages; run:"; echo "  sudo apt-get install -y$$missing"; exit 1; \
+	  fi; \
+	fi
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure
+
+run: build
+	@if [ -x $(BUILD)/apps/textdemo-console ]; then cd $(BUILD) && ./apps/textdemo-console; \
+	else echo "textdemo-console is not built yet"; fi
+
+run-gl: build
+	@if [ -x $(BUILD)/apps/textdemo-gl ]; then cd $(BUILD) && ./apps/textdemo-gl; \
+	else echo "textdemo-gl is not built yet"; fi
+
+bench: build
+	@for b in $(BUILD)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,44 @@
+// pattern_data: the song clock in tracker terms, from the pattern dump "patterndata.bin".
+//
+// Offers: MS_PER_ROW, PatternData (position, copied dump, row, pattern, order index),
+// the accessor pattern_data() (copies the dump from the archive on first use, rejecting a
+// malformed one with one line and exit -1), update_song_position, current_row,
+// current_order, row_has_value, rows_through (R(0..k), the rows of order positions 0..k)
+// and release_pattern_data.
+// Depends on: archive.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace textdemo {
+
+constexpr double MS_PER_ROW = 21.802325581395348;  // the double closest to 1875 / 86
+constexpr int PATTERN_DUMP_SIZE = 525672;
+constexpr int PATTERN_COUNT = 38;
+constexpr int PATTERN_PLANES = 27;
+constexpr int PATTERN_MAX_ROWS = 512;
+constexpr int ORDER_COUNT = 46;
+
+struct PatternData {
+    std::uint32_t position = 0;        // song milliseconds of this frame (read unsigned)
+    std::vector<std::uint8_t> block;   // private copy of the dump
+    std::int32_t row = 0;              // row within the current pattern
+    std::int32_t pattern = 0;          // pattern at the current order position, -1 past the end
+    std::int32_t order_index = 0;      // 0..45, 46 past the end
+    bool loaded = false;
+};
+
+PatternData& pattern_data();
+void release_pattern_data();
+
+// Stores position and turns it into order index, pattern and row.
+void update_song_position(std::uint32_t position, PatternData& data);
+int current_row(const PatternData& data);
+int current_order(const PatternData& data);
+// True when some plane of the current pattern holds v + 1 on the current row.
+bool row_has_value(const PatternData& data, int v);
+// Sum of the row counts of the patterns at order positions 0..k.
+std::int32_t rows_through(const PatternData& data, int k);
+
+}  // namespace textdemo
