@@ -1,0 +1,31 @@
+// test_content: small synthetic resources for tests (PNG images, pattern dumps).
+//
+// Offers: encode_png (0x00RRGGBB words -> PNG bytes, through stb_image_write),
+// make_pattern_dump (a dump of the exact size with the given order list and row counts,
+// plus chosen plane bytes), and put_png / put_pattern_dump, which place them in the
+// resource archive under a name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace textdemo::test {
+
+std::vector<std::uint8_t> encode_png(int width, int height, const std::vector<std::uint32_t>& words);
+
+struct PlaneByte {
+    int pattern, plane, row;
+    std::uint8_t value;
+};
+
+// orders: pattern number at each order position (missing positions repeat the last one);
+// row_counts: row count of each pattern (missing patterns get 64 rows).
+std::vector<std::uint8_t> make_pattern_dump(const std::vector<int>& orders, const std::vector<int>& row_counts,
+                                            const std::vector<PlaneByte>& bytes = {});
+
+void put_png(const char* name, int width, int height, const std::vector<std::uint32_t>& words);
+void put_pattern_dump(const std::vector<int>& orders, const std::vector<int>& row_counts,
+                      const std::vector<PlaneByte>& bytes = {});
+
+}  // namespace textdemo::test
