@@ -1,0 +1,133 @@
+// frame_loop: the 16 ms frame loop both programs share, and the teardown after it.
+//
+// Offers: stop_requested; the three small function tables a program hands to the loop
+// (FrameClock, PositionSource, FrameBackend); FrameLoopState and start_frame_loop;
+// draw_song_frame (the drawing of one song position, shared with the capture tool);
+// frame_position (the position rules of a frame); run_frame_loop; system_clock and
+// music_position_source (the real clock and music); teardown_show.
+// Depends on: pattern_data, timeline, text_frame, music_player, archive.
+//
+// One frame: wait for the deadline, advance it by 16 ms (late frames are caught up, never
+// skipped), read the music position, draw_song_frame, let the backend present, end on
+// position 0 after more than 10 frames, count, read keys (Escape, mute), end on quit.
+//
+// Typical use by a program after loading the archive and the music:
+//     const FrameClock clock = system_clock();
+//     FrameLoopState state = start_frame_loop(clock);
+//     build_timeline();
+//     if (player.sound) play_music(player);
+//     if (run_frame_loop(clock, music_position_source(player), backend, state) == LoopEnd::Teardown)
+//         teardown_show();
+//     return 0;
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <vector>
+
+namespace textdemo {
+
+struct MusicPlayer;
+
+// Set by the console program's signal handling; read (without a lock) at the head of every
+// frame, so the show ends through the normal teardown.
+extern volatile std::sig_atomic_t stop_requested;
+
+constexpr std::uint32_t FRAME_PERIOD_MS = 16;
+constexpr std::int32_t MUTE_COOLDOWN_FRAMES = 20;
+constexpr std::uint32_t KEY_ESCAPE = 27;
+constexpr std::uint32_t FAILED_POSITION = 0xFFFFFFFF;  // -1 as song milliseconds
+
+// Millisecond tick source.
+struct FrameClock {
+    // A tick count in ms that wraps at 32 bits like any unsigned counter.
+    std::uint32_t (*now_ms)(void* context);
+    // Blocks for about ms milliseconds.
+    void (*sleep_ms)(void* context, std::uint32_t ms);
+    void* context;
+};
+
+// The music clock.
+struct PositionSource {
+    // Updates the sound system, writes the play position in ms and returns the sound
+    // result code: 0, 11 and 36 mean the written position is valid, anything else failed.
+    std::int32_t (*query)(void* context, std::uint32_t* position_ms);
+    // Mutes (true) or unmutes the music; the clock keeps running. Only the mute key calls it.
+    void (*set_mute)(void* context, bool muted);
+    void* context;
+};
+
+// One key record: key-down and key-up records alike (the console sees both).
+struct KeyRecord {
+    std::uint32_t virtual_key;  // KEY_ESCAPE quits
+    char character;             // 'm' (lower case only) toggles mute, at most once per 20 frames
+};
+
+// What a backend tells the loop after presenting.
+enum class FrameOutcome {
+    Continue,  // nothing asked
+    Quit,      // quit message or Escape: the frame finishes, then the loop ends
+    Abandon,   // the window could not be reopened: leave at once, without teardown
+};
+
+// What differs between the two programs.
+struct FrameBackend {
+    // Window program: true, sleep 1 ms once before checking the deadline, every frame.
+    // Console program: false, sleep only while the deadline lies ahead (a late frame starts
+    // at once).
+    bool sleep_before_deadline_check;
+    // Position after a failed query. Window program: false, FAILED_POSITION (no effect
+    // draws, the frame shows the dark-red fill, the show goes on). Console program: true,
+    // frame_count * 16, also when the query reported 0xFFFFFFFF.
+    bool frame_clock_fallback;
+    // Runs after the effects drew the frame. Window program: drain the event queue (a quit
+    // message gives Quit), then only while the window is active: Escape gives Quit,
+    // otherwise convert the frame, draw the cells and swap; then, on F1, close the window,
+    // switch the mode and reopen it (Abandon when that fails). Console program: convert and
+    // write the frame, Continue.
+    FrameOutcome (*present)(void* context);
+    // Runs after the frame was counted; appends every pending key record, in order. Null
+    // when the program reads its keys in present (window program).
+    void (*read_keys)(void* context, std::vector<KeyRecord>& records);
+    void* context;
+};
+
+struct FrameLoopState {
+    std::uint32_t frame_deadline = 0;                      // tick count to pass before the next frame
+    std::uint32_t frame_count = 0;                         // frames completed
+    std::int32_t mute_cooldown = MUTE_COOLDOWN_FRAMES;     // frames until "m" is accepted again
+    bool muted = false;
+};
+
+// Loop state with the deadline at the current tick; read just before build_timeline, so the
+// first frames catch up for the time the effects took to build.
+FrameLoopState start_frame_loop(const FrameClock& clock);
+
+// The drawing of one frame at a song position: store it in PatternData, update the song
+// position, clear the 4000 frame words, render the active effects. Conversion and
+// presentation are left to the caller.
+void draw_song_frame(std::uint32_t position);
+
+// Song position of a frame from the query's result code and reported position.
+std::uint32_t frame_position(std::int32_t result, std::uint32_t reported, std::uint32_t frame_count,
+                             bool frame_clock_fallback);
+
+enum class LoopEnd {
+    Teardown,  // normal end: the program runs teardown_show and returns 0
+    Abandon,   // the backend abandoned the show: return 0 at once
+};
+
+LoopEnd run_frame_loop(const FrameClock& clock, const PositionSource& source, const FrameBackend& backend,
+                       FrameLoopState& state);
+
+// Monotonic system clock in ms, with real sleeps.
+FrameClock system_clock();
+
+// The music player's per-frame calls (update + position, mute). The player must outlive it.
+PositionSource music_position_source(MusicPlayer& player);
+
+// Teardown in order: timeline (effects, list, pattern data), music (fatal on failure),
+// archive, text frame.
+void teardown_show();
+
+}  // namespace textdemo

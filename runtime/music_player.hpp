@@ -1,0 +1,55 @@
+// music_player: the show's music ("ruk.mp3") and its play position, the master clock.
+//
+// Offers: MusicPlayer (sound layer handles, last result, version, length in ms), the
+// accessor music_player() (creates and initialises the sound system on first use),
+// load_music, play_music, release_music, query_music_position and set_music_mute (the
+// per-frame calls of the frame loop), check_sound_version and fail_on_sound_error.
+// Depends on: sound_layer, archive (find_resource).
+//
+// Every failing sound call except update, position query and mute prints
+// "FMOD error! (%d) %s" with the sound layer's code and text and ends the program with -1.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/sound_layer.hpp"
+
+namespace textdemo {
+
+constexpr std::uint32_t REQUIRED_SOUND_VERSION = 0x00043201;
+
+struct MusicPlayer {
+    SoundSystem* system = nullptr;
+    SoundStream* sound = nullptr;     // null until load_music, and after a failed version check
+    SoundChannel* channel = nullptr;  // null until play_music
+    std::int32_t last_result = 0;
+    std::uint32_t version = 0;
+    std::uint32_t length = 0;         // stream length in milliseconds
+};
+
+// The player, created on first use: system created, version checked, system initialised.
+MusicPlayer& music_player();
+
+// Creates the stream from the archive entry "ruk.mp3" and reads its length.
+void load_music(MusicPlayer& player);
+
+// Starts playback at position 0.
+void play_music(MusicPlayer& player);
+
+// Releases the sound, closes and releases the system, frees the player.
+void release_music(MusicPlayer& player);
+
+// Updates the sound system and reads the play position in ms; returns the result code (also
+// kept in last_result). Not fatal: the frame loop interprets the code.
+std::int32_t query_music_position(MusicPlayer& player, std::uint32_t& position_ms);
+
+// Mutes (true) or unmutes the channel; the clock keeps running. Result ignored.
+void set_music_mute(MusicPlayer& player, bool muted);
+
+// True when version is new enough; otherwise prints the old-version line.
+bool check_sound_version(std::uint32_t version);
+
+// Does nothing for SOUND_OK; otherwise prints "FMOD error! (%d) %s" and exits with -1.
+void fail_on_sound_error(std::int32_t result);
+
+}  // namespace textdemo

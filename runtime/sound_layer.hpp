@@ -1,0 +1,63 @@
+// sound_layer: our small sound library: an MP3 stream decoded from memory by libmpg123 and
+// played through one SDL2 audio device, or through a silent real-time output when no
+// device can be opened.
+//
+// Offers: result codes and sound_error_string, SOUND_LAYER_VERSION, and the operations the
+// music player needs (create/version/init/close/release a system, create a stream from
+// memory, its exact length in ms, play, update, play position in ms, mute, release).
+// Depends on: libmpg123, SDL2 audio.
+//
+// The position is that of what is being heard: samples handed to the device minus the
+// device's buffer. Once the stream has been heard to its end the channel is finished: the
+// position query answers 0 with SOUND_ERR_INVALID_HANDLE, as for a freed channel.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace textdemo {
+
+// Result codes of the sound layer (0 = success). The frame loop also accepts a position
+// reported with SOUND_ERR_CHANNEL_STOLEN or SOUND_ERR_INVALID_HANDLE.
+enum SoundResult : std::int32_t {
+    SOUND_OK = 0,
+    SOUND_ERR_BAD_STREAM = 1,       // the bytes are not a decodable MP3 stream
+    SOUND_ERR_CHANNEL_STOLEN = 11,  // kept for the frame loop's contract; never produced
+    SOUND_ERR_DECODER = 20,         // the MP3 decoder could not be set up
+    SOUND_ERR_INVALID_HANDLE = 36,  // null, released or finished object
+    SOUND_ERR_INVALID_PARAM = 37,
+    SOUND_ERR_NOT_INITIALISED = 46, // the system has not been initialised
+    SOUND_ERR_ALREADY_PLAYING = 47,
+};
+
+// Text of a result code; "Unknown error." for codes outside the table.
+const char* sound_error_string(std::int32_t result);
+
+constexpr std::uint32_t SOUND_LAYER_VERSION = 0x00043201;
+
+struct SoundSystem;
+struct SoundStream;
+struct SoundChannel;
+
+// Makes every later system_init use the silent output without trying an audio device
+// (tools and tests that need the clock but no sound).
+void force_silent_sound_output(bool silent);
+
+std::int32_t system_create(SoundSystem** system);
+std::int32_t system_get_version(SoundSystem* system, std::uint32_t* version);
+// Opens the audio output (or the silent fallback, announced by one line on stdout).
+std::int32_t system_init(SoundSystem* system, int max_channels);
+// Streams the MP3 held at data (not copied: it must outlive the stream).
+std::int32_t system_create_stream(SoundSystem* system, const std::uint8_t* data, std::size_t size,
+                                  SoundStream** stream);
+std::int32_t sound_get_length_ms(SoundStream* stream, std::uint32_t* length_ms);
+// Starts the stream at position 0 on the system's one channel.
+std::int32_t system_play_sound(SoundSystem* system, SoundStream* stream, SoundChannel** channel);
+std::int32_t system_update(SoundSystem* system);
+std::int32_t channel_get_position_ms(SoundChannel* channel, std::uint32_t* position_ms);
+std::int32_t channel_set_mute(SoundChannel* channel, bool muted);
+std::int32_t sound_release(SoundStream* stream);
+std::int32_t system_close(SoundSystem* system);
+std::int32_t system_release(SoundSystem* system);
+
+}  // namespace textdemo
