@@ -1,0 +1,125 @@
+// archive: loads the resource archive file once, keeps every decoded entry until release.
+// Depends on: archive_format (layout checks and decoding).
+#include "resources/archive.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "resources/archive_format.hpp"
+
+namespace textdemo {
+
+namespace {
+
+std::string g_archive_path = "ruk.salad";
+std::unique_ptr<ResourceArchive> g_archive;
+
+// The whole file, or false when it cannot be opened or read.
+bool read_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    bytes.clear();
+    std::uint8_t chunk[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    const bool ok = !std::ferror(file);
+    std::fclose(file);
+    return ok;
+}
+
+// Room for size bytes (at least one, so an empty entry still has a pointer); running out
+// of memory while loading resources ends the program like any other fatal resource fault.
+std::uint8_t* allocate_entry(std::size_t size, const char* name) {
+    auto* data = static_cast<std::uint8_t*>(std::malloc(size > 0 ? size : 1));
+    if (!data) {
+        std::printf("out of memory for resource \"%s\"\n", name);
+        std::exit(-1);
+    }
+    return data;
+}
+
+// Fills entry i: the name with strncpy semantics (zero-padded, no terminator at 32 bytes),
+// then the decoded bytes. `size` ends up as the number of bytes actually decoded.
+void fill_entry(ResourceEntry& entry, std::span<const std::uint8_t> file, const DirectoryEntry& source) {
+    std::strncpy(entry.name, source.name.c_str(), RESOURCE_NAME_LENGTH);
+    entry.data = allocate_entry(source.unpacked_size, source.name.c_str());
+    entry.size = static_cast<std::uint32_t>(decode_entry(file, source, entry.data));
+}
+
+std::unique_ptr<ResourceArchive> load_archive(const std::string& path) {
+    auto archive = std::make_unique<ResourceArchive>();  // value-initialised: no entries
+    std::vector<std::uint8_t> bytes;
+    if (!read_file(path, bytes)) {
+        std::printf("unable to open %s\n", path.c_str());
+        return archive;
+    }
+    std::vector<DirectoryEntry> directory;
+    const std::string problem = read_archive_layout(bytes, directory);
+    if (!problem.empty()) {
+        std::printf("damaged resource archive %s: %s\n", path.c_str(), problem.c_str());
+        std::exit(-1);
+    }
+    for (std::size_t i = 0; i < directory.size(); ++i) fill_entry(archive->entries[i], bytes, directory[i]);
+    archive->count = static_cast<std::int32_t>(directory.size());
+    return archive;
+}
+
+// Index of the first entry whose name matches in its first 32 bytes, or -1.
+int find_index(const ResourceArchive& archive, const char* name) {
+    for (int i = 0; i < archive.count; ++i) {
+        if (std::strncmp(archive.entries[i].name, name, RESOURCE_NAME_LENGTH) == 0) return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+ResourceArchive& resource_archive() {
+    if (!g_archive) g_archive = load_archive(g_archive_path);
+    return *g_archive;
+}
+
+const ResourceEntry& find_resource(const ResourceArchive& archive, const char* name) {
+    const int index = find_index(archive, name);
+    if (index < 0) {
+        std::printf("resource \"%s\" not found\n", name);
+        std::exit(-1);
+    }
+    return archive.entries[index];
+}
+
+void release_resource_archive() {
+    if (!g_archive) return;
+    for (int i = 0; i < g_archive->count; ++i) std::free(g_archive->entries[i].data);
+    g_archive.reset();
+}
+
+void set_archive_path(const std::string& path) { g_archive_path = path; }
+
+void put_resource(const char* name, const void* data, std::size_t size) {
+    if (size > MAX_UNPACKED_ENTRY_SIZE) {
+        std::printf("resource \"%s\" of %zu bytes is above the limit of %u bytes\n", name, size,
+                    MAX_UNPACKED_ENTRY_SIZE);
+        std::exit(-1);
+    }
+    ResourceArchive& archive = resource_archive();
+    int index = find_index(archive, name);
+    if (index < 0) {
+        if (archive.count == MAX_RESOURCES) {
+            std::printf("resource archive full, cannot add \"%s\"\n", name);
+            std::exit(-1);
+        }
+        index = archive.count++;
+        std::strncpy(archive.entries[index].name, name, RESOURCE_NAME_LENGTH);
+    }
+    ResourceEntry& entry = archive.entries[index];
+    std::free(entry.data);
+    entry.data = allocate_entry(size, name);
+    if (size > 0) std::memcpy(entry.data, data, size);
+    entry.size = static_cast<std::uint32_t>(size);
+}
+
+}  // namespace textdemo

@@ -1,0 +1,47 @@
+// image: PNG archive entries decoded with stb_image into 0x00RRGGBB words.
+// Depends on: archive (find_resource), text_frame (drawing target), stb_image.
+#include "resources/image.hpp"
+
+#include <climits>
+#include <cstdio>
+
+#include "frame/text_frame.hpp"
+#include "resources/archive.hpp"
+
+// The one stb_image implementation of the library: PNG only, decoded from memory. Pictures
+// above 4096 pixels a side are refused by the decoder ("too large"); the show's largest is
+// a few hundred pixels, and the limit keeps a damaged header from claiming gigabytes.
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#define STBI_MAX_DIMENSIONS 4096
+#include <stb_image.h>
+
+namespace textdemo {
+
+void load_image(Image& image, const char* name) {
+    image.target = text_frame().pixels;
+    const ResourceEntry& entry = find_resource(resource_archive(), name);
+
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* rgb = entry.size <= INT_MAX
+                       ? stbi_load_from_memory(entry.data, static_cast<int>(entry.size), &width, &height, &channels, 3)
+                       : nullptr;
+    if (!rgb) {
+        std::printf("bitmap loading failed! %s (%s)\n", name, stbi_failure_reason());
+        width = FALLBACK_IMAGE_WIDTH;
+        height = FALLBACK_IMAGE_HEIGHT;
+    }
+    image.width = width;
+    image.height = height;
+    image.count = width * height;  // the decoder keeps width x height x 3 within int
+    image.pixels.assign(static_cast<std::size_t>(image.count), 0);
+    if (!rgb) return;
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
+        const stbi_uc* p = rgb + 3 * i;
+        image.pixels[i] = static_cast<std::uint32_t>(p[0]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 | p[2];
+    }
+    stbi_image_free(rgb);
+}
+
+}  // namespace textdemo

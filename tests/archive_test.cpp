@@ -1,0 +1,151 @@
+// Archive loading: stored and LZMA entries, lookups, the rejection of malformed files.
+// Archives are laid out byte by byte here, independently of the reader and of salad.
+#include <gtest/gtest.h>
+#include <lzma.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "resources/archive.hpp"
+#include "resources/archive_format.hpp"
+#include "tests/support/archive_bytes.hpp"
+
+namespace textdemo {
+namespace {
+
+using test::Bytes;
+using test::RawEntry;
+
+class ArchiveTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        release_resource_archive();
+        set_archive_path("ruk.salad");
+        std::remove(path_.c_str());
+    }
+    // Writes `file` and loads it as the archive; returns what the loader printed.
+    std::string load(const Bytes& file) {
+        test::write_file(path_, file);
+        set_archive_path(path_);
+        release_resource_archive();
+        ::testing::internal::CaptureStdout();
+        resource_archive();
+        return ::testing::internal::GetCapturedStdout();
+    }
+    static Bytes data_of(const ResourceEntry& entry) { return Bytes(entry.data, entry.data + entry.size); }
+
+    std::string path_ = ::testing::TempDir() + "archive_test.salad";
+};
+
+TEST_F(ArchiveTest, StoredAndCompressedEntriesDecodeToTheirBytes) {
+    const Bytes text = test::repeated_text(5000);
+    const Bytes raw = {0, 1, 2, 0xFF, 0x80};
+    EXPECT_EQ(load(test::archive_file({RawEntry::stored_as_is("raw.bin", raw), RawEntry::lzma("text.txt", text)})), "");
+
+    const ResourceArchive& archive = resource_archive();
+    ASSERT_EQ(archive.count, 2);
+    EXPECT_STREQ(archive.entries[0].name, "raw.bin");
+    EXPECT_EQ(data_of(find_resource(archive, "raw.bin")), raw);
+    EXPECT_EQ(data_of(find_resource(archive, "text.txt")), text);
+}
+
+TEST_F(ArchiveTest, EmptyArchiveLoadsAndEveryLookupIsFatal) {
+    EXPECT_EQ(load(test::archive_file({})), "");
+    EXPECT_EQ(resource_archive().count, 0);
+    EXPECT_EXIT(
+        {
+            std::fflush(stdout);
+            dup2(2, 1);
+            find_resource(resource_archive(), "ruk.mp3");
+        },
+        ::testing::ExitedWithCode(255), "^resource \"ruk.mp3\" not found\n$");
+}
+
+TEST_F(ArchiveTest, UnreadableFileGivesAnEmptyArchiveAndOneLine) {
+    set_archive_path(path_ + ".missing");
+    release_resource_archive();
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(resource_archive().count, 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "unable to open " + path_ + ".missing\n");
+}
+
+TEST_F(ArchiveTest, NamesMatchInTheirFirst32Bytes) {
+    const std::string long_name(32, 'n');
+    load(test::archive_file({RawEntry::stored_as_is("a", {1}), RawEntry::stored_as_is(long_name, {2})}));
+    const ResourceEntry& entry = find_resource(resource_archive(), long_name.c_str());
+    EXPECT_EQ(std::string(entry.name, 32), long_name);
+    EXPECT_EQ(data_of(entry), Bytes{2});
+    EXPECT_EQ(&find_resource(resource_archive(), (long_name + "tail").c_str()), &entry);
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "a")), Bytes{1});
+}
+
+TEST_F(ArchiveTest, FirstOfTwoEqualNamesWins) {
+    load(test::archive_file({RawEntry::stored_as_is("twin", {1}), RawEntry::lzma("twin", {2, 2})}));
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "twin")), Bytes{1});
+}
+
+TEST_F(ArchiveTest, OnlyFlagOneMeansCompressed) {
+    std::vector<RawEntry> entries;
+    for (std::uint8_t flag : {0, 2, 0x81, 0xFF}) {
+        RawEntry entry = RawEntry::stored_as_is("flag" + std::to_string(flag), {flag, 7, 7});
+        entry.flag = flag;
+        entries.push_back(entry);
+    }
+    load(test::archive_file(entries));
+    for (const RawEntry& entry : entries) EXPECT_EQ(data_of(find_resource(resource_archive(), entry.name.c_str())), entry.stored);
+}
+
+TEST_F(ArchiveTest, StoredEntryLongerThanItsUnpackedSizeKeepsTheFirstBytes) {
+    RawEntry entry = RawEntry::stored_as_is("cut", {1, 2, 3, 4});
+    entry.unpacked_size = 2;
+    RawEntry after = RawEntry::stored_as_is("after", {9});
+    load(test::archive_file({entry, after}));
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "cut")), (Bytes{1, 2}));
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "after")), Bytes{9});
+}
+
+TEST_F(ArchiveTest, TruncatedLzmaStreamKeepsWhatWasDecoded) {
+    const Bytes text = test::repeated_text(20000);
+    RawEntry entry = RawEntry::lzma("short", text);
+    entry.stored.resize(entry.stored.size() / 2);
+    EXPECT_EQ(load(test::archive_file({entry})), "");
+    const ResourceEntry& decoded = find_resource(resource_archive(), "short");
+    EXPECT_GT(decoded.size, 0u);
+    EXPECT_LT(decoded.size, text.size());
+    EXPECT_TRUE(std::equal(decoded.data, decoded.data + decoded.size, text.begin()));
+}
+
+TEST_F(ArchiveTest, LzmaOutputStopsAtTheUnpackedSize) {
+    const Bytes text = test::repeated_text(3000);
+    RawEntry entry = RawEntry::lzma("capped", text);
+    entry.unpacked_size = 1000;
+    load(test::archive_file({entry}));
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "capped")), Bytes(text.begin(), text.begin() + 1000));
+}
+
+TEST_F(ArchiveTest, LzmaSizeFieldIsNotRead) {
+    const Bytes text = test::repeated_text(3000);
+    RawEntry entry = RawEntry::lzma("sized", text);
+    for (int i = 5; i < 13; ++i) entry.stored[i] = 0x01;  // claims 0x0101010101010101 bytes
+    load(test::archive_file({entry}));
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "sized")), text);
+}
+
+TEST_F(ArchiveTest, PutResourceAddsThenReplaces) {
+    load(test::archive_file({RawEntry::stored_as_is("kept", {5})}));
+    const Bytes first = {1, 2, 3}, second = {4};
+    put_resource("new", first.data(), first.size());
+    EXPECT_EQ(resource_archive().count, 2);
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "new")), first);
+    put_resource("new", second.data(), second.size());
+    EXPECT_EQ(resource_archive().count, 2);
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "new")), second);
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "kept")), Bytes{5});
+}
+
+}  // namespace
+}  // namespace textdemo

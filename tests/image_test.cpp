@@ -1,0 +1,97 @@
+// Image loading: RGB, RGBA and grey PNGs to 0x00RRGGBB words, and the 80 x 50 fallback.
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+
+#include <string>
+#include <vector>
+
+#include "frame/text_frame.hpp"
+#include "resources/archive.hpp"
+#include "resources/image.hpp"
+#include "tests/support/test_content.hpp"
+
+namespace textdemo {
+namespace {
+
+void append(void* context, void* data, int size) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+    out->insert(out->end(), static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
+}
+
+// A PNG of `channels` components per pixel from raw interleaved bytes.
+void put_raw_png(const char* name, int width, int height, int channels, const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::uint8_t> png;
+    stbi_write_png_to_func(append, &png, width, height, channels, bytes.data(), width * channels);
+    put_resource(name, png.data(), png.size());
+}
+
+class ImageTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        set_archive_path(::testing::TempDir() + "no-such-archive.salad");
+        release_resource_archive();
+        ::testing::internal::CaptureStdout();
+        resource_archive();
+        ::testing::internal::GetCapturedStdout();
+    }
+    static void TearDownTestSuite() {
+        release_resource_archive();
+        set_archive_path("ruk.salad");
+    }
+};
+
+TEST_F(ImageTest, RgbPixelsBecomeWordsInRowOrder) {
+    const std::vector<std::uint32_t> words = {0x00FF0000, 0x0000FF00, 0x000000FF, 0x00123456, 0x00FFFFFF, 0x00000001};
+    test::put_png("rgb.png", 3, 2, words);
+    Image image;
+    load_image(image, "rgb.png");
+    EXPECT_EQ(image.width, 3);
+    EXPECT_EQ(image.height, 2);
+    EXPECT_EQ(image.count, 6);
+    EXPECT_EQ(image.pixels, words);
+    EXPECT_EQ(image.target, text_frame().pixels);
+}
+
+TEST_F(ImageTest, AlphaIsDroppedAndGreyIsSpread) {
+    put_raw_png("rgba.png", 2, 1, 4, {0x10, 0x20, 0x30, 0x00, 0xA0, 0xB0, 0xC0, 0x7F});
+    Image rgba;
+    load_image(rgba, "rgba.png");
+    EXPECT_EQ(rgba.pixels, (std::vector<std::uint32_t>{0x00102030, 0x00A0B0C0}));
+
+    put_raw_png("grey.png", 1, 1, 1, {0x5A});
+    Image grey;
+    load_image(grey, "grey.png");
+    EXPECT_EQ(grey.count, 1);
+    EXPECT_EQ(grey.pixels, std::vector<std::uint32_t>{0x005A5A5A});
+    EXPECT_EQ(grey_level(grey, 0), 0x5Au);
+}
+
+TEST_F(ImageTest, UndecodableEntryGivesZeroFrameSizedImageAndOneLine) {
+    const std::string junk = "GIF89a this is not a png";
+    put_resource("junk.png", junk.data(), junk.size());
+    Image image;
+    image.pixels = {7, 7, 7};
+    ::testing::internal::CaptureStdout();
+    load_image(image, "junk.png");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "bitmap loading failed! junk.png (unknown image type)\n");
+    EXPECT_EQ(image.width, 80);
+    EXPECT_EQ(image.height, 50);
+    EXPECT_EQ(image.count, 4000);
+    EXPECT_EQ(image.pixels, std::vector<std::uint32_t>(4000, 0));
+    EXPECT_EQ(image.target, text_frame().pixels);
+}
+
+TEST_F(ImageTest, TruncatedPngFallsBackWithTheDecodersReason) {
+    std::vector<std::uint8_t> png = test::encode_png(4, 4, std::vector<std::uint32_t>(16, 0x00ABCDEF));
+    png.resize(png.size() - 20);
+    put_resource("cut.png", png.data(), png.size());
+    Image image;
+    ::testing::internal::CaptureStdout();
+    load_image(image, "cut.png");
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed.rfind("bitmap loading failed! cut.png (", 0), 0u) << printed;
+    EXPECT_EQ(image.count, 4000);
+}
+
+}  // namespace
+}  // namespace textdemo
