@@ -1,5 +1,5 @@
 // archive: loads the resource archive file once, keeps every decoded entry until release.
-// Depends on: archive_format (layout checks and decoding).
+// Depends on: archive_format (layout checks and decoding), file_bytes.
 #include "resources/archive.hpp"
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "resources/archive_format.hpp"
+#include "resources/file_bytes.hpp"
 
 namespace textdemo {
 
@@ -16,19 +17,6 @@ namespace {
 
 std::string g_archive_path = "ruk.salad";
 std::unique_ptr<ResourceArchive> g_archive;
-
-// The whole file, or false when it cannot be opened or read.
-bool read_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    bytes.clear();
-    std::uint8_t chunk[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
-}
 
 // Room for size bytes (at least one, so an empty entry still has a pointer); running out
 // of memory while loading resources ends the program like any other fatal resource fault.
@@ -52,7 +40,7 @@ void fill_entry(ResourceEntry& entry, std::span<const std::uint8_t> file, const 
 std::unique_ptr<ResourceArchive> load_archive(const std::string& path) {
     auto archive = std::make_unique<ResourceArchive>();  // value-initialised: no entries
     std::vector<std::uint8_t> bytes;
-    if (!read_file(path, bytes)) {
+    if (!read_file_bytes(path, bytes)) {
         std::printf("unable to open %s\n", path.c_str());
         return archive;
     }

@@ -29,19 +29,10 @@ std::string format(const char* pattern, ...) {
     return text;
 }
 
-// The name as it may appear inside a one-line message: control and non-ASCII bytes as '?'.
-std::string printable(const std::string& name) {
-    std::string shown = name;
-    for (char& c : shown) {
-        if (c < 0x20 || c > 0x7E) c = '?';
-    }
-    return shown;
-}
-
 // The problem with one directory entry, or "" when it may be trusted. `room` is the number
 // of data-area bytes left before the directory; `unpacked_total` accumulates.
 std::string check_entry(int index, const DirectoryEntry& entry, std::size_t room, std::uint64_t& unpacked_total) {
-    const std::string who = format("entry %d (\"%s\")", index, printable(entry.name).c_str());
+    const std::string who = format("entry %d (\"%s\")", index, printable_name(entry.name).c_str());
     if (entry.unpacked_size > MAX_UNPACKED_ENTRY_SIZE) {
         return format("%s: unpacked size %u is above the limit of %u bytes", who.c_str(), entry.unpacked_size,
                       MAX_UNPACKED_ENTRY_SIZE);
@@ -67,6 +58,14 @@ std::string check_entry(int index, const DirectoryEntry& entry, std::size_t room
 }
 
 }  // namespace
+
+std::string printable_name(const std::string& name) {
+    std::string shown = name;
+    for (char& c : shown) {
+        if (c < 0x20 || c > 0x7E) c = '?';
+    }
+    return shown;
+}
 
 std::string read_archive_layout(std::span<const std::uint8_t> file, std::vector<DirectoryEntry>& entries) {
     entries.clear();

@@ -3,7 +3,7 @@
 // Offers: the layout constants, DirectoryEntry, read_archive_layout (header and directory
 // of an archive image in memory, every field checked against the file before it is
 // trusted), decode_entry (an entry's decoded bytes, stored or LZMA-alone) and
-// decode_lzma_alone. Pure functions: no files, no messages, no exit; the loader, the
+// decode_lzma_alone, printable_name. Pure functions: no files, no messages, no exit; the loader, the
 // salad tool and the fuzz target share them.
 // Depends on: liblzma (raw LZMA1 decoder).
 //
@@ -51,6 +51,9 @@ struct DirectoryEntry {
 // in directory order and returns an empty string; otherwise returns the problem as one
 // short phrase (no archive name, no newline).
 std::string read_archive_layout(std::span<const std::uint8_t> file, std::vector<DirectoryEntry>& entries);
+
+// `name` fit for a one-line message: control and non-ASCII bytes shown as '?'.
+std::string printable_name(const std::string& name);
 
 // Decodes `entry` of `file` (already checked by read_archive_layout) into `out`, which
 // holds entry.unpacked_size bytes. Returns the number of bytes produced: the unpacked size,

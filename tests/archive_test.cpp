@@ -1,7 +1,6 @@
 // Archive loading: stored and LZMA entries, lookups, the rejection of malformed files.
 // Archives are laid out byte by byte here, independently of the reader and of salad.
 #include <gtest/gtest.h>
-#include <lzma.h>
 
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 
 #include "resources/archive.hpp"
 #include "resources/archive_format.hpp"
+#include "resources/file_bytes.hpp"
 #include "tests/support/archive_bytes.hpp"
 
 namespace textdemo {
@@ -29,7 +29,7 @@ protected:
     }
     // Writes `file` and loads it as the archive; returns what the loader printed.
     std::string load(const Bytes& file) {
-        test::write_file(path_, file);
+        EXPECT_TRUE(write_file_bytes(path_, file));
         set_archive_path(path_);
         release_resource_archive();
         ::testing::internal::CaptureStdout();

@@ -1,9 +1,6 @@
 #include "tests/support/archive_bytes.hpp"
 
-#include <lzma.h>
-
-#include <fstream>
-#include <stdexcept>
+#include "resources/archive_writer.hpp"
 
 namespace textdemo::test {
 
@@ -18,7 +15,7 @@ RawEntry RawEntry::stored_as_is(const std::string& name, const Bytes& data) {
 }
 
 RawEntry RawEntry::lzma(const std::string& name, const Bytes& data) {
-    return {name, lzma_alone(data), static_cast<std::uint32_t>(data.size()), 1, static_cast<int>(name.size())};
+    return {name, encode_lzma_alone(data), static_cast<std::uint32_t>(data.size()), 1, static_cast<int>(name.size())};
 }
 
 Bytes archive_file(const std::vector<RawEntry>& entries) {
@@ -39,33 +36,11 @@ Bytes archive_file(const std::vector<RawEntry>& entries) {
     return file;
 }
 
-Bytes lzma_alone(const Bytes& data) {
-    lzma_options_lzma options;
-    lzma_lzma_preset(&options, 6);
-    lzma_stream stream = LZMA_STREAM_INIT;
-    if (lzma_alone_encoder(&stream, &options) != LZMA_OK) throw std::runtime_error("lzma_alone_encoder");
-    Bytes out(data.size() + data.size() / 2 + 1024);
-    stream.next_in = data.data();
-    stream.avail_in = data.size();
-    stream.next_out = out.data();
-    stream.avail_out = out.size();
-    const lzma_ret result = lzma_code(&stream, LZMA_FINISH);
-    out.resize(out.size() - stream.avail_out);
-    lzma_end(&stream);
-    if (result != LZMA_STREAM_END) throw std::runtime_error("lzma_code");
-    return out;
-}
-
 Bytes repeated_text(std::size_t n) {
     static const char words[] = "the quick brown fox jumps over the lazy dog 0123456789 ";
     Bytes text(n);
     for (std::size_t i = 0; i < n; ++i) text[i] = static_cast<std::uint8_t>(words[(i * 7 + i / 13) % (sizeof words - 1)]);
     return text;
-}
-
-void write_file(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace textdemo::test

@@ -2,7 +2,7 @@
 // under the test's control (so malformed archives are as easy to make as good ones).
 //
 // Offers: RawEntry (stored bytes and directory fields), archive_file (header, data,
-// directory), lzma_alone (liblzma's own LZMA-alone encoder), repeated_text, write_file.
+// directory) and repeated_text.
 #pragma once
 
 #include <cstdint>
@@ -27,11 +27,7 @@ struct RawEntry {
 // "SALAD", version 1, the entry count, reserved 0, the stored bytes, then the directory.
 Bytes archive_file(const std::vector<RawEntry>& entries);
 
-Bytes lzma_alone(const Bytes& data);
-
 // n bytes of readable, compressible text.
 Bytes repeated_text(std::size_t n);
-
-void write_file(const std::string& path, const Bytes& bytes);
 
 }  // namespace textdemo::test
