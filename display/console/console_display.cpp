@@ -1,0 +1,219 @@
+#include "display/console/console_display.hpp"
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <errno.h>
+#include <langinfo.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "display/console/key_decoder.hpp"
+#include "display/console/screen_writer.hpp"
+#include "frame/convert.hpp"
+
+namespace textdemo {
+
+namespace {
+
+// Push the title, set ours; alternate screen, hidden cursor, no autowrap, blank screen.
+constexpr std::string_view TAKE_OVER_START = "\x1b[22;0t\x1b]2;";
+constexpr std::string_view TAKE_OVER_END = "\x07\x1b[?1049h\x1b[?25l\x1b[?7l\x1b[0m\x1b[2J";
+// A frame cut short ends its synchronized update; then colours, autowrap, cursor, main
+// screen and the pushed title come back.
+constexpr std::string_view GIVE_BACK = "\x1b[?2026l\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t";
+// Largest frame: every cell with a cursor move, both colours and a 3-byte character.
+constexpr std::size_t FRAME_BYTES_RESERVED = 128 * 1024;
+constexpr std::size_t KEY_BYTES_PER_FRAME = 4096;
+constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr int STOP_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+
+// What restoring needs; read by signal handlers, so fixed storage and plain writes only.
+struct TakenTerminal {
+    volatile sig_atomic_t active = 0;
+    int output = -1;
+    int mode_descriptor = -1;  // whose terminal modes were changed, -1 if none
+    termios original_modes{};
+    char give_back[128] = {};
+    std::size_t give_back_length = 0;
+};
+
+TakenTerminal taken;
+ScreenState screen;
+KeyDecoder key_decoder;
+std::string frame_bytes;
+bool exit_hook_registered = false;
+
+// Writes everything unless the terminal fails; async-signal-safe.
+bool write_all(int descriptor, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(descriptor, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Async-signal-safe: write and tcsetattr only.
+void give_terminal_back() {
+    if (!taken.active) return;
+    taken.active = 0;
+    write_all(taken.output, taken.give_back, taken.give_back_length);
+    if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSAFLUSH, &taken.original_modes);
+}
+
+void restore_at_exit() { give_terminal_back(); }
+
+void restore_and_die(int signal_number) {
+    give_terminal_back();
+    raise(signal_number);  // the handler was reset on entry: this one ends the process
+}
+
+void install_handler(int signal_number, void (*handler)(int), int flags) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = flags;
+    sigaction(signal_number, &action, nullptr);
+}
+
+bool terminal_size(int descriptor, int& rows, int& columns) {
+    winsize size{};
+    if (ioctl(descriptor, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return false;
+    rows = size.ws_row;
+    columns = size.ws_col;
+    return true;
+}
+
+bool locale_is_utf8() {
+    std::setlocale(LC_CTYPE, "");
+    return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+}
+
+// No echo, no line editing, no flow control, reads that return at once; the interrupt and
+// quit keys still raise their signals, the suspend key is off (a stopped show would keep
+// the terminal taken).
+termios raw_modes(termios modes) {
+    modes.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
+    modes.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN);
+    modes.c_cc[VSUSP] = _POSIX_VDISABLE;
+    modes.c_cc[VMIN] = 0;
+    modes.c_cc[VTIME] = 0;
+    return modes;
+}
+
+void prepare_give_back(bool resized, int rows, int columns) {
+    std::string bytes(GIVE_BACK);
+    if (resized) bytes += "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
+    taken.give_back_length = std::min(bytes.size(), sizeof taken.give_back);
+    std::memcpy(taken.give_back, bytes.data(), taken.give_back_length);
+}
+
+FrameOutcome present_step(void*) {
+    present_console_frame(text_frame());
+    return FrameOutcome::Continue;
+}
+
+void key_step(void*, std::vector<KeyRecord>& records) { read_console_keys(text_frame(), records); }
+
+}  // namespace
+
+bool standard_output_is_terminal() { return isatty(STDOUT_FILENO) == 1; }
+
+int setup_console_font() { return 1; }
+
+void console_ctrl_handler(int) { stop_requested = 1; }
+
+void install_console_ctrl_handler() {
+    for (int signal_number : STOP_SIGNALS) install_handler(signal_number, console_ctrl_handler, SA_RESTART);
+}
+
+void setup_console(TextFrame& frame) {
+    frame.console_out = STDOUT_FILENO;
+    frame.console_in = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
+
+    taken.output = frame.console_out;
+    // Without a terminal on standard input the keys are not read, but the modes of the
+    // terminal we draw on still change, so typing does not echo into the picture.
+    const int mode_descriptor = frame.console_in >= 0 ? frame.console_in : frame.console_out;
+    taken.mode_descriptor = tcgetattr(mode_descriptor, &taken.original_modes) == 0 ? mode_descriptor : -1;
+
+    int rows = FRAME_HEIGHT, columns = FRAME_WIDTH;
+    const bool size_known = terminal_size(frame.console_out, rows, columns);
+    const bool resize = size_known && (rows != FRAME_HEIGHT || columns != FRAME_WIDTH);
+    prepare_give_back(resize, rows, columns);
+
+    if (!exit_hook_registered) {
+        std::atexit(restore_at_exit);
+        exit_hook_registered = true;
+    }
+    for (int signal_number : CRASH_SIGNALS) install_handler(signal_number, restore_and_die, SA_RESETHAND);
+    // Messages printed during the show wait in the buffer until the terminal is given back.
+    std::fflush(stdout);
+    std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
+
+    taken.active = 1;
+    if (taken.mode_descriptor >= 0) {
+        const termios modes = raw_modes(taken.original_modes);
+        tcsetattr(taken.mode_descriptor, TCSANOW, &modes);
+    }
+    std::string take_over(TAKE_OVER_START);
+    take_over += CONSOLE_TITLE;
+    take_over += TAKE_OVER_END;
+    if (resize) take_over += "\x1b[8;50;80t";
+    write_all(frame.console_out, take_over.data(), take_over.size());
+
+    screen.utf8 = locale_is_utf8();
+    resize_screen(screen, rows, columns);
+    invalidate_screen(screen);
+    key_decoder = KeyDecoder{};
+    frame_bytes.reserve(FRAME_BYTES_RESERVED);
+}
+
+void present_console_frame(TextFrame& frame) {
+    ConsoleCell cells[FRAME_CELLS];
+    convert_frame_console(frame.pixels, cells);
+    int rows, columns;
+    if (terminal_size(frame.console_out, rows, columns)) resize_screen(screen, rows, columns);
+    frame_bytes.clear();
+    write_frame_changes(screen, cells, frame_bytes);
+    // After a failed write the terminal holds an unknown picture: repaint next time.
+    if (!write_all(frame.console_out, frame_bytes.data(), frame_bytes.size())) invalidate_screen(screen);
+}
+
+void read_console_keys(const TextFrame& frame, std::vector<KeyRecord>& records) {
+    if (frame.console_in < 0) return;
+    std::uint8_t bytes[KEY_BYTES_PER_FRAME];
+    std::size_t count = 0;
+    while (count < sizeof bytes) {
+        const ssize_t got = read(frame.console_in, bytes + count, sizeof bytes - count);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        count += static_cast<std::size_t>(got);
+    }
+    decode_keys(key_decoder, bytes, count, records);
+}
+
+void restore_console() {
+    give_terminal_back();
+    for (int signal_number : CRASH_SIGNALS) install_handler(signal_number, SIG_DFL, 0);
+}
+
+FrameBackend console_frame_backend() {
+    FrameBackend backend{};
+    backend.sleep_before_deadline_check = false;
+    backend.frame_clock_fallback = true;
+    backend.present = present_step;
+    backend.read_keys = key_step;
+    backend.context = nullptr;
+    return backend;
+}
+
+}  // namespace textdemo

@@ -1,0 +1,54 @@
+// console_display: the show in the terminal it runs in.
+//
+// Offers: standard_output_is_terminal, setup_console_font, console_ctrl_handler and
+// install_console_ctrl_handler (the signal handling), setup_console, present_console_frame, read_console_keys,
+// restore_console and console_frame_backend (the console's presentation and key steps for
+// the shared frame loop).
+// Depends on: text_frame, convert (console form), screen_writer, key_decoder, frame_loop
+// (stop_requested, KeyRecord, FrameBackend); POSIX termios, signals and ioctl.
+//
+// setup_console takes the terminal over (raw non-blocking input, alternate screen, hidden
+// cursor, no autowrap, title, a request for 80 x 50 cells) and makes sure every way out
+// gives it back as it was found: restore_console at the end of the show, an exit hook for
+// exit() from deep inside (fatal messages stay buffered until the terminal is restored, so
+// they land on the main screen), and handlers for the crash signals that restore and then
+// die as before.
+#pragma once
+
+#include <vector>
+
+#include "frame/text_frame.hpp"
+#include "runtime/frame_loop.hpp"
+
+namespace textdemo {
+
+// Title the terminal shows during the show.
+inline constexpr const char CONSOLE_TITLE[] = "QUILLMOOR - kelvaron 2010 - www.kelvaron.example";
+
+bool standard_output_is_terminal();
+
+// A terminal emulator offers no standard way to pick an 8 x 8 font: always 1 (font kept).
+int setup_console_font();
+
+// Handler of SIGINT, SIGQUIT, SIGTERM and SIGHUP: only sets stop_requested, so the show
+// ends through the normal teardown at the head of the next frame.
+void console_ctrl_handler(int signal_number);
+void install_console_ctrl_handler();
+
+// Stores the terminal descriptors in the frame and takes the terminal over.
+void setup_console(TextFrame& frame);
+
+// Converts the frame and writes what changed since the last one, in one write.
+void present_console_frame(TextFrame& frame);
+
+// Appends the keys typed since the last call (Escape, characters).
+void read_console_keys(const TextFrame& frame, std::vector<KeyRecord>& records);
+
+// Gives the terminal back: attributes reset, cursor shown, main screen, title and size as
+// they were, original terminal modes. Does nothing when the terminal is not taken over.
+void restore_console();
+
+// present_console_frame and read_console_keys on text_frame() for the frame loop.
+FrameBackend console_frame_backend();
+
+}  // namespace textdemo

@@ -1,0 +1,126 @@
+#include "display/console/screen_writer.hpp"
+
+#include <algorithm>
+
+#include "display/console/cp437.hpp"
+#include "display/console/terminal_colours.hpp"
+
+namespace textdemo {
+
+namespace {
+
+constexpr std::string_view BEGIN_FRAME = "\x1b[?2026h";
+constexpr std::string_view END_FRAME = "\x1b[?2026l";
+constexpr std::string_view CLEAR_SCREEN = "\x1b[0m\x1b[2J";
+constexpr int UNKNOWN = -1;
+// Skipping more unchanged cells than this is never cheaper by rewriting them.
+constexpr int LONGEST_REWRITTEN_GAP = 3;
+
+void append_number(std::string& out, int value) {
+    if (value >= 100) out.push_back(static_cast<char>('0' + value / 100));
+    if (value >= 10) out.push_back(static_cast<char>('0' + value / 10 % 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+}
+
+int digits(int value) { return value >= 100 ? 3 : value >= 10 ? 2 : 1; }
+
+bool same(ConsoleCell a, ConsoleCell b) { return a.character == b.character && a.attribute == b.attribute; }
+
+// Where the next written character lands and which colours it gets.
+struct Pen {
+    int row = UNKNOWN;
+    int column = UNKNOWN;
+    int attribute = UNKNOWN;
+};
+
+// Bytes needed to rewrite cells [from, to) of a row as they are, or -1 when one of them
+// has other colours than the pen.
+int rewrite_cost(const ConsoleCell* row_cells, int from, int to, int attribute, bool utf8) {
+    int bytes = 0;
+    for (int c = from; c < to; ++c) {
+        if (row_cells[c].attribute != attribute) return -1;
+        bytes += static_cast<int>(cp437_text(row_cells[c].character, utf8).size());
+    }
+    return bytes;
+}
+
+void move_to(Pen& pen, int row, int column, const ConsoleCell* row_cells, bool utf8, std::string& out) {
+    if (pen.row == row && pen.column == column) return;
+    if (pen.row == row && pen.column != UNKNOWN && pen.column < column) {
+        const int gap = column - pen.column;
+        const int forward_cost = gap == 1 ? 3 : 3 + digits(gap);
+        const int rewrite = gap <= LONGEST_REWRITTEN_GAP
+                                ? rewrite_cost(row_cells, pen.column, column, pen.attribute, utf8)
+                                : -1;
+        if (rewrite >= 0 && rewrite < forward_cost) {
+            for (int c = pen.column; c < column; ++c) out.append(cp437_text(row_cells[c].character, utf8));
+        } else {
+            out.append("\x1b[");
+            if (gap > 1) append_number(out, gap);
+            out.push_back('C');
+        }
+    } else {
+        out.append("\x1b[");
+        append_number(out, row + 1);
+        if (column > 0) {
+            out.push_back(';');
+            append_number(out, column + 1);
+        }
+        out.push_back('H');
+    }
+    pen.row = row;
+    pen.column = column;
+}
+
+void set_colours(Pen& pen, int attribute, std::string& out) {
+    if (pen.attribute == attribute) return;
+    const int background = attribute >> 4, foreground = attribute & 15;
+    const bool new_background = pen.attribute == UNKNOWN || (pen.attribute >> 4) != background;
+    const bool new_foreground = pen.attribute == UNKNOWN || (pen.attribute & 15) != foreground;
+    out.append("\x1b[");
+    if (new_foreground) append_number(out, sgr_foreground(foreground));
+    if (new_foreground && new_background) out.push_back(';');
+    if (new_background) append_number(out, sgr_background(background));
+    out.push_back('m');
+    pen.attribute = attribute;
+}
+
+}  // namespace
+
+void resize_screen(ScreenState& screen, int rows, int columns) {
+    if (rows == screen.rows && columns == screen.columns) return;
+    screen.rows = rows;
+    screen.columns = columns;
+    screen.valid = false;
+}
+
+void invalidate_screen(ScreenState& screen) { screen.valid = false; }
+
+void write_frame_changes(ScreenState& screen, const ConsoleCell (&cells)[FRAME_CELLS], std::string& out) {
+    out.append(BEGIN_FRAME);
+    const bool repaint = !screen.valid;
+    if (repaint) out.append(CLEAR_SCREEN);
+    const int rows = std::clamp(screen.rows, 0, FRAME_HEIGHT);
+    const int columns = std::clamp(screen.columns, 0, FRAME_WIDTH);
+    Pen pen;
+    for (int row = 0; row < rows; ++row) {
+        const ConsoleCell* row_cells = &cells[row * FRAME_WIDTH];
+        ConsoleCell* shown = &screen.shown[row * FRAME_WIDTH];
+        for (int column = 0; column < columns; ++column) {
+            const ConsoleCell cell = row_cells[column];
+            if (!repaint && same(cell, shown[column])) continue;
+            move_to(pen, row, column, row_cells, screen.utf8, out);
+            set_colours(pen, cell.attribute, out);
+            out.append(cp437_text(cell.character, screen.utf8));
+            shown[column] = cell;
+            // In the terminal's last column the cursor stays put (or, where autowrap is
+            // still on, waits to wrap): its next position is not known.
+            pen.column = column + 1 < screen.columns ? column + 1 : UNKNOWN;
+        }
+    }
+    // Clipped cells were not written; a later, larger terminal repaints through resize.
+    screen.valid = true;
+    out.append(END_FRAME);
+}
+
+}  // namespace textdemo
