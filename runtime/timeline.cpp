@@ -12,6 +12,9 @@
 #include "runtime/music_player.hpp"
 
 // Effect classes, one include per class.
+#include "effects/effect_glow.hpp"
+#include "effects/effect_table.hpp"
+#include "effects/effect_twister.hpp"
 
 namespace textdemo {
 
@@ -73,12 +76,15 @@ void build_timeline() {
     // Slot 4: Wobbly, 20..23 (hands over one row early).
 
     // Slot 5: Table, 24..27 (starts one row early).
+    add_effect<EffectTable>(list, spans[4]);
 
     // Slot 6: Glow, 28..29 (hands over one row early).
+    add_effect<EffectGlow>(list, spans[5]);
 
     // Slot 7: Wobbly, a second instance, 30..33 (starts one row early).
 
     // Slot 8: Twister, 34..37.
+    add_effect<EffectTwister>(list, spans[7]);
 
     // Slot 9: Skull logo, 38 to the end of the music.
 }
