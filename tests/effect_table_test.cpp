@@ -131,8 +131,8 @@ TEST_F(EffectTableTest, PlasmaAtSongStartIgnoresTheCredits) {
 TEST_F(EffectTableTest, CentresSwingWithTimeAndWrapFarOut) {
     put_song_at_order(0);
     EffectTable table(0, 0xFFFFFFFF);
-    // Centre 2 at T = 3858 (P = 123456): -570 x 3858 = -2199060, a full-turn residue of 29036.
-    EXPECT_EQ(centre_column(123456, 2), static_cast<int>(std::floor(SineTable[29036] * 59 / 65536.0)) + 180);
+    // Centre 2 at T = 3858 (P = 123456): -570 x 3858 = -2199060, a full-turn residue of 29164.
+    EXPECT_EQ(centre_column(123456, 2), static_cast<int>(std::floor(SineTable[29164] * 59 / 65536.0)) + 180);
     // Far past the song's end (no order, no credit); T x frequency leaves 32 bits there.
     for (std::uint32_t position : {123456u, 0xF0001234u, 0xFFFFFFFFu}) {
         play_at(position);
