@@ -1,0 +1,90 @@
+// effect_tunnel: tube lookups, the per-pixel texture walk and the swinging logo overlay.
+// Depends on: effect, image, pattern_data, drawing, text_frame.
+#include "effects/effect_tunnel.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "frame/drawing.hpp"
+#include "frame/text_frame.hpp"
+#include "runtime/pattern_data.hpp"
+
+namespace textdemo {
+
+namespace {
+constexpr double TUNNEL_PI = 3.141592653589;
+constexpr int HALF_TABLE = TUNNEL_TABLE_SIZE / 2;
+constexpr int AXIS_COLUMN = 44, AXIS_ROW = 27;  // frame pixel on the tube's axis
+constexpr std::uint32_t FADE_IN_MS = 5000;
+constexpr std::uint32_t COLOUR_KEY = 0x00FF00FF;
+}  // namespace
+
+void build_tunnel_tables(TunnelTables& tables) {
+    for (int x = -HALF_TABLE; x < HALF_TABLE; ++x) {
+        for (int y = -HALF_TABLE; y < HALF_TABLE; ++y) {
+            double a, angle;
+            if (x != 0) {
+                a = x;
+                angle = std::atan(static_cast<double>(y) / x);
+                if (x < 0) angle += y >= 0 ? TUNNEL_PI : -TUNNEL_PI;
+            } else {
+                // The centre column would divide by zero: look at it from a tenth of a step.
+                a = 0.1;
+                angle = std::atan(y / 0.1);
+            }
+            const double depth = std::cos(angle) * 150 * 5 / a;
+            const int shade = 15 * (17 - static_cast<int>(isqrt32(static_cast<std::uint32_t>(x * x + y * y))));
+            tables.angle[y + HALF_TABLE][x + HALF_TABLE] = static_cast<std::int32_t>(angle * 64 / TUNNEL_PI);
+            tables.depth[y + HALF_TABLE][x + HALF_TABLE] = depth > 16383 ? 16383 : static_cast<std::int32_t>(depth);
+            tables.shade[y + HALF_TABLE][x + HALF_TABLE] = std::clamp(shade, 0, 255);
+        }
+    }
+}
+
+int overlay_swing(int row) {
+    const float s = static_cast<float>(std::max(90 - row, 0));
+    return static_cast<int>(10.0f * std::sin(s * 0.1f));
+}
+
+EffectTunnel::EffectTunnel(std::uint32_t start, std::uint32_t end)
+    : Effect(start, end), tables(std::make_unique<TunnelTables>()) {
+    set_name("Tunnel");
+    load_image(stain, "splat2.png");
+    load_image(texture, "tunnel.png");
+    load_image(overlay, "logo_overlay.png");
+    build_tunnel_tables(*tables);
+}
+
+void EffectTunnel::render() {
+    const PatternData& song = pattern_data();
+    std::uint32_t* pixels = text_frame().pixels;
+    const std::uint32_t position = song.position;
+    const std::uint32_t scroll = position / 20;
+    if (position < FADE_IN_MS) darkness = static_cast<std::int32_t>((FADE_IN_MS - position) / 10);
+
+    for (int r = 0; r < FRAME_HEIGHT; ++r) {
+        const int ty = r - AXIS_ROW + HALF_TABLE;
+        for (int k = 0; k < FRAME_WIDTH; ++k) {
+            const int tx = k - AXIS_COLUMN + HALF_TABLE;
+            const int n = r * FRAME_WIDTH + k;
+            const std::uint32_t u = static_cast<std::uint32_t>(tables->angle[ty][tx]) & 127;
+            const std::uint32_t v = (static_cast<std::uint32_t>(tables->depth[ty][tx]) + scroll) & 127;
+            std::int32_t t = static_cast<std::int32_t>(grey_level(texture, v * 512 + u * 2));
+            const std::int32_t shade = tables->shade[ty][tx];
+            if (shade > 0) t -= shade;
+            const std::int32_t stain_third = static_cast<std::int32_t>(grey_level(stain, n) / 3);
+            const std::int32_t value = std::clamp((t - stain_third - darkness) / 2, 0, 255);
+            pixels[n] = preset_word(0xE6, static_cast<std::uint32_t>(value), 0x32);
+        }
+    }
+
+    const int swing = overlay_swing(current_row(song));
+    for (int y = 0; y < FRAME_HEIGHT; ++y) {
+        for (int x = std::max(0, -swing); x < std::min(FRAME_WIDTH, FRAME_WIDTH - swing); ++x) {
+            const std::uint32_t word = image_word(overlay, y * FRAME_WIDTH + x);
+            if (word != COLOUR_KEY) pixels[y * FRAME_WIDTH + x + swing] = word;
+        }
+    }
+}
+
+}  // namespace textdemo

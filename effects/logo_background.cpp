@@ -1,0 +1,22 @@
+// logo_background: the noise sine argument and the brightness divisor of the logo effects.
+// Depends on: drawing (perlin_noise3).
+#include "effects/logo_background.hpp"
+
+#include <cmath>
+
+#include "frame/drawing.hpp"
+
+namespace textdemo {
+
+float logo_noise_angle(float o, float d, float z) {
+    const float e = 3.0f * d, f = 7.0f * d;
+    const float a1 = std::fabs(perlin_noise3(2.0f * o, e, 2.0f * z)) * 10.0f * 0.5f;
+    const float a2 = std::fabs(perlin_noise3(o, d, z)) * 10.0f;
+    const float a3 = std::fabs(perlin_noise3(4.0f * o, e, 2.0f * z)) * 20.0f * 0.25f;
+    const float a4 = std::fabs(perlin_noise3(6.0f * o, f, 8.0f * z)) * 10.0f * 0.125f;
+    return a4 + (a3 + (a2 + a1));
+}
+
+float logo_divisor(float t) { return std::sin(t / 200.0f) * 0.6f + 3.0f; }
+
+}  // namespace textdemo
