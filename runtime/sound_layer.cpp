@@ -1,0 +1,320 @@
+// sound_layer: MP3 from memory through libmpg123, played by an SDL2 audio callback or by a
+// silent output that only keeps time.
+//
+// Depends on: libmpg123, SDL2. The audio callback runs on SDL's thread: it owns the decoder
+// while the device plays and shares only atomics with the main thread.
+#include "runtime/sound_layer.hpp"
+
+#include <SDL.h>
+#include <mpg123.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace textdemo {
+
+namespace {
+
+bool silent_output_forced = false;
+
+std::int64_t now_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The stream's bytes as a seekable file for the decoder.
+struct MemoryReader {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::size_t offset = 0;
+};
+
+ssize_t read_memory(void* handle, void* buffer, size_t count) {
+    auto* reader = static_cast<MemoryReader*>(handle);
+    const std::size_t n = std::min(count, reader->size - reader->offset);
+    std::memcpy(buffer, reader->data + reader->offset, n);
+    reader->offset += n;
+    return static_cast<ssize_t>(n);
+}
+
+off_t seek_memory(void* handle, off_t offset, int whence) {
+    auto* reader = static_cast<MemoryReader*>(handle);
+    const off_t base = whence == SEEK_SET   ? 0
+                       : whence == SEEK_CUR ? static_cast<off_t>(reader->offset)
+                       : whence == SEEK_END ? static_cast<off_t>(reader->size)
+                                            : -1;
+    if (base < 0 || offset < -base || offset > static_cast<off_t>(reader->size) - base) return -1;
+    reader->offset = static_cast<std::size_t>(base + offset);
+    return static_cast<off_t>(reader->offset);
+}
+
+constexpr std::uint64_t NOT_ENDED = std::numeric_limits<std::uint64_t>::max();
+
+}  // namespace
+
+struct SoundStream {
+    SoundSystem* system = nullptr;
+    mpg123_handle* decoder = nullptr;
+    MemoryReader reader;
+    long rate = 0;
+    int channels = 0;
+    std::uint64_t total_frames = 0;  // exact, from a full scan with gapless trimming
+    SDL_AudioDeviceID device = 0;    // 0: silent output
+    std::uint64_t device_frames = 0; // frames the device buffers ahead of what is heard
+
+    // Shared with the audio callback.
+    std::atomic<std::uint64_t> frames_fed{0};       // frames handed to the device
+    std::atomic<std::uint64_t> end_frame{NOT_ENDED};  // frames_fed when the decoder ran dry
+    std::atomic<std::int64_t> fed_at_ns{0};         // time of the last callback
+    std::atomic<bool> muted{false};
+
+    // Main thread only.
+    std::int64_t started_ns = 0;  // silent output: start of playback
+    std::uint64_t last_heard = 0; // keeps the reported position from stepping back
+};
+
+struct SoundChannel {
+    SoundStream* stream = nullptr;
+    bool playing = false;
+};
+
+struct SoundSystem {
+    bool initialised = false;
+    bool silent = false;       // no audio device: time only
+    bool sdl_audio = false;    // the SDL audio subsystem is ours to quit
+    SoundStream* stream = nullptr;
+    SoundChannel channel;
+};
+
+namespace {
+
+void say_silent(const char* reason) {
+    std::printf("no audio device (%s): the music plays silently\n", reason);
+    std::fflush(stdout);
+}
+
+void fill_audio(void* userdata, Uint8* out, int length) {
+    auto* stream = static_cast<SoundStream*>(userdata);
+    const std::size_t frame_bytes = 2 * static_cast<std::size_t>(stream->channels);
+    const auto total = static_cast<std::size_t>(length);
+    std::size_t done = 0;
+    if (stream->end_frame.load() == NOT_ENDED) {
+        while (done < total) {
+            size_t got = 0;
+            const int result = mpg123_read(stream->decoder, out + done, total - done, &got);
+            done += got;
+            if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
+                stream->end_frame.store(stream->frames_fed.load() + done / frame_bytes);
+                break;
+            }
+        }
+    }
+    std::memset(out + done, 0, total - done);
+    if (stream->muted.load()) std::memset(out, 0, total);
+    stream->fed_at_ns.store(now_ns());
+    stream->frames_fed.fetch_add(total / frame_bytes);
+}
+
+// Opens the device for the stream's format; false leaves the stream on the silent output.
+bool open_device(SoundStream& stream) {
+    SDL_AudioSpec wanted{};
+    wanted.freq = static_cast<int>(stream.rate);
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = static_cast<Uint8>(stream.channels);
+    wanted.samples = 1024;
+    wanted.callback = fill_audio;
+    wanted.userdata = &stream;
+    SDL_AudioSpec obtained{};
+    stream.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (stream.device == 0) return false;
+    stream.device_frames = obtained.samples;
+    return true;
+}
+
+// Frames heard so far: what the device was given, less its buffer, plus the time since the
+// last callback (never past what it was given); the silent output counts real time.
+std::uint64_t heard_frames(SoundStream& stream) {
+    std::uint64_t heard;
+    const std::int64_t now = now_ns();
+    if (stream.device == 0) {
+        heard = static_cast<std::uint64_t>(now - stream.started_ns) * static_cast<std::uint64_t>(stream.rate) /
+                1000000000u;
+    } else {
+        const std::uint64_t fed = stream.frames_fed.load();
+        if (fed == 0) return 0;
+        const std::int64_t since = std::max<std::int64_t>(0, now - stream.fed_at_ns.load());
+        const std::uint64_t drift = std::min<std::uint64_t>(
+            static_cast<std::uint64_t>(since) * static_cast<std::uint64_t>(stream.rate) / 1000000000u,
+            stream.device_frames);
+        heard = fed + drift > stream.device_frames ? fed + drift - stream.device_frames : 0;
+    }
+    stream.last_heard = std::max(stream.last_heard, heard);
+    return stream.last_heard;
+}
+
+}  // namespace
+
+const char* sound_error_string(std::int32_t result) {
+    switch (result) {
+        case SOUND_OK: return "No errors.";
+        case SOUND_ERR_BAD_STREAM: return "The data is not a playable MP3 stream.";
+        case SOUND_ERR_CHANNEL_STOLEN: return "The channel was taken for another sound.";
+        case SOUND_ERR_DECODER: return "The MP3 decoder could not be set up.";
+        case SOUND_ERR_INVALID_HANDLE: return "An invalid or finished object handle was used.";
+        case SOUND_ERR_INVALID_PARAM: return "An invalid parameter was passed to this function.";
+        case SOUND_ERR_NOT_INITIALISED: return "The sound system has not been initialised.";
+        case SOUND_ERR_ALREADY_PLAYING: return "The sound system's one channel is already playing.";
+        default: return "Unknown error.";
+    }
+}
+
+void force_silent_sound_output(bool silent) { silent_output_forced = silent; }
+
+std::int32_t system_create(SoundSystem** system) {
+    if (!system) return SOUND_ERR_INVALID_PARAM;
+    *system = new SoundSystem;
+    return SOUND_OK;
+}
+
+std::int32_t system_get_version(SoundSystem* system, std::uint32_t* version) {
+    if (!system) return SOUND_ERR_INVALID_HANDLE;
+    if (!version) return SOUND_ERR_INVALID_PARAM;
+    *version = SOUND_LAYER_VERSION;
+    return SOUND_OK;
+}
+
+std::int32_t system_init(SoundSystem* system, int max_channels) {
+    if (!system) return SOUND_ERR_INVALID_HANDLE;
+    if (max_channels < 1) return SOUND_ERR_INVALID_PARAM;
+    system->silent = silent_output_forced;
+    if (!system->silent) {
+        system->sdl_audio = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        if (!system->sdl_audio) {
+            say_silent(SDL_GetError());
+            system->silent = true;
+        }
+    }
+    system->initialised = true;
+    return SOUND_OK;
+}
+
+std::int32_t system_create_stream(SoundSystem* system, const std::uint8_t* data, std::size_t size,
+                                  SoundStream** out) {
+    if (!system) return SOUND_ERR_INVALID_HANDLE;
+    if (!system->initialised) return SOUND_ERR_NOT_INITIALISED;
+    if (!out || (!data && size > 0)) return SOUND_ERR_INVALID_PARAM;
+    if (system->stream) return SOUND_ERR_ALREADY_PLAYING;
+    auto* stream = new SoundStream;
+    stream->system = system;
+    stream->reader = MemoryReader{data, size, 0};
+    int error = MPG123_OK;
+    stream->decoder = mpg123_new(nullptr, &error);
+    if (!stream->decoder) {
+        delete stream;
+        return SOUND_ERR_DECODER;
+    }
+    mpg123_param(stream->decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
+    int encoding = 0;
+    off_t frames = 0;
+    const bool decodable =
+        mpg123_replace_reader_handle(stream->decoder, read_memory, seek_memory, nullptr) == MPG123_OK &&
+        mpg123_open_handle(stream->decoder, &stream->reader) == MPG123_OK &&
+        mpg123_getformat(stream->decoder, &stream->rate, &stream->channels, &encoding) == MPG123_OK &&
+        stream->rate > 0 && mpg123_format_none(stream->decoder) == MPG123_OK &&
+        mpg123_format(stream->decoder, stream->rate, stream->channels, MPG123_ENC_SIGNED_16) == MPG123_OK &&
+        mpg123_scan(stream->decoder) == MPG123_OK && (frames = mpg123_length(stream->decoder)) > 0 &&
+        mpg123_seek(stream->decoder, 0, SEEK_SET) == 0;
+    if (!decodable) {
+        mpg123_delete(stream->decoder);
+        delete stream;
+        return SOUND_ERR_BAD_STREAM;
+    }
+    stream->total_frames = static_cast<std::uint64_t>(frames);
+    if (!system->silent && !open_device(*stream)) {
+        say_silent(SDL_GetError());
+        system->silent = true;
+    }
+    system->stream = stream;
+    *out = stream;
+    return SOUND_OK;
+}
+
+std::int32_t sound_get_length_ms(SoundStream* stream, std::uint32_t* length_ms) {
+    if (!stream) return SOUND_ERR_INVALID_HANDLE;
+    if (!length_ms) return SOUND_ERR_INVALID_PARAM;
+    *length_ms = static_cast<std::uint32_t>(stream->total_frames * 1000u / static_cast<std::uint64_t>(stream->rate));
+    return SOUND_OK;
+}
+
+std::int32_t system_play_sound(SoundSystem* system, SoundStream* stream, SoundChannel** channel) {
+    if (!system || !stream || stream->system != system) return SOUND_ERR_INVALID_HANDLE;
+    if (!system->initialised) return SOUND_ERR_NOT_INITIALISED;
+    if (!channel) return SOUND_ERR_INVALID_PARAM;
+    if (system->channel.playing) return SOUND_ERR_ALREADY_PLAYING;
+    system->channel = SoundChannel{stream, true};
+    stream->started_ns = now_ns();
+    if (stream->device != 0) SDL_PauseAudioDevice(stream->device, 0);
+    *channel = &system->channel;
+    return SOUND_OK;
+}
+
+std::int32_t system_update(SoundSystem* system) {
+    if (!system) return SOUND_ERR_INVALID_HANDLE;
+    return system->initialised ? SOUND_OK : SOUND_ERR_NOT_INITIALISED;
+}
+
+std::int32_t channel_get_position_ms(SoundChannel* channel, std::uint32_t* position_ms) {
+    if (!position_ms) return SOUND_ERR_INVALID_PARAM;
+    *position_ms = 0;
+    if (!channel || !channel->playing || !channel->stream) return SOUND_ERR_INVALID_HANDLE;
+    SoundStream& stream = *channel->stream;
+    const std::uint64_t heard = heard_frames(stream);
+    const std::uint64_t end = std::min(stream.total_frames, stream.end_frame.load());
+    if (heard >= end) {
+        channel->playing = false;  // finished: the channel is free again
+        return SOUND_ERR_INVALID_HANDLE;
+    }
+    *position_ms = static_cast<std::uint32_t>(heard * 1000u / static_cast<std::uint64_t>(stream.rate));
+    return SOUND_OK;
+}
+
+std::int32_t channel_set_mute(SoundChannel* channel, bool muted) {
+    if (!channel || !channel->playing || !channel->stream) return SOUND_ERR_INVALID_HANDLE;
+    channel->stream->muted.store(muted);
+    return SOUND_OK;
+}
+
+std::int32_t sound_release(SoundStream* stream) {
+    if (!stream) return SOUND_ERR_INVALID_HANDLE;
+    if (stream->device != 0) SDL_CloseAudioDevice(stream->device);  // waits for the callback
+    mpg123_delete(stream->decoder);
+    SoundSystem* system = stream->system;
+    if (system->channel.stream == stream) system->channel = SoundChannel{};
+    system->stream = nullptr;
+    delete stream;
+    return SOUND_OK;
+}
+
+std::int32_t system_close(SoundSystem* system) {
+    if (!system) return SOUND_ERR_INVALID_HANDLE;
+    if (!system->initialised) return SOUND_ERR_NOT_INITIALISED;
+    if (system->stream) sound_release(system->stream);
+    if (system->sdl_audio) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    system->sdl_audio = false;
+    system->initialised = false;
+    return SOUND_OK;
+}
+
+std::int32_t system_release(SoundSystem* system) {
+    if (!system) return SOUND_ERR_INVALID_HANDLE;
+    if (system->initialised) system_close(system);
+    delete system;
+    return SOUND_OK;
+}
+
+}  // namespace textdemo
