@@ -1,0 +1,204 @@
+// The sound layer and the music player on short MP3 streams encoded here: exact length,
+// a clock that runs in real time (also muted) and reads 0 once the music is over, the
+// SDL device path, fatal messages and the version check.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "resources/archive.hpp"
+#include "runtime/music_player.hpp"
+#include "runtime/sound_layer.hpp"
+#include "tests/support/stdout_to_stderr.hpp"
+#include "tests/support/test_mp3.hpp"
+
+namespace textdemo {
+namespace {
+
+using namespace std::chrono_literals;
+
+// 13353 frames at 44100 Hz = 302.79 ms, so a length of 302 ms.
+constexpr int SONG_FRAMES = 13353;
+constexpr std::uint32_t SONG_MS = 302;
+
+class SoundLayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        force_silent_sound_output(true);
+        ASSERT_EQ(system_create(&system_), SOUND_OK);
+    }
+    void TearDown() override {
+        if (system_) {
+            EXPECT_EQ(system_release(system_), SOUND_OK);
+        }
+        force_silent_sound_output(false);
+    }
+    SoundStream* open_stream(const std::vector<std::uint8_t>& mp3) {
+        SoundStream* stream = nullptr;
+        EXPECT_EQ(system_init(system_, 1), SOUND_OK);
+        EXPECT_EQ(system_create_stream(system_, mp3.data(), mp3.size(), &stream), SOUND_OK);
+        return stream;
+    }
+    static std::uint32_t position_of(SoundChannel* channel, std::int32_t* result = nullptr) {
+        std::uint32_t position = 12345;
+        const std::int32_t r = channel_get_position_ms(channel, &position);
+        if (result) *result = r;
+        return position;
+    }
+
+    SoundSystem* system_ = nullptr;
+    const std::vector<std::uint8_t> song_ = test::encode_test_mp3(SONG_FRAMES, 44100, 2);
+};
+
+TEST_F(SoundLayerTest, TheLengthIsExactInMillisecondsAfterGaplessDecoding) {
+    std::uint32_t length = 0;
+    ASSERT_EQ(sound_get_length_ms(open_stream(song_), &length), SOUND_OK);
+    EXPECT_EQ(length, SONG_MS);
+    // Mono at 22050 Hz: 22050 frames are exactly one second.
+    SoundSystem* other = nullptr;
+    SoundStream* mono = nullptr;
+    const auto one_second = test::encode_test_mp3(22050, 22050, 1);
+    ASSERT_EQ(system_create(&other), SOUND_OK);
+    ASSERT_EQ(system_init(other, 1), SOUND_OK);
+    ASSERT_EQ(system_create_stream(other, one_second.data(), one_second.size(), &mono), SOUND_OK);
+    ASSERT_EQ(sound_get_length_ms(mono, &length), SOUND_OK);
+    EXPECT_EQ(length, 1000u);
+    EXPECT_EQ(system_release(other), SOUND_OK);
+}
+
+TEST_F(SoundLayerTest, TheSilentClockRunsInRealTimeThroughMuteAndReadsZeroAfterTheEnd) {
+    SoundStream* stream = open_stream(song_);
+    SoundChannel* channel = nullptr;
+    EXPECT_EQ(position_of(channel), 0u);  // nothing plays yet
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(system_play_sound(system_, stream, &channel), SOUND_OK);
+    std::this_thread::sleep_for(100ms);
+    std::int32_t result = -1;
+    const std::uint32_t before_mute = position_of(channel, &result);
+    EXPECT_EQ(result, SOUND_OK);
+    EXPECT_GE(before_mute, 100u);
+    EXPECT_LT(before_mute, SONG_MS);
+    EXPECT_EQ(channel_set_mute(channel, true), SOUND_OK);
+    std::this_thread::sleep_for(50ms);
+    const std::uint32_t muted = position_of(channel, &result);
+    EXPECT_EQ(result, SOUND_OK);
+    EXPECT_GE(muted, before_mute + 50);
+    EXPECT_LE(muted, static_cast<std::uint32_t>(
+                         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                             .count()));
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(SONG_MS + 20));
+    EXPECT_EQ(position_of(channel, &result), 0u);
+    EXPECT_EQ(result, SOUND_ERR_INVALID_HANDLE);
+    EXPECT_EQ(position_of(channel, &result), 0u);  // and it stays over
+    EXPECT_EQ(channel_set_mute(channel, false), SOUND_ERR_INVALID_HANDLE);
+}
+
+TEST_F(SoundLayerTest, AnAudioDeviceDecodesAndPlaysTheWholeStream) {
+    // SDL's dummy driver consumes the callback's samples in real time without any hardware.
+    force_silent_sound_output(false);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ::testing::internal::CaptureStdout();
+    SoundStream* stream = open_stream(song_);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");  // no fallback line
+    SoundChannel* channel = nullptr;
+    ASSERT_EQ(system_play_sound(system_, stream, &channel), SOUND_OK);
+    EXPECT_EQ(system_play_sound(system_, stream, &channel), SOUND_ERR_ALREADY_PLAYING);
+    std::uint32_t last = 0, highest = 0;
+    std::int32_t result = SOUND_OK;
+    const auto give_up = std::chrono::steady_clock::now() + 3s;
+    while (result == SOUND_OK && std::chrono::steady_clock::now() < give_up) {
+        EXPECT_EQ(system_update(system_), SOUND_OK);
+        const std::uint32_t position = position_of(channel, &result);
+        if (result == SOUND_OK) {
+            EXPECT_GE(position, last);
+            last = highest = position;
+        } else {
+            EXPECT_EQ(position, 0u);
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(result, SOUND_ERR_INVALID_HANDLE);
+    EXPECT_GT(highest, SONG_MS - 40);
+    EXPECT_LT(highest, SONG_MS);
+    unsetenv("SDL_AUDIODRIVER");
+}
+
+TEST_F(SoundLayerTest, BadCallsAndBadStreamsGetTheirCodes) {
+    SoundStream* stream = nullptr;
+    const std::vector<std::uint8_t> junk(4000, 0x55);
+    EXPECT_EQ(system_create_stream(system_, song_.data(), song_.size(), &stream), SOUND_ERR_NOT_INITIALISED);
+    ASSERT_EQ(system_init(system_, 1), SOUND_OK);
+    EXPECT_EQ(system_create_stream(system_, junk.data(), junk.size(), &stream), SOUND_ERR_BAD_STREAM);
+    EXPECT_EQ(system_create_stream(system_, nullptr, 0, &stream), SOUND_ERR_BAD_STREAM);
+    EXPECT_EQ(stream, nullptr);
+    std::uint32_t value = 0;
+    EXPECT_EQ(sound_get_length_ms(nullptr, &value), SOUND_ERR_INVALID_HANDLE);
+    EXPECT_EQ(system_play_sound(system_, nullptr, nullptr), SOUND_ERR_INVALID_HANDLE);
+    EXPECT_EQ(sound_release(nullptr), SOUND_ERR_INVALID_HANDLE);
+    EXPECT_EQ(system_get_version(system_, &value), SOUND_OK);
+    EXPECT_GE(value, REQUIRED_SOUND_VERSION);
+    EXPECT_STREQ(sound_error_string(SOUND_ERR_INVALID_HANDLE), "An invalid or finished object handle was used.");
+    EXPECT_STREQ(sound_error_string(98), "Unknown error.");
+    EXPECT_STREQ(sound_error_string(-1), "Unknown error.");
+}
+
+class MusicPlayerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        set_archive_path(::testing::TempDir() + "no-such-archive.salad");
+        release_resource_archive();
+        ::testing::internal::CaptureStdout();
+        resource_archive();
+        ::testing::internal::GetCapturedStdout();
+        force_silent_sound_output(true);
+    }
+    static void TearDownTestSuite() {
+        force_silent_sound_output(false);
+        release_resource_archive();
+        set_archive_path("ruk.salad");
+    }
+    static void put_music(const std::vector<std::uint8_t>& bytes) { put_resource("ruk.mp3", bytes.data(), bytes.size()); }
+};
+
+TEST_F(MusicPlayerTest, TheVersionCheckAcceptsExactly0x43201AndUp) {
+    ::testing::internal::CaptureStdout();
+    EXPECT_TRUE(check_sound_version(0x00043201));
+    EXPECT_TRUE(check_sound_version(0x00050000));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(check_sound_version(0x00043200));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Error!  You are using an old version of FMOD 00043200.  This program requires 00043201\n");
+}
+
+TEST_F(MusicPlayerTest, TheMusicLoadsPlaysAndIsReleased) {
+    put_music(test::encode_test_mp3(SONG_FRAMES, 44100, 2));
+    MusicPlayer& player = music_player();
+    EXPECT_EQ(player.version, SOUND_LAYER_VERSION);
+    load_music(player);
+    EXPECT_EQ(player.length, SONG_MS);
+    std::uint32_t position = 1;
+    EXPECT_EQ(query_music_position(player, position), SOUND_ERR_INVALID_HANDLE);  // not playing yet
+    EXPECT_EQ(player.last_result, SOUND_ERR_INVALID_HANDLE);
+    play_music(player);
+    EXPECT_EQ(player.last_result, SOUND_OK);
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(query_music_position(player, position), SOUND_OK);
+    EXPECT_GE(position, 30u);
+    set_music_mute(player, true);
+    release_music(player);
+}
+
+TEST_F(MusicPlayerTest, FailingCallsPrintTheErrorLineAndExitWithMinusOne) {
+    put_music(std::vector<std::uint8_t>(3000, 0x55));
+    EXPECT_EXIT((test::stdout_to_stderr(), load_music(music_player())), ::testing::ExitedWithCode(255),
+                "^FMOD error! \\(1\\) The data is not a playable MP3 stream.\n$");
+    EXPECT_EXIT((test::stdout_to_stderr(), fail_on_sound_error(46)), ::testing::ExitedWithCode(255),
+                "^FMOD error! \\(46\\) The sound system has not been initialised.\n$");
+}
+
+}  // namespace
+}  // namespace textdemo
