@@ -84,10 +84,14 @@ EffectWobbly::EffectWobbly(std::uint32_t start, std::uint32_t end) : Effect(star
 }
 
 void EffectWobbly::render() {
+    const std::uint32_t position = pattern_data().position;
+    draw(wobbly_points(position), position);
+}
+
+void EffectWobbly::draw(const WobblyPoints& points, std::uint32_t position) {
     const PatternData& song = pattern_data();
     std::uint32_t* pixels = text_frame().pixels;
-    const WobblyPoints points = wobbly_points(song.position);
-    const double scroll = song.position / 10.0;
+    const double scroll = position / 10.0;
     const int order = current_order(song);
     const bool early_look = order < LATE_ORDER;
     int swell = 0;

@@ -27,6 +27,8 @@ class EffectWobbly : public Effect {
 public:
     EffectWobbly(std::uint32_t start, std::uint32_t end);
     void render() override;
+    // render() with the zeros and poles given instead of taken from the song position.
+    void draw(const WobblyPoints& points, std::uint32_t position);
 
 private:
     Image splat1;  // darkens by its high four bits

@@ -12,9 +12,13 @@
 #include "runtime/music_player.hpp"
 
 // Effect classes, one include per class.
+#include "effects/effect_demo_logo.hpp"
 #include "effects/effect_glow.hpp"
+#include "effects/effect_kelvaron_logo.hpp"
 #include "effects/effect_table.hpp"
+#include "effects/effect_tunnel.hpp"
 #include "effects/effect_twister.hpp"
+#include "effects/effect_wobbly.hpp"
 
 namespace textdemo {
 
@@ -68,12 +72,16 @@ void build_timeline() {
     // Each slot gets one line under its comment, e.g. add_effect<EffectTunnel>(list, spans[1]);
 
     // Slot 1: Kelvaron logo, order positions 0..7.
+    add_effect<EffectKelvaronLogo>(list, spans[0]);
 
     // Slot 2: Tunnel, 8..11.
+    add_effect<EffectTunnel>(list, spans[1]);
 
     // Slot 3: Demo logo, 12..19.
+    add_effect<EffectDemoLogo>(list, spans[2]);
 
     // Slot 4: Wobbly, 20..23 (hands over one row early).
+    add_effect<EffectWobbly>(list, spans[3]);
 
     // Slot 5: Table, 24..27 (starts one row early).
     add_effect<EffectTable>(list, spans[4]);
@@ -82,6 +90,7 @@ void build_timeline() {
     add_effect<EffectGlow>(list, spans[5]);
 
     // Slot 7: Wobbly, a second instance, 30..33 (starts one row early).
+    add_effect<EffectWobbly>(list, spans[6]);
 
     // Slot 8: Twister, 34..37.
     add_effect<EffectTwister>(list, spans[7]);
