@@ -1,0 +1,148 @@
+#include "display/gl/gl_renderer.hpp"
+
+#include <SDL_opengl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "frame/text_palette.hpp"
+#include "resources/image.hpp"
+
+namespace textdemo {
+
+namespace {
+
+constexpr int FONT_SIZE = 256;
+constexpr int VERTICES = FRAME_CELLS * 6;
+constexpr float GLYPH_STEP = 0.03125f;  // one 8-texel glyph of the 256-texel texture
+
+GLuint g_font_texture = 0;
+
+// Per-frame client-side arrays; positions serve both draws, colours are refilled per draw.
+struct VertexArrays {
+    std::vector<float> positions = std::vector<float>(VERTICES * 3);
+    std::vector<float> colours = std::vector<float>(VERTICES * 4);
+    std::vector<float> tex_coords = std::vector<float>(VERTICES * 2);
+};
+
+VertexArrays& arrays() {
+    static VertexArrays a;
+    return a;
+}
+
+void fill_colours(const TextFrame& frame, bool foreground) {
+    float* c = arrays().colours.data();
+    for (int i = 0; i < FRAME_CELLS; ++i) {
+        const std::uint32_t attribute = frame.cells[i].attribute;
+        const std::uint32_t index = foreground ? attribute & 15 : (attribute >> 4) & 15;
+        for (int v = 0; v < 6; ++v, c += 4) {
+            c[0] = TextPalette[index].red;
+            c[1] = TextPalette[index].green;
+            c[2] = TextPalette[index].blue;
+            c[3] = 1.0f;
+        }
+    }
+}
+
+}  // namespace
+
+CellLayout cell_layout(int client_width, int client_height) {
+    const int scale = std::max(1, std::min(client_width / 640, client_height / 400));
+    return {scale, -((640 * scale - client_width) / 2), -((400 * scale - client_height) / 2)};
+}
+
+bool init_renderer() {
+    glShadeModel(GL_FLAT);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
+    glClearDepth(1.0);
+    glDisable(GL_DEPTH_TEST);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
+    glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
+    glGenTextures(1, &g_font_texture);
+
+    Image font;
+    load_image(font, "textmodechars.png");
+    // Texel channels B, G, R, B: a grey glyph image gives opaque white glyphs on clear.
+    // Texels the image does not have (a smaller or failed image) stay transparent.
+    std::vector<std::uint8_t> texels(FONT_SIZE * FONT_SIZE * 4, 0);
+    const std::size_t available = std::min<std::size_t>(font.pixels.size(), FONT_SIZE * FONT_SIZE);
+    for (std::size_t i = 0; i < available; ++i) {
+        const std::uint32_t w = font.pixels[i];
+        texels[i * 4 + 0] = static_cast<std::uint8_t>(w);
+        texels[i * 4 + 1] = static_cast<std::uint8_t>(w >> 8);
+        texels[i * 4 + 2] = static_cast<std::uint8_t>(w >> 16);
+        texels[i * 4 + 3] = static_cast<std::uint8_t>(w);
+    }
+    glBindTexture(GL_TEXTURE_2D, g_font_texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, FONT_SIZE, FONT_SIZE, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    return true;
+}
+
+void release_renderer() {
+    if (g_font_texture != 0) glDeleteTextures(1, &g_font_texture);
+    g_font_texture = 0;
+}
+
+void render_cells(const TextFrame& frame, int client_width, int client_height) {
+    const CellLayout layout = cell_layout(client_width, client_height);
+    const float p = 8.0f * static_cast<float>(layout.scale);
+    VertexArrays& a = arrays();
+
+    float* pos = a.positions.data();
+    float* tex = a.tex_coords.data();
+    for (int r = 0; r < FRAME_HEIGHT; ++r) {
+        for (int k = 0; k < FRAME_WIDTH; ++k) {
+            const float x0 = static_cast<float>(k) * p, x1 = x0 + p;
+            const float y0 = static_cast<float>(r) * p, y1 = y0 + p;
+            const float corners[6][2] = {{x0, y0}, {x1, y0}, {x0, y1}, {x0, y1}, {x1, y0}, {x1, y1}};
+            const float s0 = static_cast<float>(frame.cells[r * FRAME_WIDTH + k].glyph) * GLYPH_STEP;
+            const float s1 = s0 + GLYPH_STEP;
+            const float uv[6][2] = {{s0, 0}, {s1, 0}, {s0, GLYPH_STEP}, {s0, GLYPH_STEP}, {s1, 0}, {s1, GLYPH_STEP}};
+            for (int v = 0; v < 6; ++v) {
+                *pos++ = corners[v][0];
+                *pos++ = corners[v][1];
+                *pos++ = 0.0f;
+                *tex++ = uv[v][0];
+                *tex++ = uv[v][1];
+            }
+        }
+    }
+
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(static_cast<float>(layout.offset_x), static_cast<float>(layout.offset_y), 0.0f);
+
+    // Backgrounds.
+    fill_colours(frame, false);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, a.positions.data());
+    glColorPointer(4, GL_FLOAT, 0, a.colours.data());
+    glDrawArrays(GL_TRIANGLES, 0, VERTICES);
+
+    // Glyphs in the foreground colour, blended by the font's alpha.
+    fill_colours(frame, true);
+    glBindTexture(GL_TEXTURE_2D, g_font_texture);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_TEXTURE_2D);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, 0, a.tex_coords.data());
+    glDrawArrays(GL_TRIANGLES, 0, VERTICES);
+
+    glDisable(GL_TEXTURE_2D);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+}  // namespace textdemo

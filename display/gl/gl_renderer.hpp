@@ -1,0 +1,31 @@
+// gl_renderer: draws the converted cells with OpenGL 1.1.
+//
+// Offers: cell_layout (the whole-number scale and the offset of the 640 x 400 picture in
+// a client area), init_renderer (GL state and the font texture from "textmodechars.png"),
+// release_renderer, and render_cells (each cell as an 8 x 8 square of its background
+// colour with its glyph blended over it in the foreground colour, two draws of client-side
+// arrays).
+// Depends on: OpenGL 1.1 (a current context), image loading, text_frame, text_palette.
+#pragma once
+
+#include "frame/text_frame.hpp"
+
+namespace textdemo {
+
+struct CellLayout {
+    int scale;     // pixels per font pixel, at least 1
+    int offset_x;  // where the picture's top-left corner lands (may be negative: cropped)
+    int offset_y;
+};
+
+// Largest whole scale that fits (at least 1), the picture centred, halves truncated toward zero.
+CellLayout cell_layout(int client_width, int client_height);
+
+// Needs a current context; builds the font texture. Always succeeds.
+bool init_renderer();
+void release_renderer();
+
+// Draws every cell of the frame into a client area of the given size.
+void render_cells(const TextFrame& frame, int client_width, int client_height);
+
+}  // namespace textdemo
