@@ -4,6 +4,7 @@
 #include <stb_image.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -92,7 +93,8 @@ int expected_channel(int attribute, int glyph, int x, int y, int channel) {
 class CaptureTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = fs::path(::testing::TempDir()) / "capture_test";
+        // One folder per process: CTest runs the cases of this suite in parallel.
+        dir_ = fs::path(::testing::TempDir()) / ("capture_test_" + std::to_string(getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         const Bytes archive = show_archive();

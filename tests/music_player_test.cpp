@@ -69,6 +69,14 @@ TEST_F(SoundLayerTest, TheLengthIsExactInMillisecondsAfterGaplessDecoding) {
     EXPECT_EQ(system_release(other), SOUND_OK);
 }
 
+// Milliseconds since start.
+std::uint32_t since(std::chrono::steady_clock::time_point start) {
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
+// The checks hold however long the machine keeps this thread waiting: a position is never
+// ahead of the time elapsed, never behind what was surely elapsed, and the end is never early.
 TEST_F(SoundLayerTest, TheSilentClockRunsInRealTimeThroughMuteAndReadsZeroAfterTheEnd) {
     SoundStream* stream = open_stream(song_);
     SoundChannel* channel = nullptr;
@@ -77,18 +85,24 @@ TEST_F(SoundLayerTest, TheSilentClockRunsInRealTimeThroughMuteAndReadsZeroAfterT
     ASSERT_EQ(system_play_sound(system_, stream, &channel), SOUND_OK);
     std::this_thread::sleep_for(100ms);
     std::int32_t result = -1;
-    const std::uint32_t before_mute = position_of(channel, &result);
-    EXPECT_EQ(result, SOUND_OK);
-    EXPECT_GE(before_mute, 100u);
-    EXPECT_LT(before_mute, SONG_MS);
-    EXPECT_EQ(channel_set_mute(channel, true), SOUND_OK);
+    std::uint32_t before = since(start);
+    const std::uint32_t unmuted = position_of(channel, &result);
+    std::uint32_t after = since(start);
+    if (after < SONG_MS) {
+        EXPECT_EQ(result, SOUND_OK);
+        EXPECT_GE(unmuted, before);
+        EXPECT_LE(unmuted, after);
+    }
+    EXPECT_EQ(channel_set_mute(channel, true), after < SONG_MS ? SOUND_OK : SOUND_ERR_INVALID_HANDLE);
     std::this_thread::sleep_for(50ms);
+    before = since(start);
     const std::uint32_t muted = position_of(channel, &result);
-    EXPECT_EQ(result, SOUND_OK);
-    EXPECT_GE(muted, before_mute + 50);
-    EXPECT_LE(muted, static_cast<std::uint32_t>(
-                         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-                             .count()));
+    after = since(start);
+    if (after < SONG_MS) {
+        EXPECT_EQ(result, SOUND_OK);
+        EXPECT_GE(muted, before);  // at least 150: muting keeps the clock
+        EXPECT_LE(muted, after);
+    }
     std::this_thread::sleep_until(start + std::chrono::milliseconds(SONG_MS + 20));
     EXPECT_EQ(position_of(channel, &result), 0u);
     EXPECT_EQ(result, SOUND_ERR_INVALID_HANDLE);
@@ -97,32 +111,33 @@ TEST_F(SoundLayerTest, TheSilentClockRunsInRealTimeThroughMuteAndReadsZeroAfterT
 }
 
 TEST_F(SoundLayerTest, AnAudioDeviceDecodesAndPlaysTheWholeStream) {
-    // SDL's dummy driver consumes the callback's samples in real time without any hardware.
+    // SDL's dummy driver takes the callback's samples at about the real rate, without hardware.
     force_silent_sound_output(false);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     ::testing::internal::CaptureStdout();
     SoundStream* stream = open_stream(song_);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");  // no fallback line
     SoundChannel* channel = nullptr;
+    const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(system_play_sound(system_, stream, &channel), SOUND_OK);
     EXPECT_EQ(system_play_sound(system_, stream, &channel), SOUND_ERR_ALREADY_PLAYING);
-    std::uint32_t last = 0, highest = 0;
+    std::uint32_t last = 0;
     std::int32_t result = SOUND_OK;
-    const auto give_up = std::chrono::steady_clock::now() + 3s;
-    while (result == SOUND_OK && std::chrono::steady_clock::now() < give_up) {
+    while (result == SOUND_OK && since(start) < 3000) {
         EXPECT_EQ(system_update(system_), SOUND_OK);
         const std::uint32_t position = position_of(channel, &result);
         if (result == SOUND_OK) {
             EXPECT_GE(position, last);
-            last = highest = position;
+            EXPECT_LE(position, since(start) + 10);  // the device may run a little fast
+            EXPECT_LE(position, SONG_MS);
+            last = position;
         } else {
             EXPECT_EQ(position, 0u);
         }
         std::this_thread::sleep_for(5ms);
     }
     EXPECT_EQ(result, SOUND_ERR_INVALID_HANDLE);
-    EXPECT_GT(highest, SONG_MS - 40);
-    EXPECT_LT(highest, SONG_MS);
+    EXPECT_GE(since(start), SONG_MS - 30);  // not cut short
     unsetenv("SDL_AUDIODRIVER");
 }
 
