@@ -7,7 +7,7 @@ CMAKE_FLAGS ?=
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libgtest-dev libgmock-dev libbenchmark-dev liblzma-dev libstb-dev \
 	libmpg123-dev libmp3lame-dev libsdl2-dev libcaca-dev \
-	tmux xvfb xauth xdotool libgl1-mesa-dri ffmpeg fonts-dejavu-core
+	tmux xvfb xauth xdotool libx11-dev libgl1-mesa-dri ffmpeg fonts-dejavu-core
 
 .PHONY: all deps configure build test run run-gl bench fuzz clean
 

@@ -163,6 +163,8 @@ bool pump_window_events() {
             break;
         }
         case SDL_WINDOWEVENT:
+            // Late events of a window closed by a mode switch must not touch the new one.
+            if (g_window == nullptr || event.window.windowID != SDL_GetWindowID(g_window)) break;
             switch (event.window.event) {
             case SDL_WINDOWEVENT_MINIMIZED:
                 state.window_active = false;

@@ -1,0 +1,231 @@
+// Runs the real textdemo-gl on a private Xvfb display with a tiny show archive whose every
+// frame is known, answers "Fullscreen?" as a person would, reads the window's pixels back
+// and ends the show with Escape or the window's close button.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "frame/text_palette.hpp"
+#include "tests/support/show_archive.hpp"
+
+// Xlib last: its macros (None, Bool, Status) would clash with the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+using namespace textdemo;
+
+namespace {
+
+// Glyph 10 of the test font is the 4 x 4 block in its top-left corner; the rest is empty.
+std::vector<std::uint32_t> test_font() {
+    std::vector<std::uint32_t> font(256 * 256, 0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) font[y * 256 + 80 + x] = 0x00FFFFFF;
+    return font;
+}
+
+std::string run_command(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        pclose(pipe);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+int channel(float value) { return static_cast<int>(value * 255.0f + 0.5f); }
+
+class GlProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/textdemo-gl-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        ASSERT_TRUE(test::write_uniform_show_archive(dir_ + "/ruk.salad", 20000, test_font()));
+        display_ = XOpenDisplay(nullptr);
+        ASSERT_NE(display_, nullptr) << "no X display";
+    }
+    void TearDown() override {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (display_) XCloseDisplay(display_);
+        std::system(("rm -rf " + dir_).c_str());
+    }
+
+    void start_program() {
+        pid_ = fork();
+        ASSERT_GE(pid_, 0);
+        if (pid_ == 0) {
+            if (chdir(dir_.c_str()) != 0) _exit(100);
+            std::freopen("stdout.txt", "w", stdout);
+            execl(TEXTDEMO_GL_EXECUTABLE, "textdemo-gl", static_cast<char*>(nullptr));
+            _exit(101);
+        }
+    }
+
+    // Exit status after the program ended by itself, or -1000 if it did not within 10 s.
+    int wait_for_exit() {
+        for (int i = 0; i < 200; ++i) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -2000;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return -1000;
+    }
+
+    // First window below root whose UTF-8 name starts with prefix, or 0.
+    Window search(Window parent, const std::string& prefix) {
+        Window root_return, parent_return, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display_, parent, &root_return, &parent_return, &children, &count)) return 0;
+        Window found = 0;
+        const Atom net_wm_name = XInternAtom(display_, "_NET_WM_NAME", False);
+        for (unsigned int i = 0; i < count && found == 0; ++i) {
+            XTextProperty name = {};
+            if (XGetTextProperty(display_, children[i], &name, net_wm_name) && name.value) {
+                const std::string text(reinterpret_cast<const char*>(name.value), name.nitems);
+                if (text.rfind(prefix, 0) == 0) found = children[i];
+                XFree(name.value);
+            }
+            if (found == 0) found = search(children[i], prefix);
+        }
+        if (children) XFree(children);
+        return found;
+    }
+
+    // The window whose name starts with prefix, waiting up to 20 s; 0 if none appeared.
+    Window find_window(const std::string& prefix) {
+        for (int i = 0; i < 200; ++i) {
+            if (const Window w = search(DefaultRootWindow(display_), prefix)) return w;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return 0;
+    }
+
+    // Presses a key on a window and holds it for 100 ms, as a person's key press lasts
+    // several frames (the show polls key states once per 16 ms frame).
+    void press(Window window, const std::string& key) {
+        run_command("xdotool windowfocus --sync " + std::to_string(window) + " keydown " + key + " sleep 0.1 keyup " + key);
+    }
+
+    // Answers the start-up question with the Escape key (the No button) and returns the
+    // show's window.
+    Window answer_windowed() {
+        const Window question = find_window("Quillmoor");
+        EXPECT_NE(question, 0u) << "no \"Fullscreen?\" question";
+        press(question, "Escape");
+        return find_window("QUILLMOOR (OpenGL)");
+    }
+
+    int window_width(Window window) {
+        XWindowAttributes attributes = {};
+        XGetWindowAttributes(display_, window, &attributes);
+        return attributes.width;
+    }
+
+    // The window's top-left 640 x 400 pixels once the show has drawn there (its last pixel
+    // is not black any more), waiting up to 10 s; null if it never did.
+    XImage* grab_when_drawn(Window window) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            XImage* image = XGetImage(display_, window, 0, 0, 640, 400, AllPlanes, ZPixmap);
+            if (image && (XGetPixel(image, 639, 399) & 0xFFFFFF) != 0) return image;
+            if (image) XDestroyImage(image);
+        }
+        return nullptr;
+    }
+
+    // Every 8 x 8 cell of the 640 x 400 client area: glyph 10's 4 x 4 corner in the
+    // foreground colour (palette 5), the rest in the background colour (palette 12).
+    void expect_uniform_cells(Window window) {
+        XImage* image = grab_when_drawn(window);
+        ASSERT_NE(image, nullptr) << "window never drawn";
+        const PaletteColour fg = TextPalette[test::UNIFORM_SHOW_ATTRIBUTE & 15];
+        const PaletteColour bg = TextPalette[test::UNIFORM_SHOW_ATTRIBUTE >> 4];
+        const unsigned long fg_pixel = channel(fg.red) << 16 | channel(fg.green) << 8 | channel(fg.blue);
+        const unsigned long bg_pixel = channel(bg.red) << 16 | channel(bg.green) << 8 | channel(bg.blue);
+        int wrong = 0;
+        for (int y = 0; y < 400; ++y) {
+            for (int x = 0; x < 640; ++x) {
+                const bool in_glyph = x % 8 < 4 && y % 8 < 4;
+                if ((XGetPixel(image, x, y) & 0xFFFFFF) != (in_glyph ? fg_pixel : bg_pixel)) ++wrong;
+            }
+        }
+        XDestroyImage(image);
+        EXPECT_EQ(wrong, 0) << "pixels off the expected cells";
+    }
+
+    void close_with_button(Window window) {
+        XEvent event = {};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display_, window, False, NoEventMask, &event);
+        XFlush(display_);
+    }
+
+    std::string dir_;
+    pid_t pid_ = -1;
+    Display* display_ = nullptr;
+};
+
+TEST_F(GlProgram, WindowedShowDrawsKnownCellsAndEscapeQuits) {
+    start_program();
+    const Window window = answer_windowed();
+    ASSERT_NE(window, 0u) << "no show window";
+    expect_uniform_cells(window);
+    press(window, "Escape");
+    EXPECT_EQ(wait_for_exit(), 0);
+}
+
+TEST_F(GlProgram, FullscreenThenF1SwitchesToAWindow) {
+    start_program();
+    const Window question = find_window("Quillmoor");
+    ASSERT_NE(question, 0u) << "no \"Fullscreen?\" question";
+    press(question, "Return");
+    const Window fullscreen = find_window("QUILLMOOR (OpenGL)");
+    ASSERT_NE(fullscreen, 0u) << "no show window";
+    EXPECT_EQ(window_width(fullscreen), DisplayWidth(display_, DefaultScreen(display_)));
+    XImage* drawn = grab_when_drawn(fullscreen);
+    ASSERT_NE(drawn, nullptr) << "fullscreen window never drawn";
+    XDestroyImage(drawn);
+
+    press(fullscreen, "F1");
+    Window windowed = 0;
+    for (int i = 0; i < 100 && (windowed == 0 || windowed == fullscreen); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        windowed = find_window("QUILLMOOR (OpenGL)");
+    }
+    ASSERT_NE(windowed, fullscreen) << "F1 did not reopen the window";
+    EXPECT_EQ(window_width(windowed), 640);
+    expect_uniform_cells(windowed);
+    press(windowed, "Escape");
+    EXPECT_EQ(wait_for_exit(), 0);
+}
+
+TEST_F(GlProgram, CloseButtonEndsTheShow) {
+    start_program();
+    const Window window = answer_windowed();
+    ASSERT_NE(window, 0u) << "no show window";
+    close_with_button(window);
+    EXPECT_EQ(wait_for_exit(), 0);
+}
+
+}  // namespace
