@@ -88,22 +88,51 @@ LetteredPicture make_credit(const Font& font, const std::string& role, const std
     return pic;
 }
 
-LetteredPicture make_greetings(const Font& font, const std::vector<std::string>& names, int lead_in) {
-    constexpr int WIDTH = 960;
-    LetteredPicture pic{Canvas(WIDTH, FRAME_HEIGHT), Canvas(WIDTH, FRAME_HEIGHT)};
-    // Names alternate between an upper and a lower line; each starts no earlier than the
-    // middle of the one before, so the eye can follow them from the right edge.
-    float pen[2] = {static_cast<float>(lead_in), static_cast<float>(lead_in)};
-    float previous_middle = static_cast<float>(lead_in);
-    const int line_top[2] = {2, 26};
+namespace {
+// Left edges of the names on the two staggered lines (each name starts no earlier than
+// the middle of the one before, so the eye can follow them from the right edge), and the
+// column where the last one ends.
+struct GreetingsLayout {
+    std::vector<Canvas> inks;
+    std::vector<int> x;
+    int end = 0;
+};
+GreetingsLayout lay_out_greetings(const Font& font, const std::vector<std::string>& names, float size, int first, int line_height) {
+    constexpr int GAP = 10;
+    GreetingsLayout layout;
+    int pen[2] = {first, first};
+    int previous_middle = first;
     for (std::size_t n = 0; n < names.size(); ++n) {
-        const int line = static_cast<int>(n % 2);
-        const Canvas ink = set_text(font, names[n], 20, 1.0f, true);
-        const float x = std::max(pen[line], previous_middle);
-        if (static_cast<int>(x) + ink.width > WIDTH - 4) break;
-        paint_letters(pic, ink, static_cast<int>(x), line_top[line], 255, 200, 0, 1);
-        pen[line] = x + static_cast<float>(ink.width) + 14;
-        previous_middle = x + static_cast<float>(ink.width) / 2;
+        const Canvas set = set_text(font, names[n], size, 1.0f, true);
+        Canvas ink = stretched(set, set.width, line_height);
+        // Small letters have thin, grey strokes: firm them up so they read as solid cells.
+        for (float& v : ink.values) v = std::min(1.0f, v * 1.8f);
+        layout.inks.push_back(std::move(ink));
+        const int width = layout.inks.back().width, line = static_cast<int>(n % 2);
+        const int x = std::max(pen[line], previous_middle);
+        layout.x.push_back(x);
+        pen[line] = x + width + GAP;
+        previous_middle = x + width / 2;
+        layout.end = std::max(layout.end, x + width);
+    }
+    return layout;
+}
+}  // namespace
+
+LetteredPicture make_greetings(const Font& font, const std::vector<std::string>& names, int first, int last) {
+    constexpr int WIDTH = 960, LINE_HEIGHT = 22;
+    const int line_top[2] = {2, 26};
+    LetteredPicture pic{Canvas(WIDTH, FRAME_HEIGHT), Canvas(WIDTH, FRAME_HEIGHT)};
+    // The largest font size whose two lines end by column `last`; letters are then drawn
+    // taller than the font's proportions to fill the line.
+    GreetingsLayout layout = lay_out_greetings(font, names, 6, first, LINE_HEIGHT);
+    for (float size = 6.5f; size <= 30; size += 0.5f) {
+        GreetingsLayout bigger = lay_out_greetings(font, names, size, first, LINE_HEIGHT);
+        if (bigger.end > last) break;
+        layout = std::move(bigger);
+    }
+    for (std::size_t n = 0; n < layout.inks.size(); ++n) {
+        paint_letters(pic, layout.inks[n], layout.x[n], line_top[n % 2], 255, 215, 0, 1);
     }
     return pic;
 }

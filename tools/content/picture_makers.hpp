@@ -42,8 +42,9 @@ LetteredPicture make_makers_logo(const Font& font, const std::string& word);
 LetteredPicture make_title(const Font& font, const std::string& title);
 // 80 x 50: a dark plate with a small role line and the name, clear at the right edge.
 LetteredPicture make_credit(const Font& font, const std::string& role, const std::string& name);
-// 960 x 50: the names on two staggered lines, starting after `lead_in` columns.
-LetteredPicture make_greetings(const Font& font, const std::vector<std::string>& names, int lead_in);
+// 960 x 50: the names on two staggered lines between columns first and last, as large
+// as fits.
+LetteredPicture make_greetings(const Font& font, const std::vector<std::string>& names, int first, int last);
 // 80 x 50 colour overlay: the word in warm colours at the bottom, magenta elsewhere.
 std::vector<std::uint32_t> make_overlay(const Font& font, const std::string& word);
 

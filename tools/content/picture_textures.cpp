@@ -30,7 +30,7 @@ Canvas make_tunnel_wall(std::uint32_t seed) {
         for (int u = 0; u < GRID; ++u) {
             const int pu = u % AROUND, pv = v % ALONG;
             const auto panel = static_cast<std::uint32_t>((v / ALONG) * (GRID / AROUND) + u / AROUND);
-            float level = 80 + 45 * hash_unit(seed, panel);
+            float level = 62 + 45 * hash_unit(seed, panel);
             level += 24 * (fractal_noise(static_cast<float>(u), static_cast<float>(v), 8, GRID / 8, 3, seed + 1) - 0.5f);
             // A light strip across every other ring of panels.
             if ((v / ALONG) % 2 == 1 && pv >= 14 && pv <= 17) level = pv == 14 || pv == 17 ? 170 : 215;
@@ -59,8 +59,9 @@ Canvas make_plasma_texture() {
     for (int y = 0; y < TEXTURE_SIZE; ++y) {
         for (int x = 0; x < TEXTURE_SIZE; ++x) {
             const float fx = static_cast<float>(x) / TEXTURE_SIZE, fy = static_cast<float>(y) / TEXTURE_SIZE;
-            c.at(x, y) = std::sin(TAU * 2 * fx) + std::sin(TAU * 3 * fy + 1.0f) + std::sin(TAU * (fx + 2 * fy) + 2.0f) +
-                         0.6f * std::sin(TAU * (5 * fx - 3 * fy)) + 0.4f * std::sin(TAU * 7 * fy + TAU * 2 * fx);
+            // Rows (the summed distances) carry rings; columns (angle minus distance) twist them.
+            c.at(x, y) = std::sin(TAU * 6 * fy + 2 * std::sin(TAU * fx)) + 0.8f * std::sin(TAU * (3 * fx + 4 * fy) + 1.0f) +
+                         0.6f * std::sin(TAU * 9 * fy - TAU * 2 * fx) + 0.4f * std::sin(TAU * 5 * fx + 2.0f);
         }
     }
     normalise(c, 0, 255);

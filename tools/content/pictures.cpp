@@ -73,11 +73,12 @@ bool write_stains(const Recipe& recipe, const std::string& out_dir) {
 bool write_lettering(const Recipe& recipe, const std::string& out_dir) {
     const auto font_path = recipe.text("font"), title_font_path = recipe.text("title_font");
     const auto makers = recipe.text("makers"), title = recipe.text("title"), greets = recipe.text("greets");
+    const auto greets_font_path = recipe.text("greets_font");
     const auto overlay = recipe.text("overlay");
-    const auto lead_in = recipe.numbers("greets_lead_in", 1);
-    if (!font_path || !title_font_path || !makers || !title || !greets || !overlay || !lead_in) return false;
-    const Font font = load_font(*font_path), title_font = load_font(*title_font_path);
-    if (!font || !title_font) return false;
+    const auto span = recipe.numbers("greets_columns", 2);
+    if (!font_path || !title_font_path || !greets_font_path || !makers || !title || !greets || !overlay || !span) return false;
+    const Font font = load_font(*font_path), title_font = load_font(*title_font_path), greets_font = load_font(*greets_font_path);
+    if (!font || !title_font || !greets_font) return false;
 
     if (!write_lettered(out_dir, "kelvaron", make_makers_logo(font, *makers))) return false;
     if (!write_lettered(out_dir, "ruk", make_title(title_font, *title))) return false;
@@ -91,7 +92,10 @@ bool write_lettering(const Recipe& recipe, const std::string& out_dir) {
         }
         if (!write_lettered(out_dir, credit, make_credit(font, parts[0], parts[1]))) return false;
     }
-    if (!write_lettered(out_dir, "greets", make_greetings(font, split(*greets, ','), static_cast<int>((*lead_in)[0])))) return false;
+    const auto names = split(*greets, ',');
+    if (!write_lettered(out_dir, "greets", make_greetings(greets_font, names, static_cast<int>((*span)[0]), static_cast<int>((*span)[1])))) {
+        return false;
+    }
     return write_png(out_dir + "/logo_overlay.png", FRAME_WIDTH, FRAME_HEIGHT, make_overlay(font, *overlay));
 }
 
