@@ -1,0 +1,84 @@
+// Cost of one render() of the Kelvaron logo, Tunnel, Demo logo and Wobbly effects, in
+// milliseconds, to set against the 16 ms frame of the show.
+//
+// Uses the real content archive from the build directory when it exists, else synthetic
+// images of the right shapes. Each iteration draws the next frame of the effect's own slot
+// (16 ms further, wrapping inside the slot), so the figures cover its whole time on screen.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "effects/effect_demo_logo.hpp"
+#include "effects/effect_kelvaron_logo.hpp"
+#include "effects/effect_tunnel.hpp"
+#include "effects/effect_wobbly.hpp"
+#include "frame/text_frame.hpp"
+#include "resources/archive.hpp"
+#include "runtime/pattern_data.hpp"
+#include "runtime/timeline.hpp"
+#include "tests/support/test_content.hpp"
+
+namespace {
+
+using namespace textdemo;
+
+const char* const REAL_ARCHIVE = TEXTDEMO_BUILD_DIR "/ruk.salad";
+
+// Grey levels (i x step) & 255: masks have a transparent (0) pixel wherever that is 0.
+void put_synthetic_image(const char* name, int width, int height, unsigned step) {
+    std::vector<std::uint32_t> words(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < words.size(); ++i) words[i] = ((i * step) & 255) * 0x010101u;
+    test::put_png(name, width, height, words);
+}
+
+// Spans of the nine slots, from the real archive or from stand-ins of 64-row patterns.
+const std::array<EffectSpan, TIMELINE_SLOTS>& slot_spans() {
+    static const auto spans = [] {
+        const bool exists = std::filesystem::exists(REAL_ARCHIVE);
+        set_archive_path(exists ? REAL_ARCHIVE : "/nonexistent/bench.salad");
+        if (!exists) {
+            test::put_pattern_dump({0}, {64});
+            for (const char* name : {"kelvaron.png", "kelvaron_opacity.png", "splat2.png", "logo_overlay.png",
+                                     "splat9.png", "splat1.png", "splat6.png", "splat7.png"})
+                put_synthetic_image(name, 80, 50, 37);
+            put_synthetic_image("tunnel.png", 256, 256, 13);
+            put_synthetic_image("ruk.png", 400, 50, 7);
+            put_synthetic_image("ruk_opacity.png", 400, 50, 5);
+        }
+        std::printf("content: %s\n", exists ? REAL_ARCHIVE : "synthetic images");
+        return timeline_spans(pattern_data(), 0xFFFFFFFF);
+    }();
+    return spans;
+}
+
+template <class EffectClass>
+std::unique_ptr<Effect> make_effect(std::uint32_t start, std::uint32_t end) {
+    return std::make_unique<EffectClass>(start, end);
+}
+
+// Renders the effect of `slot` frame after frame through its span.
+void BM_Render(benchmark::State& state, std::unique_ptr<Effect> (*make)(std::uint32_t, std::uint32_t), int slot) {
+    const EffectSpan span = slot_spans()[slot];
+    const auto effect = make(span.start_ms, span.end_ms);
+    PatternData& song = pattern_data();
+    std::uint32_t offset = 0;
+    for (auto _ : state) {
+        update_song_position(span.start_ms + offset, song);
+        effect->render();
+        benchmark::DoNotOptimize(text_frame().pixels);
+        offset = (offset + 16) % (span.end_ms - span.start_ms + 1);
+    }
+}
+
+BENCHMARK_CAPTURE(BM_Render, kelvaron_logo, make_effect<EffectKelvaronLogo>, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Render, tunnel, make_effect<EffectTunnel>, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Render, demo_logo, make_effect<EffectDemoLogo>, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Render, wobbly_first, make_effect<EffectWobbly>, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Render, wobbly_second, make_effect<EffectWobbly>, 6)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
