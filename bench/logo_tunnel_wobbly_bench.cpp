@@ -1,12 +1,13 @@
 // Cost of one render() of the Kelvaron logo, Tunnel, Demo logo and Wobbly effects, in
 // milliseconds, to set against the 16 ms frame of the show.
 //
-// Uses the real content archive from the build directory when it exists, else synthetic
-// images of the right shapes. Each iteration draws the next frame of the effect's own slot
+// Uses the real content archive from the build directory when it exists, with synthetic
+// stand-ins for any entry it lacks. Each iteration draws the next frame of the effect's own slot
 // (16 ms further, wrapping inside the slot), so the figures cover its whole time on screen.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -34,21 +35,40 @@ void put_synthetic_image(const char* name, int width, int height, unsigned step)
     test::put_png(name, width, height, words);
 }
 
-// Spans of the nine slots, from the real archive or from stand-ins of 64-row patterns.
+bool has_resource(const char* name) {
+    const ResourceArchive& archive = resource_archive();
+    for (int i = 0; i < archive.count; ++i)
+        if (std::strncmp(archive.entries[i].name, name, RESOURCE_NAME_LENGTH) == 0) return true;
+    return false;
+}
+
+// Spans of the nine slots. Entries the archive lacks (all of them without ruk.salad) get
+// stand-ins: 64-row patterns and grey images of the right shapes.
 const std::array<EffectSpan, TIMELINE_SLOTS>& slot_spans() {
     static const auto spans = [] {
         const bool exists = std::filesystem::exists(REAL_ARCHIVE);
         set_archive_path(exists ? REAL_ARCHIVE : "/nonexistent/bench.salad");
-        if (!exists) {
-            test::put_pattern_dump({0}, {64});
-            for (const char* name : {"kelvaron.png", "kelvaron_opacity.png", "splat2.png", "logo_overlay.png",
-                                     "splat9.png", "splat1.png", "splat6.png", "splat7.png"})
-                put_synthetic_image(name, 80, 50, 37);
-            put_synthetic_image("tunnel.png", 256, 256, 13);
-            put_synthetic_image("ruk.png", 400, 50, 7);
-            put_synthetic_image("ruk_opacity.png", 400, 50, 5);
+        struct Picture {
+            const char* name;
+            int width, height;
+            unsigned step;
+        };
+        const Picture pictures[] = {
+            {"kelvaron.png", 80, 50, 37}, {"kelvaron_opacity.png", 80, 50, 37}, {"splat2.png", 80, 50, 37},
+            {"logo_overlay.png", 80, 50, 37}, {"splat9.png", 80, 50, 37},     {"splat1.png", 80, 50, 37},
+            {"splat6.png", 80, 50, 37},       {"splat7.png", 80, 50, 37},     {"tunnel.png", 256, 256, 13},
+            {"ruk.png", 400, 50, 7},          {"ruk_opacity.png", 400, 50, 5}};
+        int stand_ins = 0;
+        for (const Picture& p : pictures) {
+            if (has_resource(p.name)) continue;
+            put_synthetic_image(p.name, p.width, p.height, p.step);
+            ++stand_ins;
         }
-        std::printf("content: %s\n", exists ? REAL_ARCHIVE : "synthetic images");
+        if (!has_resource("patterndata.bin")) {
+            test::put_pattern_dump({0}, {64});
+            ++stand_ins;
+        }
+        std::printf("content: %s, %d stand-in entries\n", exists ? REAL_ARCHIVE : "no archive", stand_ins);
         return timeline_spans(pattern_data(), 0xFFFFFFFF);
     }();
     return spans;
