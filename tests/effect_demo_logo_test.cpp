@@ -80,35 +80,25 @@ protected:
     }
 };
 
-// Row 0 bobs the title 4 rows (trunc(10 sin 9)): frame rows 46..49 have no title row, and
-// their opaque pixels keep what was there. At the effect's start the window is column 55.
-TEST_F(DemoLogoTest, RowZeroAtTheStart) {
+// The bob follows the pattern row: 4 rows at row 0 (trunc(10 sin 9)), so frame rows 46..49
+// have no title row and their opaque pixels keep what was there; -9 at row 43 (frame rows
+// 0..9 lose theirs); none from row 90 on. The window starts at column 55 and sways from
+// the effect's own start.
+TEST_F(DemoLogoTest, BobAndSwayWholeFrames) {
     test::put_order_start_dump(12);
-    EffectDemoLogo effect(0, 100000);
-    test::song_at(0);
-    render_over_untouched(effect);
-    expect_frame(0, 55, 4, true);
-}
-
-// Row 43 bobs -9 (trunc(10 sin 4.7)): frame rows 0..9 have no title row.
-TEST_F(DemoLogoTest, RowFortyThreeLaterInTheSway) {
-    test::put_order_start_dump(12);
-    EffectDemoLogo effect(0, 100000);
-    test::song_at(938);
-    ASSERT_EQ(current_row(pattern_data()), 43);
-    render_over_untouched(effect);
-    expect_frame(938, demo_logo_window(938, 0), -9, true);
-    EXPECT_EQ(demo_logo_window(938, 0), 96);  // trunc(100 sin 11.938 + 155) = trunc(96.22)
-}
-
-// From row 90 on the title does not bob; a later start shifts the sway.
-TEST_F(DemoLogoTest, NoBobFromRow90) {
-    test::put_order_start_dump(12);
-    EffectDemoLogo effect(1000, 100000);
-    test::song_at(3000);  // row 138
-    render_over_untouched(effect);
-    expect_frame(3000, demo_logo_window(3000, 1000), 0, true);
-    EXPECT_EQ(demo_logo_window(3000, 1000), 197);  // trunc(100 sin 13 + 155) = trunc(197.02)
+    struct Case {
+        std::uint32_t start, position;
+        int row, window, bob;
+    };
+    // Windows: trunc(100 sin(s / 1000) + 155) with s = position - start + 11000.
+    for (const Case& c : {Case{0, 0, 0, 55, 4}, Case{0, 938, 43, 96, -9}, Case{1000, 3000, 138, 197, 0}}) {
+        EffectDemoLogo effect(c.start, 100000);
+        test::song_at(c.position);
+        ASSERT_EQ(current_row(pattern_data()), c.row);
+        ASSERT_EQ(demo_logo_window(c.position, c.start), c.window);
+        render_over_untouched(effect);
+        expect_frame(c.position, c.window, c.bob, true);
+    }
 }
 
 // Before order 4, row 10 the opacity counts as 0: background everywhere.

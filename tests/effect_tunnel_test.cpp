@@ -160,18 +160,8 @@ TEST_F(TunnelTest, OverlayLandsUnshiftedFromRow90) {
     expect_frame(ROW_100_OF_ORDER_2, 0, 0);
 }
 
-TEST_F(TunnelTest, FullyTransparentOverlayLeavesTheTube) {
-    put_content(std::vector<std::uint32_t>(FRAME_CELLS, KEY), 128);
-    EffectTunnel tunnel(0, 100000);
-    test::song_at(ROW_100_OF_ORDER_2);
-    tunnel.render();
-    auto tables = std::make_unique<TunnelTables>();
-    build_tunnel_tables(*tables);
-    for (int n = 0; n < FRAME_CELLS; ++n)
-        ASSERT_EQ(text_frame().pixels[n], tube_word(*tables, n % 80, n / 80, ROW_100_OF_ORDER_2, 0)) << n;
-}
-
-// A texture far smaller than the 256 x 256 the tube samples reads as 0 beyond its end.
+// A texture far smaller than the 256 x 256 the tube samples reads as 0 beyond its end, and
+// an overlay that is all colour key leaves the tube untouched.
 TEST_F(TunnelTest, SmallTextureReadsZeroBeyondItsPixels) {
     put_content(std::vector<std::uint32_t>(FRAME_CELLS, KEY));
     test::put_grey_png("tunnel.png", 8, 8, [](int, int) { return 255; });

@@ -21,14 +21,6 @@ TEST(WobblyPoints, OffsetsAtTheStart) {
     }
 }
 
-TEST(WobblyPoints, PathsAtHalfTheSongTime) {
-    const WobblyPoints p = wobbly_points(1000);  // T = 500
-    EXPECT_DOUBLE_EQ(p.a[0], 2.1 * std::cos(1.0) + 0.5);
-    EXPECT_DOUBLE_EQ(p.b[1], 2.8 * std::sin(500.0 / 550) + 0.2);
-    EXPECT_DOUBLE_EQ(p.a[3], 2.5 * std::cos(500.0 / 480) - 0.2);
-    EXPECT_DOUBLE_EQ(p.b[3], 2.7 * std::sin(500.0 / 1210) + 0.3);
-}
-
 // Grey levels of the three masks at frame pixel n.
 struct Masks {
     int (*splat1)(int);
