@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include <errno.h>
+#include <fcntl.h>
 #include <langinfo.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,7 +39,9 @@ constexpr int STOP_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 // What restoring needs; read by signal handlers, so fixed storage and plain writes only.
 struct TakenTerminal {
     volatile sig_atomic_t active = 0;
-    int output = -1;
+    int output = -1;           // our own descriptor of the terminal we draw on
+    int held_messages = -1;    // memory file standing in for standard output (and error)
+    int saved_error = -1;      // standard error while it writes into held_messages
     int mode_descriptor = -1;  // whose terminal modes were changed, -1 if none
     termios original_modes{};
     char give_back[128] = {};
@@ -44,6 +49,8 @@ struct TakenTerminal {
 };
 
 TakenTerminal taken;
+// Crash handlers in place before ours (a sanitizer's, or the default), given back after us.
+struct sigaction crash_actions_before[std::size(CRASH_SIGNALS)];
 ScreenState screen;
 KeyDecoder key_decoder;
 std::string frame_bytes;
@@ -67,21 +74,38 @@ void give_terminal_back() {
     taken.active = 0;
     write_all(taken.output, taken.give_back, taken.give_back_length);
     if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSAFLUSH, &taken.original_modes);
+    if (taken.held_messages < 0) return;
+    // Messages of the show now reach the main screen, and so does all later output.
+    dup2(taken.output, STDOUT_FILENO);
+    if (taken.saved_error >= 0) dup2(taken.saved_error, STDERR_FILENO);
+    char bytes[4096];
+    ssize_t got;
+    lseek(taken.held_messages, 0, SEEK_SET);
+    while ((got = read(taken.held_messages, bytes, sizeof bytes)) > 0) write_all(taken.output, bytes, static_cast<std::size_t>(got));
+    close(taken.held_messages);
+    taken.held_messages = -1;
 }
 
 void restore_at_exit() { give_terminal_back(); }
 
-void restore_and_die(int signal_number) {
-    give_terminal_back();
-    raise(signal_number);  // the handler was reset on entry: this one ends the process
-}
-
-void install_handler(int signal_number, void (*handler)(int), int flags) {
+void install_handler(int signal_number, void (*handler)(int), int flags, struct sigaction* before = nullptr) {
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = flags;
-    sigaction(signal_number, &action, nullptr);
+    sigaction(signal_number, &action, before);
+}
+
+void put_back_crash_handlers() {
+    for (std::size_t i = 0; i < std::size(CRASH_SIGNALS); ++i) sigaction(CRASH_SIGNALS[i], &crash_actions_before[i], nullptr);
+}
+
+// The terminal first, then the crash goes on as it would have: the signal, blocked while
+// this runs, reaches the handler from before once this returns (a fault simply recurs).
+void restore_and_crash(int signal_number) {
+    give_terminal_back();
+    put_back_crash_handlers();
+    raise(signal_number);
 }
 
 bool terminal_size(int descriptor, int& rows, int& columns) {
@@ -123,6 +147,21 @@ FrameOutcome present_step(void*) {
 
 void key_step(void*, std::vector<KeyRecord>& records) { read_console_keys(text_frame(), records); }
 
+// Lines printed during the show (a fatal message, a library's complaint on standard error)
+// would land on the alternate screen and vanish with it, or tear the picture: they go into
+// a memory file instead and are shown once the terminal is given back.
+void hold_messages() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    taken.held_messages = memfd_create("textdemo-console-messages", MFD_CLOEXEC);
+    if (taken.held_messages < 0) return;
+    dup2(taken.held_messages, STDOUT_FILENO);
+    if (isatty(STDERR_FILENO)) {
+        taken.saved_error = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (taken.saved_error >= 0) dup2(taken.held_messages, STDERR_FILENO);
+    }
+}
+
 }  // namespace
 
 bool standard_output_is_terminal() { return isatty(STDOUT_FILENO) == 1; }
@@ -136,7 +175,8 @@ void install_console_ctrl_handler() {
 }
 
 void setup_console(TextFrame& frame) {
-    frame.console_out = STDOUT_FILENO;
+    frame.console_out = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (frame.console_out < 0) frame.console_out = STDOUT_FILENO;
     frame.console_in = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
 
     taken.output = frame.console_out;
@@ -154,10 +194,9 @@ void setup_console(TextFrame& frame) {
         std::atexit(restore_at_exit);
         exit_hook_registered = true;
     }
-    for (int signal_number : CRASH_SIGNALS) install_handler(signal_number, restore_and_die, SA_RESETHAND);
-    // Messages printed during the show wait in the buffer until the terminal is given back.
-    std::fflush(stdout);
-    std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
+    for (std::size_t i = 0; i < std::size(CRASH_SIGNALS); ++i)
+        install_handler(CRASH_SIGNALS[i], restore_and_crash, 0, &crash_actions_before[i]);
+    if (frame.console_out != STDOUT_FILENO) hold_messages();
 
     taken.active = 1;
     if (taken.mode_descriptor >= 0) {
@@ -202,8 +241,9 @@ void read_console_keys(const TextFrame& frame, std::vector<KeyRecord>& records) 
 }
 
 void restore_console() {
+    if (!taken.active) return;
     give_terminal_back();
-    for (int signal_number : CRASH_SIGNALS) install_handler(signal_number, SIG_DFL, 0);
+    put_back_crash_handlers();
 }
 
 FrameBackend console_frame_backend() {

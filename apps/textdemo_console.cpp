@@ -1,0 +1,38 @@
+// textdemo-console: the show in the terminal it runs in.
+//
+// Entry routine: start-up in a fixed order, the shared frame loop with the terminal's
+// presentation and keys, teardown, and the terminal given back as it was found.
+// Depends on: console_display, frame_loop, archive, music_player, timeline, text_frame.
+#include <cstdio>
+
+#include "display/console/console_display.hpp"
+#include "frame/text_frame.hpp"
+#include "resources/archive.hpp"
+#include "runtime/frame_loop.hpp"
+#include "runtime/music_player.hpp"
+#include "runtime/timeline.hpp"
+
+int main() {
+    using namespace textdemo;
+    // Nothing is touched when there is no terminal to draw on.
+    if (!standard_output_is_terminal()) {
+        std::fprintf(stderr, "textdemo-console: standard output is not a terminal\n");
+        return 1;
+    }
+    setup_console_font();
+    install_console_ctrl_handler();
+    TextFrame& frame = text_frame();
+    resource_archive();
+    MusicPlayer& player = music_player();
+    load_music(player);
+    setup_console(frame);
+
+    const FrameClock clock = system_clock();
+    FrameLoopState state = start_frame_loop(clock);
+    build_timeline();
+    if (player.sound) play_music(player);
+    if (run_frame_loop(clock, music_position_source(player), console_frame_backend(), state) == LoopEnd::Teardown)
+        teardown_show();
+    restore_console();
+    return 0;
+}

@@ -1,0 +1,304 @@
+// End to end: textdemo-console in a real terminal, a detached tmux session of 80 x 50 cells
+// that the test makes itself. The shown picture must be a frame of the show (drawn again
+// here, in this process, from the same archive), and every way out must give the terminal
+// back: exit code, terminal modes, main screen, visible cursor, default colours.
+//
+// Needs the show archive (TEXTDEMO_SHOW_ARCHIVE, else ruk.salad in the build folder) and
+// tmux; skipped without them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include "display/console/console_display.hpp"
+#include "display/console/cp437.hpp"
+#include "frame/convert.hpp"
+#include "resources/archive.hpp"
+#include "resources/archive_writer.hpp"
+#include "runtime/frame_loop.hpp"
+#include "runtime/music_player.hpp"
+#include "runtime/sound_layer.hpp"
+#include "runtime/timeline.hpp"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using namespace textdemo;
+
+namespace {
+
+std::string show_archive_path() {
+    if (const char* path = std::getenv("TEXTDEMO_SHOW_ARCHIVE")) return path;
+    return TEXTDEMO_BUILD_DIR "/ruk.salad";
+}
+
+std::string shell_output(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
+        pclose(pipe);
+    }
+    return text;
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+// The program in a tmux session of its own, started by a script that records the terminal
+// modes before and after, the program's pid and its exit code, and then keeps the pane.
+class TerminalRun {
+public:
+    // archive: the bytes of ruk.salad, or empty for a copy of the show's archive.
+    explicit TerminalRun(const std::vector<std::uint8_t>& archive = {}) {
+        char pattern[] = "/tmp/textdemo-console-XXXXXX";
+        dir_ = mkdtemp(pattern);
+        socket_ = "textdemo-e2e-" + std::to_string(getpid()) + "-" + dir_.filename().string();
+        if (archive.empty()) {
+            fs::copy_file(show_archive_path(), dir_ / "ruk.salad");
+        } else {
+            std::ofstream(dir_ / "ruk.salad", std::ios::binary)
+                .write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
+        }
+        std::ofstream script(dir_ / "run.sh");
+        script << "cd '" << dir_.string() << "'\n"
+               << "stty -g > modes_before\n"
+               << "echo BEFORE-SHOW\n"
+               << "sh -c 'echo $$ > pid.tmp && mv pid.tmp pid && exec \"$0\"' '" << TEXTDEMO_CONSOLE_PROGRAM << "'\n"
+               << "echo $? > rc.tmp && mv rc.tmp rc\n"
+               << "stty -g > modes_after\n"
+               << "echo AFTER-SHOW\n"
+               << "sleep 600\n";
+        script.close();
+        started_ = std::chrono::steady_clock::now();
+        tmux("new-session -d -x 80 -y 50 -s show 'sh " + (dir_ / "run.sh").string() + "'");
+    }
+
+    ~TerminalRun() {
+        tmux("kill-server");
+        fs::remove_all(dir_);
+    }
+
+    std::string tmux(const std::string& arguments) const {
+        return shell_output("LC_ALL=C.UTF-8 tmux -u -f /dev/null -L " + socket_ + " " + arguments + " 2>&1");
+    }
+    std::string query(const std::string& format) const { return trimmed(tmux("display -p -t show '" + format + "'")); }
+    std::string capture(bool colours) const { return tmux(std::string("capture-pane -p -t show") + (colours ? " -e -N" : "")); }
+
+    // Waits for a file the script writes; "" after the timeout.
+    std::string wait_for_file(const char* name, std::chrono::seconds timeout) const {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < end) {
+            if (fs::exists(dir_ / name)) return trimmed(read_file(dir_ / name));
+            std::this_thread::sleep_for(50ms);
+        }
+        return "";
+    }
+
+    // Waits until the program shows its picture on the alternate screen.
+    bool wait_for_show(std::chrono::seconds timeout) const {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < end) {
+            if (query("#{alternate_on}") == "1" && capture(true).find("\x1b[") != std::string::npos) return true;
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+
+    pid_t pid() const { return static_cast<pid_t>(std::stoi(wait_for_file("pid", 5s))); }
+    std::uint32_t ms_since_start() const {
+        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                              std::chrono::steady_clock::now() - started_)
+                                              .count());
+    }
+    const fs::path& dir() const { return dir_; }
+
+private:
+    fs::path dir_;
+    std::string socket_;
+    std::chrono::steady_clock::time_point started_;
+};
+
+struct ShownCell {
+    std::string text;
+    int foreground = 39, background = 49;
+};
+
+// tmux's capture with colours: SGR sequences and UTF-8 characters, one line per row.
+std::vector<ShownCell> parse_capture(const std::string& capture) {
+    std::vector<ShownCell> cells;
+    int foreground = 39, background = 49;
+    std::size_t i = 0;
+    while (i < capture.size()) {
+        const char byte = capture[i];
+        if (byte == '\n') {
+            ++i;
+            continue;
+        }
+        if (byte == '\x1b' && i + 1 < capture.size() && capture[i + 1] == '[') {
+            const std::size_t end = capture.find('m', i);
+            if (end == std::string::npos) break;
+            std::stringstream params(capture.substr(i + 2, end - i - 2));
+            std::string number;
+            while (std::getline(params, number, ';')) {
+                const int n = number.empty() ? 0 : std::stoi(number);
+                if (n == 0) foreground = 39, background = 49;
+                else if ((n >= 30 && n <= 39) || (n >= 90 && n <= 97)) foreground = n;
+                else if ((n >= 40 && n <= 49) || (n >= 100 && n <= 107)) background = n;
+            }
+            i = end + 1;
+            continue;
+        }
+        const auto lead = static_cast<unsigned char>(byte);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        cells.push_back({capture.substr(i, length), foreground, background});
+        i += length;
+    }
+    return cells;
+}
+
+// Colours worked out by hand: console index bits are blue, green, red, intensity.
+bool shows(const ShownCell& shown, ConsoleCell cell) {
+    static const int ansi[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+    const int f = cell.attribute & 15, b = cell.attribute >> 4;
+    return shown.foreground == (f < 8 ? 30 : 90) + ansi[f & 7] && shown.background == (b < 8 ? 40 : 100) + ansi[b & 7];
+}
+
+// The show drawn in this process from the same archive, one song position at a time.
+class ShowFrames {
+public:
+    ShowFrames() {
+        release_resource_archive();
+        set_archive_path(show_archive_path());
+        force_silent_sound_output(true);
+        load_music(music_player());
+        build_timeline();
+    }
+    ~ShowFrames() {
+        teardown_show();
+        force_silent_sound_output(false);
+    }
+
+    bool matches(std::uint32_t position, const std::vector<ShownCell>& shown, const std::vector<std::string>& texts) {
+        draw_song_frame(position);
+        convert_frame_console(text_frame().pixels, cells_);
+        for (int i = 0; i < FRAME_CELLS; ++i) {
+            if (!shows(shown[i], cells_[i]) || shown[i].text != texts[cells_[i].character]) return false;
+        }
+        return true;
+    }
+
+private:
+    ConsoleCell cells_[FRAME_CELLS];
+};
+
+// UTF-8 of every code page 437 character, written out here for the shade characters and
+// taken from the display for the rest (only cell words use those).
+std::vector<std::string> expected_texts() {
+    std::vector<std::string> texts(256);
+    for (int code = 0; code < 256; ++code) texts[code] = std::string(cp437_text(static_cast<std::uint8_t>(code), true));
+    texts[32] = " ", texts[250] = "\xC2\xB7", texts[249] = "\xE2\x88\x99", texts[7] = "\xE2\x80\xA2";
+    texts[43] = "+", texts[9] = "\xE2\x97\x8B", texts[79] = "O", texts[15] = "\xE2\x98\xBC", texts[233] = "\xCE\x98";
+    return texts;
+}
+
+// Stops the program, lets tmux take in what it wrote, and looks for the song position whose
+// frame the terminal shows. Retries when the stop fell in the middle of a frame's write.
+void expect_a_frame_of_the_show(const TerminalRun& run) {
+    ShowFrames show;
+    const std::vector<std::string> texts = expected_texts();
+    const pid_t pid = run.pid();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        kill(pid, SIGSTOP);
+        const std::uint32_t latest = run.ms_since_start();
+        std::this_thread::sleep_for(300ms);
+        const std::vector<ShownCell> shown = parse_capture(run.capture(true));
+        kill(pid, SIGCONT);
+        ASSERT_EQ(shown.size(), static_cast<std::size_t>(FRAME_CELLS)) << "the pane is not 80 x 50 cells";
+        for (std::uint32_t position = 0; position <= latest; ++position) {
+            if (show.matches(position, shown, texts)) return;
+        }
+        std::this_thread::sleep_for(200ms);
+    }
+    ADD_FAILURE() << "the terminal shows no frame of the show's first seconds";
+}
+
+// After the program has left: exit code, the same terminal modes, main screen with what was
+// there before, visible cursor, default colours for what follows.
+void expect_terminal_given_back(const TerminalRun& run, const std::string& expected_rc) {
+    EXPECT_EQ(run.wait_for_file("rc", 30s), expected_rc);
+    ASSERT_FALSE(run.wait_for_file("modes_after", 5s).empty());
+    EXPECT_EQ(read_file(run.dir() / "modes_after"), read_file(run.dir() / "modes_before"));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(run.query("#{alternate_on} #{cursor_flag}"), "0 1");
+    const std::string screen = run.capture(true);
+    EXPECT_NE(screen.find("BEFORE-SHOW"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("\nAFTER-SHOW\n"), std::string::npos) << screen;  // no colour codes around it
+}
+
+class ConsoleTerminal : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(show_archive_path())) GTEST_SKIP() << "no show archive at " << show_archive_path();
+        if (shell_output("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+    }
+};
+
+TEST_F(ConsoleTerminal, EscapeEndsTheShowAndGivesTheTerminalBack) {
+    TerminalRun run;
+    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    EXPECT_EQ(run.query("#{pane_title}"), CONSOLE_TITLE);
+    EXPECT_EQ(run.query("#{cursor_flag}"), "0");
+    expect_a_frame_of_the_show(run);
+    run.tmux("send-keys -t show Escape");
+    expect_terminal_given_back(run, "0");
+}
+
+TEST_F(ConsoleTerminal, InterruptEndsTheShowThroughTeardown) {
+    TerminalRun run;
+    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    kill(run.pid(), SIGINT);
+    expect_terminal_given_back(run, "0");
+}
+
+// Only the music and the pattern dump: the first effect's image is missing, a fatal error
+// deep inside build_timeline, after the terminal was taken over.
+TEST_F(ConsoleTerminal, FatalErrorGivesTheTerminalBackAndShowsItsMessage) {
+    release_resource_archive();
+    set_archive_path(show_archive_path());
+    std::vector<PackItem> items;
+    for (const char* name : {"ruk.mp3", "patterndata.bin"}) {
+        const ResourceEntry& entry = find_resource(resource_archive(), name);
+        items.push_back({name, std::vector<std::uint8_t>(entry.data, entry.data + entry.size)});
+    }
+    release_resource_archive();
+    std::vector<std::uint8_t> archive;
+    ASSERT_EQ(build_archive(items, false, archive), "");
+
+    TerminalRun run(archive);
+    expect_terminal_given_back(run, "255");
+    const std::string screen = run.capture(false);
+    EXPECT_NE(screen.find("resource \""), std::string::npos) << screen;
+    EXPECT_NE(screen.find("\" not found\nAFTER-SHOW"), std::string::npos) << screen;
+}
+
+}  // namespace
