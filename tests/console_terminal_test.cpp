@@ -3,8 +3,8 @@
 // here, in this process, from the same archive), and every way out must give the terminal
 // back: exit code, terminal modes, main screen, visible cursor, default colours.
 //
-// Needs the show archive (TEXTDEMO_SHOW_ARCHIVE, else ruk.salad in the build folder) and
-// tmux; skipped without them.
+// Needs the show archive (TEXTDEMO_SHOW_ARCHIVE, else the one the build packs) and tmux;
+// skipped without them.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -39,7 +39,7 @@ namespace {
 
 std::string show_archive_path() {
     if (const char* path = std::getenv("TEXTDEMO_SHOW_ARCHIVE")) return path;
-    return TEXTDEMO_BUILD_DIR "/ruk.salad";
+    return TEXTDEMO_ARCHIVE_FILE;
 }
 
 // The entry of the show's archive, or null: unlike find_resource, a miss does not end the
