@@ -1,6 +1,7 @@
 // Presentation cost of the console program on frames of the show: bytes sent to the
 // terminal per frame (median, worst) and time per frame (conversion and the bytes built),
-// writing only what changed against repainting all 4000 cells every frame.
+// writing only what changed against repainting all 4000 cells every frame, and how many
+// cells change from one frame to the next.
 //
 // The frames come from the show's archive (TEXTDEMO_SHOW_ARCHIVE, else ruk.salad in the
 // build folder): several stretches of consecutive 16 ms frames spread over the music.
@@ -79,6 +80,23 @@ std::vector<std::size_t> bytes_per_frame(const std::vector<Frame>& frames, bool 
     return sizes;
 }
 
+// Cells that differ from the frame before, per frame.
+std::vector<std::size_t> changed_cells_per_frame(const std::vector<Frame>& frames) {
+    static ConsoleCell cells[FRAME_CELLS], previous[FRAME_CELLS];
+    std::vector<std::size_t> counts;
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        convert_frame_console(frames[f].pixels, cells);
+        std::size_t changed = 0;
+        for (int i = 0; i < FRAME_CELLS; ++i) {
+            changed += f == 0 || cells[i].character != previous[i].character || cells[i].attribute != previous[i].attribute;
+        }
+        counts.push_back(changed);
+        std::copy(std::begin(cells), std::end(cells), previous);
+    }
+    std::sort(counts.begin(), counts.end());
+    return counts;
+}
+
 void present(benchmark::State& state, bool repaint) {
     const std::vector<Frame>& frames = show_frames();
     if (frames.empty()) {
@@ -104,6 +122,8 @@ void present(benchmark::State& state, bool repaint) {
     state.counters["frames"] = static_cast<double>(frames.size());
     state.counters["median_bytes"] = static_cast<double>(sizes[sizes.size() / 2]);
     state.counters["worst_bytes"] = static_cast<double>(sizes.back());
+    const std::vector<std::size_t> changed = changed_cells_per_frame(frames);
+    state.counters["median_changed_cells"] = static_cast<double>(changed[changed.size() / 2]);
 }
 
 void BM_PresentChangedCells(benchmark::State& state) { present(state, false); }

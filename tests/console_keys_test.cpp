@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "display/console/key_decoder.hpp"
+#include "resources/archive.hpp"
+#include "runtime/timeline.hpp"
+#include "tests/support/test_content.hpp"
 
 using namespace textdemo;
 
@@ -63,6 +66,61 @@ TEST(KeyDecoder, EveryCharacterIsOneRecordInOrder) {
     EXPECT_EQ(keys(decoder, "x\x1b[Cm\x1b"), "xm");
     EXPECT_EQ(keys(decoder, "\x1b"), "E");  // the pending ESC was alone; this one waits
     EXPECT_EQ(keys(decoder, ""), "E");
+}
+
+// Terminal bytes through the shared frame loop, as the console program reads them: the
+// mute key waits out its cooldown, "M" and sequences ending in "m" never mute, a lone ESC
+// quits one frame later.
+TEST(ConsoleKeysInTheFrameLoop, MuteCooldownAndEscape) {
+    set_archive_path(testing::TempDir() + "no-such-archive.salad");
+    release_resource_archive();
+    testing::internal::CaptureStdout();
+    resource_archive();
+    testing::internal::GetCapturedStdout();
+    test::put_pattern_dump({0}, {});
+    stop_requested = 0;
+
+    struct Run {
+        std::uint32_t now = 1000;
+        std::vector<bool> mutes;
+        KeyDecoder decoder;
+        int frame = 0;
+    } run;
+    const FrameClock clock{[](void* c) { return static_cast<Run*>(c)->now; },
+                           [](void* c, std::uint32_t ms) { static_cast<Run*>(c)->now += ms; }, &run};
+    const PositionSource music{[](void*, std::uint32_t* position) {
+                                   *position = 500;
+                                   return std::int32_t{0};
+                               },
+                               [](void* c, bool muted) { static_cast<Run*>(c)->mutes.push_back(muted); }, &run};
+    FrameBackend backend{};
+    backend.frame_clock_fallback = true;
+    backend.present = [](void*) { return FrameOutcome::Continue; };
+    backend.read_keys = [](void* c, std::vector<KeyRecord>& records) {
+        auto& r = *static_cast<Run*>(c);
+        std::string bytes;
+        switch (r.frame++) {
+            case 5: bytes = "m"; break;              // cooldown 14: ignored
+            case 19: bytes = "\x1b[1;5m"; break;     // a sequence, not the key
+            case 20: bytes = "m"; break;             // cooldown 0: mutes, cooldown 20 again
+            case 21: bytes = "M"; break;             // never
+            case 30: bytes = "m"; break;             // cooldown 10: ignored
+            case 40: bytes = "mm"; break;            // cooldown 0: unmutes once
+            case 44: bytes = "\x1b[A\x1bOP"; break;  // arrow and F1 do not quit
+            case 45: bytes = "\x1b"; break;          // Escape, settled by the next frame
+            default: break;
+        }
+        decode_keys(r.decoder, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), records);
+    };
+    backend.context = &run;
+
+    FrameLoopState state = start_frame_loop(clock);
+    EXPECT_EQ(run_frame_loop(clock, music, backend, state), LoopEnd::Teardown);
+    EXPECT_EQ(run.mutes, (std::vector<bool>{true, false}));
+    EXPECT_EQ(state.frame_count, 47u);
+    destroy_timeline();
+    release_resource_archive();
+    set_archive_path("ruk.salad");
 }
 
 }  // namespace

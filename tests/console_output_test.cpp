@@ -211,6 +211,11 @@ TEST(ScreenWriter, ChangesMoveTheCursorAndColoursOnlyWhereNeeded) {
     cells[20 * 80 + 0] = {32, 0x78};
     cells[20 * 80 + 2] = {32, 0x28};
     EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[21H\x1b[90;47m \x1b[C\x1b[42m " + kEnd);
+
+    // A gap in the next cell's colours is rewritten when that saves the colour change.
+    cells[30 * 80 + 0] = {79, 0x14};
+    cells[30 * 80 + 2] = {79, 0x08};
+    EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[31H\x1b[31;44mO\x1b[90;40m O" + kEnd);
 }
 
 TEST(ScreenWriter, SmallTerminalClipsAndGrowingRepaints) {

@@ -13,8 +13,9 @@ constexpr std::string_view BEGIN_FRAME = "\x1b[?2026h";
 constexpr std::string_view END_FRAME = "\x1b[?2026l";
 constexpr std::string_view CLEAR_SCREEN = "\x1b[0m\x1b[2J";
 constexpr int UNKNOWN = -1;
-// Skipping more unchanged cells than this is never cheaper by rewriting them.
-constexpr int LONGEST_REWRITTEN_GAP = 3;
+// Longest run of unchanged cells worth pricing for a rewrite: a cursor move and a colour
+// change together cost at most 14 bytes.
+constexpr int LONGEST_REWRITTEN_GAP = 12;
 
 void append_number(std::string& out, int value) {
     if (value >= 100) out.push_back(static_cast<char>('0' + value / 100));
@@ -33,27 +34,57 @@ struct Pen {
     int attribute = UNKNOWN;
 };
 
-// Bytes needed to rewrite cells [from, to) of a row as they are, or -1 when one of them
-// has other colours than the pen.
-int rewrite_cost(const ConsoleCell* row_cells, int from, int to, int attribute, bool utf8) {
-    int bytes = 0;
-    for (int c = from; c < to; ++c) {
-        if (row_cells[c].attribute != attribute) return -1;
-        bytes += static_cast<int>(cp437_text(row_cells[c].character, utf8).size());
-    }
-    return bytes;
+// Bytes of the colour change from one attribute to another (UNKNOWN: both colours).
+int colours_cost(int from, int to) {
+    if (from == to) return 0;
+    const bool new_background = from == UNKNOWN || (from >> 4) != (to >> 4);
+    const bool new_foreground = from == UNKNOWN || (from & 15) != (to & 15);
+    int bytes = 3;  // CSI ... m
+    if (new_foreground) bytes += digits(sgr_foreground(to & 15));
+    if (new_background) bytes += digits(sgr_background(to >> 4));
+    return bytes + (new_foreground && new_background ? 1 : 0);
 }
 
+void set_colours(Pen& pen, int attribute, std::string& out) {
+    if (pen.attribute == attribute) return;
+    const int background = attribute >> 4, foreground = attribute & 15;
+    const bool new_background = pen.attribute == UNKNOWN || (pen.attribute >> 4) != background;
+    const bool new_foreground = pen.attribute == UNKNOWN || (pen.attribute & 15) != foreground;
+    out.append("\x1b[");
+    if (new_foreground) append_number(out, sgr_foreground(foreground));
+    if (new_foreground && new_background) out.push_back(';');
+    if (new_background) append_number(out, sgr_background(background));
+    out.push_back('m');
+    pen.attribute = attribute;
+}
+
+// Bytes of rewriting the unchanged cells [from, to) of a row as they are, with their colour
+// changes, and of going on from there with `next_attribute`.
+int rewrite_cost(const ConsoleCell* row_cells, int from, int to, int attribute, int next_attribute, bool utf8) {
+    int bytes = 0;
+    for (int c = from; c < to; ++c) {
+        bytes += colours_cost(attribute, row_cells[c].attribute);
+        bytes += static_cast<int>(cp437_text(row_cells[c].character, utf8).size());
+        attribute = row_cells[c].attribute;
+    }
+    return bytes + colours_cost(attribute, next_attribute);
+}
+
+// Puts the pen on cell `column` of `row`, which is written next. Along a row, unchanged
+// cells are either skipped with a cursor move or written again, whichever is shorter
+// counting the colour changes either way needs.
 void move_to(Pen& pen, int row, int column, const ConsoleCell* row_cells, bool utf8, std::string& out) {
     if (pen.row == row && pen.column == column) return;
     if (pen.row == row && pen.column != UNKNOWN && pen.column < column) {
         const int gap = column - pen.column;
-        const int forward_cost = gap == 1 ? 3 : 3 + digits(gap);
-        const int rewrite = gap <= LONGEST_REWRITTEN_GAP
-                                ? rewrite_cost(row_cells, pen.column, column, pen.attribute, utf8)
-                                : -1;
-        if (rewrite >= 0 && rewrite < forward_cost) {
-            for (int c = pen.column; c < column; ++c) out.append(cp437_text(row_cells[c].character, utf8));
+        const int next_attribute = row_cells[column].attribute;
+        const int forward_cost = (gap == 1 ? 3 : 3 + digits(gap)) + colours_cost(pen.attribute, next_attribute);
+        if (gap <= LONGEST_REWRITTEN_GAP &&
+            rewrite_cost(row_cells, pen.column, column, pen.attribute, next_attribute, utf8) < forward_cost) {
+            for (int c = pen.column; c < column; ++c) {
+                set_colours(pen, row_cells[c].attribute, out);
+                out.append(cp437_text(row_cells[c].character, utf8));
+            }
         } else {
             out.append("\x1b[");
             if (gap > 1) append_number(out, gap);
@@ -72,18 +103,6 @@ void move_to(Pen& pen, int row, int column, const ConsoleCell* row_cells, bool u
     pen.column = column;
 }
 
-void set_colours(Pen& pen, int attribute, std::string& out) {
-    if (pen.attribute == attribute) return;
-    const int background = attribute >> 4, foreground = attribute & 15;
-    const bool new_background = pen.attribute == UNKNOWN || (pen.attribute >> 4) != background;
-    const bool new_foreground = pen.attribute == UNKNOWN || (pen.attribute & 15) != foreground;
-    out.append("\x1b[");
-    if (new_foreground) append_number(out, sgr_foreground(foreground));
-    if (new_foreground && new_background) out.push_back(';');
-    if (new_background) append_number(out, sgr_background(background));
-    out.push_back('m');
-    pen.attribute = attribute;
-}
 
 }  // namespace
 
