@@ -317,4 +317,16 @@ TEST_F(ConsoleTerminal, FatalErrorGivesTheTerminalBackAndShowsItsMessage) {
     EXPECT_NE(screen.find("\" not found\nAFTER-SHOW"), std::string::npos) << screen;
 }
 
+// Without a terminal on standard output the program says so on standard error and stops
+// before reading anything (here there is no archive at all) or writing to standard output.
+TEST(ConsoleWithoutTerminal, SaysSoAndExitsNonZero) {
+    char pattern[] = "/tmp/textdemo-console-XXXXXX";
+    const fs::path dir = mkdtemp(pattern);
+    const std::string rc = shell_output("cd '" + dir.string() + "' && '" TEXTDEMO_CONSOLE_PROGRAM "' > out 2> err < /dev/null; echo $?");
+    EXPECT_EQ(trimmed(rc), "1");
+    EXPECT_EQ(read_file(dir / "out"), "");
+    EXPECT_EQ(read_file(dir / "err"), "textdemo-console: standard output is not a terminal\n");
+    fs::remove_all(dir);
+}
+
 }  // namespace

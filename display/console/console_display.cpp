@@ -1,5 +1,6 @@
 #include "display/console/console_display.hpp"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +69,7 @@ bool write_all(int descriptor, const char* data, std::size_t size) {
     return true;
 }
 
-// Async-signal-safe: write and tcsetattr only.
+// Async-signal-safe (write, tcsetattr, dup2, lseek, read, close), for the crash handlers.
 void give_terminal_back() {
     if (!taken.active) return;
     taken.active = 0;
@@ -81,7 +82,9 @@ void give_terminal_back() {
     char bytes[4096];
     ssize_t got;
     lseek(taken.held_messages, 0, SEEK_SET);
-    while ((got = read(taken.held_messages, bytes, sizeof bytes)) > 0) write_all(taken.output, bytes, static_cast<std::size_t>(got));
+    while ((got = read(taken.held_messages, bytes, sizeof bytes)) > 0) {
+        write_all(taken.output, bytes, static_cast<std::size_t>(got));
+    }
     close(taken.held_messages);
     taken.held_messages = -1;
 }
