@@ -46,5 +46,10 @@ run-gl: build
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
 
+FUZZ_SECONDS ?= 60
+
+fuzz: deps
+	@fuzz/run_fuzz.sh . build-fuzz $(FUZZ_SECONDS)
+
 clean:
 	rm -rf $(BUILD)

@@ -15,8 +15,17 @@ namespace textdemo {
 
 namespace {
 
+// Frees every entry's data with the archive, so no path out of the program leaks it.
+struct ArchiveDeleter {
+    void operator()(ResourceArchive* archive) const {
+        for (int i = 0; i < archive->count; ++i) std::free(archive->entries[i].data);
+        delete archive;
+    }
+};
+using ArchivePointer = std::unique_ptr<ResourceArchive, ArchiveDeleter>;
+
 std::string g_archive_path = "ruk.salad";
-std::unique_ptr<ResourceArchive> g_archive;
+ArchivePointer g_archive;
 
 // Room for size bytes (at least one, so an empty entry still has a pointer); running out
 // of memory while loading resources ends the program like any other fatal resource fault.
@@ -37,8 +46,8 @@ void fill_entry(ResourceEntry& entry, std::span<const std::uint8_t> file, const 
     entry.size = static_cast<std::uint32_t>(decode_entry(file, source, entry.data));
 }
 
-std::unique_ptr<ResourceArchive> load_archive(const std::string& path) {
-    auto archive = std::make_unique<ResourceArchive>();  // value-initialised: no entries
+ArchivePointer load_archive(const std::string& path) {
+    ArchivePointer archive(new ResourceArchive{});  // value-initialised: no entries
     std::vector<std::uint8_t> bytes;
     if (!read_file_bytes(path, bytes)) {
         std::printf("unable to open %s\n", path.c_str());
@@ -79,11 +88,7 @@ const ResourceEntry& find_resource(const ResourceArchive& archive, const char* n
     return archive.entries[index];
 }
 
-void release_resource_archive() {
-    if (!g_archive) return;
-    for (int i = 0; i < g_archive->count; ++i) std::free(g_archive->entries[i].data);
-    g_archive.reset();
-}
+void release_resource_archive() { g_archive.reset(); }
 
 void set_archive_path(const std::string& path) { g_archive_path = path; }
 

@@ -20,7 +20,7 @@ bool read_file_bytes(const std::string& path, std::vector<std::uint8_t>& bytes) 
 bool write_file_bytes(const std::string& path, std::span<const std::uint8_t> bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return std::fclose(file) == 0 && written;
 }
 

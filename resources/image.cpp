@@ -1,5 +1,5 @@
 // image: PNG archive entries decoded with stb_image into 0x00RRGGBB words.
-// Depends on: archive (find_resource), text_frame (drawing target), stb_image.
+// Depends on: archive (find_resource, printable_name), text_frame (drawing target), png_chunks, stb_image.
 #include "resources/image.hpp"
 
 #include <climits>
@@ -7,6 +7,8 @@
 
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
+#include "resources/archive_format.hpp"
+#include "resources/png_chunks.hpp"
 
 // The one stb_image implementation of the library: PNG only, decoded from memory. Pictures
 // above 4096 pixels a side are refused by the decoder ("too large"); the show's largest is
@@ -23,12 +25,17 @@ void load_image(Image& image, const char* name) {
     image.target = text_frame().pixels;
     const ResourceEntry& entry = find_resource(resource_archive(), name);
 
+    std::span<const std::uint8_t> png(entry.data, entry.size);
+    std::vector<std::uint8_t> cleaned;
+    if (without_empty_idat(png, cleaned)) png = cleaned;
+
     int width = 0, height = 0, channels = 0;
-    stbi_uc* rgb = entry.size <= INT_MAX
-                       ? stbi_load_from_memory(entry.data, static_cast<int>(entry.size), &width, &height, &channels, 3)
+    stbi_uc* rgb = png.size() <= INT_MAX
+                       ? stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &width, &height, &channels, 3)
                        : nullptr;
     if (!rgb) {
-        std::printf("bitmap loading failed! %s (%s)\n", name, stbi_failure_reason());
+        // The decoder's reason can quote bytes of the file (an unknown chunk type): keep it one line.
+        std::printf("bitmap loading failed! %s (%s)\n", name, printable_name(stbi_failure_reason()).c_str());
         width = FALLBACK_IMAGE_WIDTH;
         height = FALLBACK_IMAGE_HEIGHT;
     }

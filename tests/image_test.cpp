@@ -8,6 +8,7 @@
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
 #include "resources/image.hpp"
+#include "resources/png_chunks.hpp"
 #include "tests/support/test_content.hpp"
 
 namespace textdemo {
@@ -91,6 +92,44 @@ TEST_F(ImageTest, TruncatedPngFallsBackWithTheDecodersReason) {
     const std::string printed = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(printed.rfind("bitmap loading failed! cut.png (", 0), 0u) << printed;
     EXPECT_EQ(image.count, 4000);
+}
+
+TEST_F(ImageTest, EmptyDataChunksAreSkipped) {
+    const std::vector<std::uint32_t> words = {0x00102030, 0x00405060, 0x00708090, 0x00A0B0C0};
+    const std::vector<std::uint8_t> original = test::encode_png(2, 2, words);
+    std::vector<std::uint8_t> png = original, cleaned;
+    EXPECT_FALSE(without_empty_idat(png, cleaned));
+    // Zero-length IDAT chunks (with their CRC) right after IHDR and right before IEND.
+    const std::vector<std::uint8_t> empty_idat = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+    png.insert(png.end() - 12, empty_idat.begin(), empty_idat.end());
+    png.insert(png.begin() + 8 + 25, empty_idat.begin(), empty_idat.end());
+    ASSERT_TRUE(without_empty_idat(png, cleaned));
+    EXPECT_EQ(cleaned, original);
+    // Cut inside the last empty IDAT: that chunk no longer fits and is kept as trailing bytes.
+    std::vector<std::uint8_t> cut(png.begin(), png.end() - 13);
+    ASSERT_TRUE(without_empty_idat(cut, cleaned));
+    std::vector<std::uint8_t> expected(original.begin(), original.end() - 12);
+    expected.insert(expected.end(), empty_idat.begin(), empty_idat.end() - 1);
+    EXPECT_EQ(cleaned, expected);
+
+    put_resource("empty_idat.png", png.data(), png.size());
+    Image image;
+    ::testing::internal::CaptureStdout();
+    load_image(image, "empty_idat.png");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(image.pixels, words);
+}
+
+TEST_F(ImageTest, ReasonQuotingFileBytesStaysOnOneLine) {
+    std::vector<std::uint8_t> png = test::encode_png(1, 1, {0});
+    // An unknown critical chunk (type "\nBad") right after IHDR; the decoder names its type.
+    const std::vector<std::uint8_t> chunk = {0, 0, 0, 0, '\n', 'B', 'a', 'd', 0, 0, 0, 0};
+    png.insert(png.begin() + 8 + 25, chunk.begin(), chunk.end());
+    put_resource("odd.png", png.data(), png.size());
+    Image image;
+    ::testing::internal::CaptureStdout();
+    load_image(image, "odd.png");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "bitmap loading failed! odd.png (?Bad PNG chunk not known)\n");
 }
 
 }  // namespace

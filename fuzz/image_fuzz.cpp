@@ -1,0 +1,23 @@
+// image_fuzz: arbitrary bytes as a PNG archive entry, loaded through load_image.
+// Depends on: archive (put_resource), image.
+#include <cstdint>
+#include <cstdlib>
+
+#include "resources/archive.hpp"
+#include "resources/image.hpp"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Start from an empty archive; the loader's one "unable to open" line is expected.
+    textdemo::set_archive_path("/nonexistent/fuzz.salad");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    textdemo::put_resource("fuzz.png", data, size);
+    textdemo::Image image;
+    textdemo::load_image(image, "fuzz.png");
+    const bool consistent = image.width > 0 && image.height > 0 && image.count == image.width * image.height &&
+                            image.pixels.size() == static_cast<std::size_t>(image.count);
+    if (!consistent) std::abort();
+    return 0;
+}
