@@ -25,17 +25,18 @@ void load_image(Image& image, const char* name) {
     image.target = text_frame().pixels;
     const ResourceEntry& entry = find_resource(resource_archive(), name);
 
-    std::span<const std::uint8_t> png(entry.data, entry.size);
-    std::vector<std::uint8_t> cleaned;
-    if (without_empty_idat(png, cleaned)) png = cleaned;
+    std::vector<std::uint8_t> scratch;
+    std::span<const std::uint8_t> png;
+    const char* refused = prepare_png({entry.data, entry.size}, scratch, png);
+    static_assert(MAX_UNPACKED_ENTRY_SIZE <= INT_MAX, "entry sizes must fit the decoder's int");
 
     int width = 0, height = 0, channels = 0;
-    stbi_uc* rgb = png.size() <= INT_MAX
-                       ? stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &width, &height, &channels, 3)
-                       : nullptr;
+    stbi_uc* rgb = refused ? nullptr
+                           : stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &width, &height, &channels, 3);
     if (!rgb) {
         // The decoder's reason can quote bytes of the file (an unknown chunk type): keep it one line.
-        std::printf("bitmap loading failed! %s (%s)\n", name, printable_name(stbi_failure_reason()).c_str());
+        const char* reason = refused ? refused : stbi_failure_reason();
+        std::printf("bitmap loading failed! %s (%s)\n", name, printable_name(reason).c_str());
         width = FALLBACK_IMAGE_WIDTH;
         height = FALLBACK_IMAGE_HEIGHT;
     }
