@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 #include "resources/archive.hpp"
 
@@ -16,7 +15,8 @@ namespace {
 
 constexpr const char* MUSIC_NAME = "ruk.mp3";
 
-std::unique_ptr<MusicPlayer> instance;
+// A plain pointer: a fatal exit leaves the player (and its sound handles) reachable.
+MusicPlayer* instance = nullptr;
 
 void checked(MusicPlayer& player, std::int32_t result) {
     player.last_result = result;
@@ -42,7 +42,7 @@ bool check_sound_version(std::uint32_t version) {
 
 MusicPlayer& music_player() {
     if (!instance) {
-        instance = std::make_unique<MusicPlayer>();
+        instance = new MusicPlayer;
         MusicPlayer& player = *instance;
         checked(player, system_create(&player.system));
         checked(player, system_get_version(player.system, &player.version));
@@ -77,7 +77,10 @@ void release_music(MusicPlayer& player) {
     checked(player, system_close(player.system));
     checked(player, system_release(player.system));
     player.system = nullptr;
-    if (&player == instance.get()) instance.reset();
+    if (&player == instance) {
+        delete instance;
+        instance = nullptr;
+    }
 }
 
 }  // namespace textdemo

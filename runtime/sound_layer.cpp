@@ -37,6 +37,7 @@ struct MemoryReader {
 ssize_t read_memory(void* handle, void* buffer, size_t count) {
     auto* reader = static_cast<MemoryReader*>(handle);
     const std::size_t n = std::min(count, reader->size - reader->offset);
+    if (n == 0) return 0;
     std::memcpy(buffer, reader->data + reader->offset, n);
     reader->offset += n;
     return static_cast<ssize_t>(n);
