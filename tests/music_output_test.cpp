@@ -19,7 +19,7 @@ constexpr std::size_t DUMP_SIZE = 525672, RECORD = 13828, ORDERS_AT = 525488;
 constexpr int RATE = 44100;
 
 std::vector<std::uint8_t> read_generated(const char* name) {
-    std::ifstream in(std::string(CONTENT_FILES_DIR) + "/" + name, std::ios::binary);
+    std::ifstream in(std::string(TEXTDEMO_CONTENT_FILES) + "/" + name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
