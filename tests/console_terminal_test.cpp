@@ -98,7 +98,7 @@ public:
                << "echo BEFORE-SHOW\n"
                << "sh -c 'echo $$ > pid.tmp && mv pid.tmp pid && exec \"$0\"' '" << TEXTDEMO_CONSOLE_PROGRAM << "'\n"
                << "echo $? > rc.tmp && mv rc.tmp rc\n"
-               << "stty -g > modes_after\n"
+               << "stty -g > modes_after.tmp && mv modes_after.tmp modes_after\n"
                << "echo AFTER-SHOW\n"
                << "sleep 600\n";
         script.close();
