@@ -2,6 +2,7 @@
 // frame is known, answers "Fullscreen?" as a person would, reads the window's pixels back
 // and ends the show with Escape or the window's close button.
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,6 +73,7 @@ protected:
         pid_ = fork();
         ASSERT_GE(pid_, 0);
         if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test that was stopped
             if (chdir(dir_.c_str()) != 0) _exit(100);
             std::freopen("stdout.txt", "w", stdout);
             execl(TEXTDEMO_GL_EXECUTABLE, "textdemo-gl", static_cast<char*>(nullptr));
@@ -92,7 +94,7 @@ protected:
         return -1000;
     }
 
-    // First window below root whose UTF-8 name starts with prefix, or 0.
+    // First mapped window below root whose UTF-8 name starts with prefix, or 0.
     Window search(Window parent, const std::string& prefix) {
         Window root_return, parent_return, *children = nullptr;
         unsigned int count = 0;
@@ -103,7 +105,11 @@ protected:
             XTextProperty name = {};
             if (XGetTextProperty(display_, children[i], &name, net_wm_name) && name.value) {
                 const std::string text(reinterpret_cast<const char*>(name.value), name.nitems);
-                if (text.rfind(prefix, 0) == 0) found = children[i];
+                XWindowAttributes attributes = {};
+                // Only a mapped window can take the keyboard focus a key press needs.
+                if (text.rfind(prefix, 0) == 0 && XGetWindowAttributes(display_, children[i], &attributes) &&
+                    attributes.map_state == IsViewable)
+                    found = children[i];
                 XFree(name.value);
             }
             if (found == 0) found = search(children[i], prefix);
@@ -124,7 +130,7 @@ protected:
     // Presses a key on a window and holds it for 100 ms, as a person's key press lasts
     // several frames (the show polls key states once per 16 ms frame).
     void press(Window window, const std::string& key) {
-        run_command("xdotool windowfocus --sync " + std::to_string(window) + " keydown " + key + " sleep 0.1 keyup " + key);
+        run_command("timeout 10 xdotool windowfocus --sync " + std::to_string(window) + " keydown " + key + " sleep 0.1 keyup " + key);
     }
 
     // Answers the start-up question with the Escape key (the No button) and returns the
