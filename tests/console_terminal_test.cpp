@@ -42,11 +42,9 @@ std::string show_archive_path() {
     return TEXTDEMO_ARCHIVE_FILE;
 }
 
-// The entry of the show's archive, or null: unlike find_resource, a miss does not end the
-// test program.
+// The entry of the loaded show archive, or null: unlike find_resource, a miss does not end
+// the test program.
 const ResourceEntry* show_entry(const char* name) {
-    release_resource_archive();
-    set_archive_path(show_archive_path());
     const ResourceArchive& archive = resource_archive();
     for (int i = 0; i < archive.count; ++i) {
         if (std::strncmp(archive.entries[i].name, name, RESOURCE_NAME_LENGTH) == 0) return &archive.entries[i];
@@ -132,7 +130,10 @@ public:
     bool wait_for_show(std::chrono::seconds timeout) const {
         const auto end = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < end && !fs::exists(dir_ / "rc")) {
-            if (query("#{alternate_on}") == "1" && capture(true).find("\x1b[") != std::string::npos) return true;
+            if (query("#{alternate_on}") == "1" && capture(true).find("\x1b[") != std::string::npos) {
+                shown_at_ms_ = ms_since_start();
+                return true;
+            }
             std::this_thread::sleep_for(100ms);
         }
         return false;
@@ -144,9 +145,13 @@ public:
                                               std::chrono::steady_clock::now() - started_)
                                               .count());
     }
+    // When wait_for_show first saw the picture: the music started at most this long after
+    // the start.
+    std::uint32_t shown_at_ms() const { return shown_at_ms_; }
     const fs::path& dir() const { return dir_; }
 
 private:
+    mutable std::uint32_t shown_at_ms_ = 0;
     fs::path dir_;
     std::string socket_;
     std::chrono::steady_clock::time_point started_;
@@ -200,9 +205,8 @@ bool shows(const ShownCell& shown, ConsoleCell cell) {
 // The show drawn in this process from the same archive, one song position at a time.
 class ShowFrames {
 public:
+    // Needs the show archive loaded (the fixture does that).
     ShowFrames() {
-        release_resource_archive();
-        set_archive_path(show_archive_path());
         force_silent_sound_output(true);
         load_music(music_player());
         build_timeline();
@@ -243,13 +247,20 @@ void expect_a_frame_of_the_show(const TerminalRun& run) {
     const pid_t pid = run.pid();
     for (int attempt = 0; attempt < 3; ++attempt) {
         kill(pid, SIGSTOP);
-        const std::uint32_t latest = run.ms_since_start();
+        const std::int64_t stopped_at = run.ms_since_start();
         std::this_thread::sleep_for(300ms);
         const std::vector<ShownCell> shown = parse_capture(run.capture(true));
         kill(pid, SIGCONT);
         ASSERT_EQ(shown.size(), static_cast<std::size_t>(FRAME_CELLS)) << "the pane is not 80 x 50 cells";
-        for (std::uint32_t position = 0; position <= latest; ++position) {
-            if (show.matches(position, shown, texts)) return;
+        // The music played for about stopped_at - shown_at ms: look there first, then
+        // further out, over every position it can have reached.
+        const std::int64_t likely = stopped_at - run.shown_at_ms();
+        const auto shows_frame_at = [&](std::int64_t position) {
+            return position >= 0 && position <= stopped_at &&
+                   show.matches(static_cast<std::uint32_t>(position), shown, texts);
+        };
+        for (std::int64_t distance = 0; distance <= stopped_at; ++distance) {
+            if (shows_frame_at(likely - distance) || (distance > 0 && shows_frame_at(likely + distance))) return;
         }
         std::this_thread::sleep_for(200ms);
     }
@@ -274,11 +285,13 @@ protected:
     void SetUp() override {
         if (!fs::exists(show_archive_path())) GTEST_SKIP() << "no show archive at " << show_archive_path();
         if (shell_output("command -v tmux").empty()) GTEST_SKIP() << "tmux is not installed";
+        release_resource_archive();
+        set_archive_path(show_archive_path());
         for (const char* name : {"ruk.mp3", "patterndata.bin"}) {
             if (!show_entry(name)) GTEST_SKIP() << "the show archive has no " << name << " yet";
         }
-        release_resource_archive();
     }
+    void TearDown() override { release_resource_archive(); }
 };
 
 TEST_F(ConsoleTerminal, EscapeEndsTheShowAndGivesTheTerminalBack) {
