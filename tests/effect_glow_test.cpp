@@ -4,7 +4,8 @@
 #include <cstdlib>
 
 #include "effects/effect_glow.hpp"
-#include "tests/support/song_setup.hpp"
+#include "frame/fixed_math.hpp"
+#include "tests/support/effect_fixture.hpp"
 
 using namespace textdemo;
 using namespace textdemo::test;
@@ -13,13 +14,28 @@ namespace {
 
 int stain_grey(int x, int y) { return (x * 7 + y * 11) & 255; }
 
-class EffectGlowTest : public ::testing::Test {
+class EffectGlowTest : public EffectTest {
 public:
     void SetUp() override {
-        reset_effect_world();
-        put_png_from("splat4.png", 80, 50, [](int x, int y) { return grey(stain_grey(x, y)); });
+        EffectTest::SetUp();
+        build_sine_tables();
+        put_grey_png("splat4.png", 80, 50, [](int x, int y) { return stain_grey(x, y); });
     }
-    void TearDown() override { reset_effect_world(); }
+
+    // The same song position lies at the given row of order 29 in one dump and of order 28
+    // in the other, so only the cue differs.
+    static std::vector<int> frame_in_order(int order, int row) {
+        release_pattern_data();
+        put_order_start_dump(order, 512);
+        EffectGlow glow(0, 0xFFFFFFFF);
+        song_at(ms_at_row(row));
+        EXPECT_EQ(current_order(pattern_data()), order);
+        EXPECT_EQ(current_row(pattern_data()), row);
+        glow.render();
+        std::vector<int> frame;
+        for (int p = 0; p < 4000; ++p) frame.push_back(lightness(p));
+        return frame;
+    }
 
     static int lightness(int p) {
         const std::uint32_t word = text_frame().pixels[p];
@@ -91,7 +107,7 @@ TEST(GlowPalette, RampEnds) {
 }
 
 TEST_F(EffectGlowTest, TableSamples) {
-    put_song_at_order(0);
+    put_order_start_dump(0);
     EffectGlow glow(0, 1000);
     EXPECT_STREQ(glow.name, "Glow");
     auto cell = [](int dx, int dy) { return (dy + 256) * 512 + (dx + 256); };
@@ -108,9 +124,9 @@ TEST_F(EffectGlowTest, TableSamples) {
 }
 
 TEST_F(EffectGlowTest, PaletteAtSongStart) {
-    put_song_at_order(0);
+    put_order_start_dump(0);
     EffectGlow glow(0, 100000);
-    play_at(0);
+    song_at(0);
     glow.render();
     // Column 0 at P = 0: amp 64, wave 89 -> 70, knee 70 x 64 / 256 + 16 = 33, knee2 233.
     auto at = [&](int row) { return glow.palette[row * 256 + 0]; };
@@ -132,7 +148,7 @@ TEST_F(EffectGlowTest, PaletteAtSongStart) {
 }
 
 TEST_F(EffectGlowTest, WholeFramesAndDrift) {
-    put_song_at_order(0);
+    put_order_start_dump(0);
     EffectGlow glow(0, 100000);
     struct Sample {
         std::uint32_t position;
@@ -143,7 +159,7 @@ TEST_F(EffectGlowTest, WholeFramesAndDrift) {
                               {10000, 250, 222, 225, 213, {69, 54, 78, 64, 32}}};
     const int probe[5] = {0, 1, 80, 1234, 3999};
     for (const Sample& s : samples) {
-        play_at(s.position);
+        song_at(s.position);
         glow.render();
         EXPECT_EQ(glow.clock, static_cast<std::int32_t>(s.position >> 3));
         EXPECT_EQ(glow.x1, s.x1);
@@ -153,7 +169,7 @@ TEST_F(EffectGlowTest, WholeFramesAndDrift) {
         for (int i = 0; i < 5; ++i) EXPECT_EQ(lightness(probe[i]), s.lightness[i]) << probe[i];
     }
     for (std::uint32_t position : {0u, 10000u, 77777u, 0xFFFFFFFFu}) {
-        play_at(position);
+        song_at(position);
         glow.render();
         const auto expected = reference_frame(position, 0);
         for (int p = 0; p < 4000; ++p) ASSERT_EQ(lightness(p), expected[p]) << "P " << position << " pixel " << p;
@@ -162,13 +178,13 @@ TEST_F(EffectGlowTest, WholeFramesAndDrift) {
 
 TEST_F(EffectGlowTest, StainLimits) {
     // A stain of 0 lifts every pixel by 42; one of 255 leaves only the glow.
-    put_solid_png("splat4.png", 80, 50, grey(0));
-    put_song_at_order(0);
+    put_grey_png("splat4.png", 80, 50, [](int, int) { return 0; });
+    put_order_start_dump(0);
     EffectGlow glow(0, 100000);
-    play_at(5000);
+    song_at(5000);
     glow.render();
     for (int p = 0; p < 4000; ++p) ASSERT_GE(lightness(p), 42);
-    put_solid_png("splat4.png", 80, 50, grey(255));
+    put_grey_png("splat4.png", 80, 50, [](int, int) { return 255; });
     EffectGlow dark(0, 100000);
     dark.render();
     int black = 0;
@@ -176,23 +192,8 @@ TEST_F(EffectGlowTest, StainLimits) {
     EXPECT_GT(black, 0);  // where both glows are dim the pixel is black
 }
 
-// The same song position lies at the given row of order 29 in one dump and of order 28 in
-// the other, so only the cue differs.
-std::vector<int> frame_in_order(int order, int row) {
-    reset_effect_world();
-    put_solid_png("splat4.png", 80, 50, grey(255));
-    put_song_at_order(order);
-    EffectGlow glow(0, 0xFFFFFFFF);
-    play_at(ms_at_row(row));
-    EXPECT_EQ(current_order(pattern_data()), order);
-    EXPECT_EQ(current_row(pattern_data()), row);
-    glow.render();
-    std::vector<int> frame;
-    for (int p = 0; p < 4000; ++p) frame.push_back(EffectGlowTest::lightness(p));
-    return frame;
-}
-
 TEST_F(EffectGlowTest, CueBrightensLateInOrder29) {
+    put_grey_png("splat4.png", 80, 50, [](int, int) { return 255; });
     EXPECT_EQ(frame_in_order(29, 420), frame_in_order(28, 420));
     const auto plain = frame_in_order(28, 430), cued = frame_in_order(29, 430);
     for (int p = 0; p < 4000; ++p) ASSERT_EQ(cued[p], std::min(plain[p] + 10, 80)) << p;

@@ -3,7 +3,8 @@
 #include <cmath>
 
 #include "effects/effect_table.hpp"
-#include "tests/support/song_setup.hpp"
+#include "frame/fixed_math.hpp"
+#include "tests/support/effect_fixture.hpp"
 
 using namespace textdemo;
 using namespace textdemo::test;
@@ -17,18 +18,18 @@ int stain_grey(int p) { return (p * 5) & 255; }
 int credit_grey(int x, int y) { return (x * 3 + y) & 255; }
 int credit_opacity(int x, int y) { return x % 4 == 0 ? 0 : (x % 4 == 1 ? 255 : 60 + y); }
 
-class EffectTableTest : public ::testing::Test {
+class EffectTableTest : public EffectTest {
 public:
     void SetUp() override {
-        reset_effect_world();
-        put_png_from("table.png", 256, 256, [](int x, int y) { return grey(texture_grey(x, y)); });
-        put_png_from("splat3.png", 80, 50, [](int x, int y) { return grey(stain_grey(y * 80 + x)); });
-        put_png_from("zentrobe.png", 80, 50, [](int x, int y) { return grey(credit_grey(x, y)); });
-        put_png_from("quorvila.png", 80, 50, [](int x, int y) { return grey(255 - credit_grey(x, y)); });
+        EffectTest::SetUp();
+        build_sine_tables();
+        put_grey_png("table.png", 256, 256, [](int x, int y) { return texture_grey(x, y); });
+        put_grey_png("splat3.png", 80, 50, [](int x, int y) { return stain_grey(y * 80 + x); });
+        put_grey_png("zentrobe.png", 80, 50, [](int x, int y) { return credit_grey(x, y); });
+        put_grey_png("quorvila.png", 80, 50, [](int x, int y) { return 255 - credit_grey(x, y); });
         for (const char* name : {"quorvila_opacity.png", "zentrobe_opacity.png"})
-            put_png_from(name, 80, 50, [](int x, int y) { return grey(credit_opacity(x, y)); });
+            put_grey_png(name, 80, 50, [](int x, int y) { return credit_opacity(x, y); });
     }
-    void TearDown() override { reset_effect_world(); }
 
     static std::uint32_t pixel(int x, int y) { return text_frame().pixels[y * 80 + x]; }
 };
@@ -86,7 +87,7 @@ int zentrobe_grey(int x, int y) { return credit_grey(x, y); }
 int quorvila_grey(int x, int y) { return 255 - credit_grey(x, y); }
 
 TEST_F(EffectTableTest, DistanceAndAngleTableSamples) {
-    put_song_at_order(0);
+    put_order_start_dump(0);
     EffectTable table(0, 1000);
     EXPECT_STREQ(table.name, "Table");
     auto at = [](const std::vector<std::int32_t>& t, int x, int y) { return t[(y + 256) * 512 + (x + 256)]; };
@@ -114,9 +115,9 @@ TEST(CreditSlide, ShiftByRow) {
 
 TEST_F(EffectTableTest, PlasmaAtSongStartIgnoresTheCredits) {
     // Order 0: no credit, although both opacity images are non-zero in most places.
-    put_song_at_order(0);
+    put_order_start_dump(0);
     EffectTable table(0, 100000);
-    play_at(0);
+    song_at(0);
     table.render();
     const int centres[4] = {180, 180, 180, 180};
     // Worked by hand for the top-left pixel: all four centres at (dx, dy) = (-76, -56), distance 94,
@@ -129,50 +130,50 @@ TEST_F(EffectTableTest, PlasmaAtSongStartIgnoresTheCredits) {
 }
 
 TEST_F(EffectTableTest, CentresSwingWithTimeAndWrapFarOut) {
-    put_song_at_order(0);
+    put_order_start_dump(0);
     EffectTable table(0, 0xFFFFFFFF);
     // Centre 2 at T = 3858 (P = 123456): -570 x 3858 = -2199060, a full-turn residue of 29164.
     EXPECT_EQ(centre_column(123456, 2), static_cast<int>(std::floor(SineTable[29164] * 59 / 65536.0)) + 180);
     // Far past the song's end (no order, no credit); T x frequency leaves 32 bits there.
     for (std::uint32_t position : {123456u, 0xF0001234u, 0xFFFFFFFFu}) {
-        play_at(position);
+        song_at(position);
         table.render();
         expect_frame(position, nullptr, 0);
     }
 }
 
 TEST_F(EffectTableTest, SecondOrderShowsZentrobeSlidingIn) {
-    put_song_at_order(25, 256);
+    put_order_start_dump(25, 256);
     EffectTable table(0, 100000);
     // Row 0, P = 0: gain 3, shift 80, so every column samples credit column 79.
-    play_at(0);
+    song_at(0);
     table.render();
     EXPECT_EQ(pixel(0, 0), credit_word((237 / 3) * 60 / 255)) << "grey 237, opacity 60: 79 x 0.235 = 18";
     expect_frame(0, zentrobe_grey, 80);
     // Row 6: shift 50, columns 30..79 stand at credit column 79.
     const std::uint32_t row6 = ms_at_row(6);
-    play_at(row6);
+    song_at(row6);
     table.render();
     expect_frame(row6, zentrobe_grey, 50);
 }
 
 TEST_F(EffectTableTest, FourthOrderShowsQuorvilaResting) {
-    put_song_at_order(27, 256);
+    put_order_start_dump(27, 256);
     EffectTable table(0, 100000);
     for (int row : {16, 100, 240}) {
         const std::uint32_t position = ms_at_row(row);
-        play_at(position);
+        song_at(position);
         table.render();
         expect_frame(position, quorvila_grey, 0);
     }
 }
 
 TEST_F(EffectTableTest, CreditSlidesOutAfterRow240) {
-    put_song_at_order(25, 256);
+    put_order_start_dump(25, 256);
     EffectTable table(0, 100000);
     for (int row : {241, 250, 255}) {
         const std::uint32_t position = ms_at_row(row);
-        play_at(position);
+        song_at(position);
         table.render();
         expect_frame(position, zentrobe_grey, 1200 - 5 * row);
     }
@@ -181,9 +182,9 @@ TEST_F(EffectTableTest, CreditSlidesOutAfterRow240) {
 TEST_F(EffectTableTest, UndecodableTextureReadsAsBlackWithoutOverrun) {
     const char junk[] = "not a picture";
     put_resource("table.png", junk, sizeof junk);
-    put_song_at_order(0);
+    put_order_start_dump(0);
     EffectTable table(0, 100000);
-    play_at(777);
+    song_at(777);
     table.render();
     for (int p = 0; p < 4000; ++p) ASSERT_EQ(text_frame().pixels[p], plasma_word((255 - stain_grey(p)) / 6)) << p;
 }

@@ -5,7 +5,8 @@
 
 #include "effects/effect_twister.hpp"
 #include "frame/drawing.hpp"
-#include "tests/support/song_setup.hpp"
+#include "frame/fixed_math.hpp"
+#include "tests/support/effect_fixture.hpp"
 
 using namespace textdemo;
 using namespace textdemo::test;
@@ -23,20 +24,20 @@ int band_mask_grey(int x, int) {
 
 std::uint32_t word_at(int x, int y) { return text_frame().pixels[y * 80 + x]; }
 
-class EffectTwisterTest : public ::testing::Test {
+class EffectTwisterTest : public EffectTest {
 protected:
     void SetUp() override {
-        reset_effect_world();
-        put_song_at_order(0);
-        put_png_from("twist.png", 80, 46, [](int x, int y) { return grey(band_grey(x, y)); });
-        put_png_from("twistalpha.png", 80, 46, [](int x, int y) { return grey(band_mask_grey(x, y)); });
-        put_png_from("splat8.png", 80, 50, [](int x, int y) { return grey(stain_grey(x, y)); });
-        put_png_from("greets.png", 960, 50, [](int x, int y) { return grey(greets_grey(x, y)); });
-        put_solid_png("greets_opacity.png", 960, 50, grey(0));
+        EffectTest::SetUp();
+        build_sine_tables();
+        put_order_start_dump(0);
+        put_grey_png("twist.png", 80, 46, [](int x, int y) { return band_grey(x, y); });
+        put_grey_png("twistalpha.png", 80, 46, [](int x, int y) { return band_mask_grey(x, y); });
+        put_grey_png("splat8.png", 80, 50, [](int x, int y) { return stain_grey(x, y); });
+        put_grey_png("greets.png", 960, 50, [](int x, int y) { return greets_grey(x, y); });
+        put_grey_png("greets_opacity.png", 960, 50, [](int, int) { return 0; });
     }
-    void TearDown() override { reset_effect_world(); }
 
-    static void without_band() { put_solid_png("twistalpha.png", 80, 46, grey(0)); }
+    static void without_band() { put_grey_png("twistalpha.png", 80, 46, [](int, int) { return 0; }); }
 };
 
 // Cloud word of pixel (t, i) at song position P, in the stated single-precision steps.
@@ -90,13 +91,13 @@ TEST_F(EffectTwisterTest, CloudsFillTheFrameWhereGreetingsAreClear) {
     without_band();
     EffectTwister twister(0, 1000000);
     EXPECT_STREQ(twister.name, "Twister");
-    play_at(0);
+    song_at(0);
     twister.render();
     // Column 50, row 0 at P = 0 samples the noise at whole lattice points (1, 0, 0) and
     // (2, 0, 0): no cloud, just the stain, (255 - 150) / 6 = 17.
     EXPECT_EQ(word_at(50, 0), 0x01E61164u);
     for (std::uint32_t position : {0u, 123456u, 0xFFFFFF00u}) {
-        play_at(position);
+        song_at(position);
         twister.render();
         for (int i = 0; i < 50; ++i)
             for (int t = 0; t < 80; ++t)
@@ -106,11 +107,11 @@ TEST_F(EffectTwisterTest, CloudsFillTheFrameWhereGreetingsAreClear) {
 
 TEST_F(EffectTwisterTest, GreetingsScrollAndDimTowardsTheLeft) {
     without_band();
-    put_solid_png("greets_opacity.png", 960, 50, grey(255));
+    put_grey_png("greets_opacity.png", 960, 50, [](int, int) { return 255; });
     EffectTwister twister(5000, 1000000);
     // At the start the window starts at column 0; from 44 s later on it rests at column 880.
     for (std::uint32_t position : {5000u, 49000u, 90000u}) {
-        play_at(position);
+        song_at(position);
         twister.render();
         const int scroll = position == 5000 ? 0 : 880;
         const double gain = 3 + 0.6 * std::sin(position / 200.0);
@@ -126,10 +127,10 @@ TEST_F(EffectTwisterTest, GreetingsScrollAndDimTowardsTheLeft) {
 
 TEST_F(EffectTwisterTest, AnyOpacityHidesTheClouds) {
     without_band();
-    put_solid_png("greets.png", 960, 50, grey(0));
-    put_png_from("greets_opacity.png", 960, 50, [](int x, int) { return grey(x % 2); });
+    put_grey_png("greets.png", 960, 50, [](int, int) { return 0; });
+    put_grey_png("greets_opacity.png", 960, 50, [](int x, int) { return x % 2; });
     EffectTwister twister(0, 1000000);
-    play_at(300);  // window starts at column 6: even frame columns have opacity 0
+    song_at(300);  // window starts at column 6: even frame columns have opacity 0
     twister.render();
     for (int i = 0; i < 50; ++i) {
         for (int t = 0; t < 80; ++t) {
@@ -142,7 +143,7 @@ TEST_F(EffectTwisterTest, AnyOpacityHidesTheClouds) {
 // Renders with and without the band mask and checks the band's words over the first pass.
 void expect_band(EffectTwister& banded, EffectTwister& plain, std::uint32_t position, int shift,
                  const std::function<int(int)>& source_row) {
-    play_at(position);
+    song_at(position);
     plain.render();
     std::vector<std::uint32_t> base(text_frame().pixels, text_frame().pixels + 4000);
     banded.render();
@@ -205,7 +206,7 @@ TEST_F(EffectTwisterTest, UndecodableImagesReadAsBlack) {
     for (const char* name : {"twist.png", "twistalpha.png", "splat8.png", "greets.png", "greets_opacity.png"})
         put_resource(name, junk, sizeof junk);
     EffectTwister twister(0, 1000000);
-    play_at(2000);
+    song_at(2000);
     twister.render();
     for (int i = 0; i < 50; ++i)
         for (int t = 0; t < 80; ++t) {

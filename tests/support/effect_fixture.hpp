@@ -2,8 +2,9 @@
 //
 // Offers: EffectTest (an empty in-memory archive, fresh pattern data and frame per test),
 // grey_image (an image of grey words from a function of column and row), song_at (places
-// a pattern dump and moves the song to a position) and order_start_dump (a dump whose
-// first `order` positions are empty, so position 0 already lies in order `order`).
+// a pattern dump and moves the song to a position), ms_at_row (the position of a row) and
+// order_start_dump (a dump whose first `order` positions are empty, so position 0 already
+// lies in order `order`).
 // Depends on: archive, pattern_data, text_frame, test_content.
 #pragma once
 
@@ -65,5 +66,8 @@ inline void put_order_start_dump(int order, int rows = 256) {
 
 // Moves the song to `position` ms (the pattern dump must be in the archive).
 inline void song_at(std::uint32_t position) { update_song_position(position, pattern_data()); }
+
+// Song milliseconds that round to `row` rows from the start.
+inline std::uint32_t ms_at_row(int row) { return static_cast<std::uint32_t>(row * MS_PER_ROW + 0.5); }
 
 }  // namespace textdemo::test
