@@ -1,10 +1,11 @@
 // Cost of one render() of the Table, Glow and Twister effects, per 16 ms frame.
 //
-// Uses the real content archive from the build directory when it exists, else synthetic
-// images of the right shapes. Each iteration draws the next frame of the effect's own slot
+// Uses the real content archive from the build directory when it exists; images or a
+// pattern dump it lacks are replaced by synthetic ones of the right shapes. Each iteration draws the next frame of the effect's own slot
 // (16 ms further, wrapping inside its order positions), so the figures cover its whole time on screen.
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -34,24 +35,37 @@ void put_synthetic_image(const char* name, int width, int height, bool mask = fa
     test::put_png(name, width, height, words);
 }
 
-// Loads the real archive, or fills an empty one with stand-ins, once per process.
+bool has_resource(const char* name) {
+    const ResourceArchive& archive = resource_archive();
+    for (int i = 0; i < archive.count; ++i)
+        if (std::strncmp(archive.entries[i].name, name, RESOURCE_NAME_LENGTH) == 0) return true;
+    return false;
+}
+
+// Loads the real archive when the build has one; whatever it lacks gets a stand-in.
+// Answers whether the effects' images are the real ones.
 bool prepare_content() {
     static const bool real = [] {
-        const bool exists = std::filesystem::exists(REAL_ARCHIVE);
-        set_archive_path(exists ? REAL_ARCHIVE : "/nonexistent/bench.salad");
-        if (!exists) {
-            test::put_pattern_dump({0}, {});
-            put_synthetic_image("table.png", 256, 256);
-            for (const char* name : {"splat3.png", "splat4.png", "splat8.png", "quorvila.png", "zentrobe.png"})
-                put_synthetic_image(name, 80, 50);
-            for (const char* name : {"quorvila_opacity.png", "zentrobe_opacity.png"}) put_synthetic_image(name, 80, 50, true);
-            put_synthetic_image("twist.png", 80, 46);
-            put_synthetic_image("twistalpha.png", 80, 46, true);
-            put_synthetic_image("greets.png", 960, 50);
-            put_synthetic_image("greets_opacity.png", 960, 50, true);
+        set_archive_path(std::filesystem::exists(REAL_ARCHIVE) ? REAL_ARCHIVE : "/nonexistent/bench.salad");
+        const struct {
+            const char* name;
+            int width, height;
+            bool mask;
+        } images[] = {{"table.png", 256, 256, false},          {"splat3.png", 80, 50, false},
+                      {"splat4.png", 80, 50, false},           {"splat8.png", 80, 50, false},
+                      {"quorvila.png", 80, 50, false},         {"zentrobe.png", 80, 50, false},
+                      {"quorvila_opacity.png", 80, 50, true},  {"zentrobe_opacity.png", 80, 50, true},
+                      {"twist.png", 80, 46, false},            {"twistalpha.png", 80, 46, true},
+                      {"greets.png", 960, 50, false},          {"greets_opacity.png", 960, 50, true}};
+        bool all_real = true;
+        for (const auto& image : images) {
+            if (has_resource(image.name)) continue;
+            put_synthetic_image(image.name, image.width, image.height, image.mask);
+            all_real = false;
         }
+        if (!has_resource("patterndata.bin")) test::put_pattern_dump({0}, {});
         build_sine_tables();
-        return exists;
+        return all_real;
     }();
     return real;
 }
@@ -76,7 +90,7 @@ void render_orders(benchmark::State& state, int first, int last) {
         benchmark::ClobberMemory();
         offset = (offset + 16) % length;
     }
-    state.SetLabel(real ? "real content" : "synthetic content");
+    state.SetLabel(real ? "real images" : "synthetic images");
 }
 
 void BM_TableRender(benchmark::State& state) { render_orders<EffectTable>(state, 24, 27); }
