@@ -9,7 +9,7 @@ build_dir=$2
 seconds=$3
 
 cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTDEMO_FUZZ=ON -DTEXTDEMO_TESTS=OFF -DTEXTDEMO_BENCH=OFF >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEXTDEMO_SANITIZE=ON -DTEXTDEMO_FUZZ=ON -DTEXTDEMO_TESTS=OFF -DTEXTDEMO_BENCH=OFF >/dev/null
 cmake --build "$build_dir" -j2 --target fuzz_targets
 
 for target in "$build_dir"/fuzz/*_fuzz; do
