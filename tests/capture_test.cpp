@@ -166,6 +166,10 @@ TEST_F(CaptureTest, BadArgumentsExitWithCode2AndSayWhy) {
         {"--at 5 --words", "--words needs a value"},
         {"--at 5 --words a --words b", "given twice"},
         {"--frames 5", "unknown argument \"--frames\""},
+        {"--video v.mp4 --at 5", "no --at or --step"},
+        {"--video v.mp4 --png p", "without other outputs"},
+        {"--video v.mp4 --scale 0", "1..8"},
+        {"--at 5 --words w.bin --scale 2", "--scale needs --video"},
     };
     for (const auto& [args, message] : cases) {
         const Run run = capture(args);
@@ -274,6 +278,52 @@ TEST_F(CaptureTest, AMissingArchiveEndsAtTheMusicLookup) {
     const Run run = capture("--archive none.salad --at 0 --words none.words");
     EXPECT_EQ(run.exit_code, 255);
     EXPECT_EQ(run.output, "unable to open none.salad\nresource \"ruk.mp3\" not found\n");
+}
+
+// What ffprobe reports about a video file, one key=value per line.
+std::string probe(const fs::path& file) {
+    const std::string command = "ffprobe -v error -count_frames -show_entries stream=codec_type,width,height,nb_read_frames "
+                                "-show_entries format=duration -of default=nw=1 '" + file.string() + "' 2>&1";
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) text += buffer;
+        pclose(pipe);
+    }
+    return text;
+}
+
+double probed_duration(const std::string& report) {
+    const auto at = report.find("duration=");
+    return at == std::string::npos ? -1.0 : std::atof(report.c_str() + at + 9);
+}
+
+TEST_F(CaptureTest, VideoHoldsEveryFrameAtTheScaleAndTheMusic) {
+    // 16 to 496 ms: 31 frames at 62.5 per second, 0.496 s.
+    const Run run = capture("--archive show.salad --video clip.mp4 --from 16 --to 496 --scale 2");
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.output, "");  // no progress bar without a terminal
+    const std::string report = probe(dir_ / "clip.mp4");
+    EXPECT_NE(report.find("codec_type=video\nwidth=1280\nheight=800\nnb_read_frames=31\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("codec_type=audio"), std::string::npos) << report;
+    EXPECT_NEAR(probed_duration(report), 0.496, 0.05) << report;
+
+    // Without --to the video runs to the music's end: 0..1000 ms gives 63 frames.
+    ASSERT_EQ(capture("--archive show.salad --video whole.mp4 --scale 1").exit_code, 0);
+    const std::string whole = probe(dir_ / "whole.mp4");
+    EXPECT_NE(whole.find("width=640\nheight=400\nnb_read_frames=63\n"), std::string::npos) << whole;
+}
+
+TEST_F(CaptureTest, VideoWithoutFfmpegSaysSoAndFails) {
+    const std::string log = (dir_ / "no_ffmpeg.txt").string();
+    const std::string command = "cd '" + dir_.string() + "' && PATH=/nonexistent '" CAPTURE_EXECUTABLE
+                                "' --archive show.salad --video none.mp4 >'" + log + "' 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    std::ifstream in(log);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(text.find("needs the ffmpeg program"), std::string::npos) << text;
+    EXPECT_FALSE(fs::exists(dir_ / "none.mp4"));
 }
 
 }  // namespace

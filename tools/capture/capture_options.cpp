@@ -8,6 +8,7 @@ namespace textdemo::capture {
 
 const char* const CAPTURE_USAGE =
     "usage: textdemo-capture (--at MS[,MS...] | --from MS --to MS [--step MS]) OUTPUTS [--archive FILE]\n"
+    "       textdemo-capture --video FILE [--from MS] [--to MS] [--scale N] [--archive FILE]\n"
     "\n"
     "Builds the show from the archive as the programs do (no sound output, no display) and\n"
     "renders the given song positions in order, effect state carrying over from frame to frame.\n"
@@ -20,6 +21,10 @@ const char* const CAPTURE_USAGE =
     "  --console FILE         per frame 4000 console cells: character code, attribute byte\n"
     "  --png DIR              one 640 x 400 PNG per frame as the window shows it at scale 1,\n"
     "                         DIR/000000.png upward (DIR is created when missing)\n"
+    "  --video FILE           a video of the window's picture at 62.5 frames per second with the\n"
+    "                         music, encoded by the ffmpeg program (from --from, default 0, to\n"
+    "                         --to, default the music's end; no other output goes with it)\n"
+    "  --scale N              whole-number enlargement of the video picture, 1..8 (default 2)\n"
     "  --archive FILE         resource archive to read (default ruk.salad)\n"
     "  --help                 show this text\n"
     "\n"
@@ -43,7 +48,7 @@ std::optional<std::uint32_t> parse_ms(const std::string& text) {
 ParsedOptions parse_capture_options(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     CaptureOptions& o = parsed.options;
-    std::optional<std::uint32_t> from, to, step;
+    std::optional<std::uint32_t> from, to, step, scale;
     std::string at;
     bool archive_given = false;
     auto fail = [&](const std::string& message) {
@@ -67,11 +72,13 @@ ParsedOptions parse_capture_options(const std::vector<std::string>& args) {
                                    : name == "--console" ? &o.console_file
                                    : name == "--png"     ? &o.png_dir
                                    : name == "--archive" ? &o.archive
+                                   : name == "--video"   ? &o.video_file
                                    : name == "--at"      ? &at
                                                          : nullptr;
         std::optional<std::uint32_t>* number_target = name == "--from"   ? &from
                                                       : name == "--to"   ? &to
                                                       : name == "--step" ? &step
+                                                      : name == "--scale" ? &scale
                                                                          : nullptr;
         if (!text_target && !number_target) return fail("unknown argument \"" + args[i] + "\"");
         if (!has_value) {
@@ -91,6 +98,19 @@ ParsedOptions parse_capture_options(const std::vector<std::string>& args) {
         }
     }
     if (o.help) return parsed;
+
+    if (!o.video_file.empty()) {
+        if (!at.empty() || step) return fail("--video renders every 16 ms: no --at or --step");
+        if (!o.words_file.empty() || !o.cells_file.empty() || !o.console_file.empty() || !o.png_dir.empty())
+            return fail("--video goes without other outputs");
+        if (scale && (*scale < 1 || *scale > 8)) return fail("--scale must be 1..8");
+        if (from && to && *from > *to) return fail("--from lies after --to");
+        o.video_from = from.value_or(0);
+        o.video_to = to.value_or(VIDEO_TO_MUSIC_END);
+        o.video_scale = static_cast<int>(scale.value_or(2));
+        return parsed;
+    }
+    if (scale) return fail("--scale needs --video");
 
     if (!at.empty()) {
         if (from || to || step) return fail("--at cannot be combined with --from, --to or --step");
@@ -114,7 +134,7 @@ ParsedOptions parse_capture_options(const std::vector<std::string>& args) {
         return fail(step ? "--step needs --from and --to" : "no positions: give --at or --from and --to");
     }
     if (o.words_file.empty() && o.cells_file.empty() && o.console_file.empty() && o.png_dir.empty())
-        return fail("nothing to write: give --words, --cells, --console or --png");
+        return fail("nothing to write: give --words, --cells, --console, --png or --video");
     return parsed;
 }
 

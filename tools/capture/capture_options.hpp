@@ -11,12 +11,18 @@
 
 namespace textdemo::capture {
 
+constexpr std::uint32_t VIDEO_TO_MUSIC_END = 0xFFFFFFFF;  // --to not given: to the music's end
+
 struct CaptureOptions {
     std::vector<std::uint32_t> positions;  // song milliseconds, rendered in this order
     std::string words_file;                // empty: not written
     std::string cells_file;
     std::string console_file;
     std::string png_dir;
+    std::string video_file;                // empty: no video; positions then come from video_from/video_to
+    std::uint32_t video_from = 0;
+    std::uint32_t video_to = VIDEO_TO_MUSIC_END;
+    int video_scale = 2;                   // whole-number enlargement of the 640 x 400 picture
     std::string archive = "ruk.salad";
     bool help = false;
 };

@@ -4,7 +4,8 @@
 // the silent output, timeline), then runs the frame loop's own drawing step for each
 // position and converts the frame as the programs do, writing the requested outputs.
 // Depends on: runtime (music_player, timeline, frame_loop), frame (convert), resources,
-// capture_options, cell_picture, stb_image_write.
+// capture_options, cell_picture, video_export, stb_image_write.
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,7 @@
 #include "runtime/timeline.hpp"
 #include "tools/capture/capture_options.hpp"
 #include "tools/capture/cell_picture.hpp"
+#include "tools/capture/video_export.hpp"
 
 namespace {
 
@@ -99,6 +101,13 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    const bool video = !options.video_file.empty();
+    const std::string ffmpeg = video ? find_ffmpeg() : "";
+    if (video && ffmpeg.empty()) {
+        std::fprintf(stderr, "textdemo-capture: --video needs the ffmpeg program (Debian package ffmpeg), not found on PATH\n");
+        return EXIT_WRITE_FAILED;
+    }
+
     Outputs out;
     if (!options.png_dir.empty()) {
         std::error_code error;
@@ -119,12 +128,34 @@ int main(int argc, char** argv) {
     force_silent_sound_output(true);
     MusicPlayer& player = music_player();
     load_music(player);
-    if (!options.png_dir.empty()) {
+    if (!options.png_dir.empty() || video) {
         Image font;
         load_image(font, "textmodechars.png");
         out.font = font_texture(font);
     }
     build_timeline();
+
+    if (video) {
+        const std::uint32_t to = options.video_to == VIDEO_TO_MUSIC_END ? player.length : options.video_to;
+        const std::uint32_t frames = to < options.video_from ? 0 : (to - options.video_from) / FRAME_PERIOD_MS + 1;
+        const ResourceEntry& music = find_resource(resource_archive(), "ruk.mp3");
+        std::signal(SIGPIPE, SIG_IGN);  // a failing ffmpeg shows as a failed write, not a killed process
+        VideoExport export_state;
+        bool ok = start_video_export(export_state, ffmpeg, options.video_file, options.video_scale, options.video_from,
+                                     frames, music.data, music.size);
+        std::vector<std::uint8_t> rgb;
+        for (std::uint32_t i = 0; i < frames && ok; ++i) {
+            draw_song_frame(options.video_from + i * FRAME_PERIOD_MS);
+            convert_frame(frame);
+            draw_cell_picture(frame.cells, out.font, rgb);
+            ok = write_video_frame(export_state, rgb);
+            show_progress(i + 1, frames);
+        }
+        ok = finish_video_export(export_state) && ok;
+        if (!ok) std::fprintf(stderr, "textdemo-capture: ffmpeg could not write %s\n", options.video_file.c_str());
+        teardown_show();
+        return ok ? 0 : EXIT_WRITE_FAILED;
+    }
 
     for (std::size_t i = 0; i < options.positions.size() && !out.failed; ++i) {
         draw_song_frame(options.positions[i]);
