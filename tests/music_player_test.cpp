@@ -81,29 +81,32 @@ TEST_F(SoundLayerTest, TheSilentClockRunsInRealTimeThroughMuteAndReadsZeroAfterT
     SoundStream* stream = open_stream(song_);
     SoundChannel* channel = nullptr;
     EXPECT_EQ(position_of(channel), 0u);  // nothing plays yet
+    // Playback starts somewhere between these two instants; the clock must lie between the
+    // time since the later one and the time since the earlier one (1 ms for truncation).
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(system_play_sound(system_, stream, &channel), SOUND_OK);
+    const auto started = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(100ms);
     std::int32_t result = -1;
-    std::uint32_t before = since(start);
+    std::uint32_t before = since(started);
     const std::uint32_t unmuted = position_of(channel, &result);
     std::uint32_t after = since(start);
     if (after < SONG_MS) {
         EXPECT_EQ(result, SOUND_OK);
-        EXPECT_GE(unmuted, before);
-        EXPECT_LE(unmuted, after);
+        EXPECT_GE(unmuted + 1, before);
+        EXPECT_LE(unmuted, after + 1);
     }
     EXPECT_EQ(channel_set_mute(channel, true), after < SONG_MS ? SOUND_OK : SOUND_ERR_INVALID_HANDLE);
     std::this_thread::sleep_for(50ms);
-    before = since(start);
+    before = since(started);
     const std::uint32_t muted = position_of(channel, &result);
     after = since(start);
     if (after < SONG_MS) {
         EXPECT_EQ(result, SOUND_OK);
-        EXPECT_GE(muted, before);  // at least 150: muting keeps the clock
-        EXPECT_LE(muted, after);
+        EXPECT_GE(muted + 1, before);  // at least 150: muting keeps the clock
+        EXPECT_LE(muted, after + 1);
     }
-    std::this_thread::sleep_until(start + std::chrono::milliseconds(SONG_MS + 20));
+    std::this_thread::sleep_until(started + std::chrono::milliseconds(SONG_MS + 20));
     EXPECT_EQ(position_of(channel, &result), 0u);
     EXPECT_EQ(result, SOUND_ERR_INVALID_HANDLE);
     EXPECT_EQ(position_of(channel, &result), 0u);  // and it stays over
