@@ -13,13 +13,6 @@ Fixed fixed_mul(Fixed a, Fixed b) {
 }
 
 namespace {
-// 32-bit sums wrap like the two's complement additions they stand for.
-Fixed wrap_add(Fixed a, Fixed b) {
-    return static_cast<Fixed>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-Fixed wrap_sub(Fixed a, Fixed b) {
-    return static_cast<Fixed>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
 Fixed dot3(Fixed a0, Fixed b0, Fixed a1, Fixed b1, Fixed a2, Fixed b2) {
     return wrap_add(wrap_add(fixed_mul(a0, b0), fixed_mul(a1, b1)), fixed_mul(a2, b2));
 }

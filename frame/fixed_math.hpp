@@ -33,6 +33,17 @@ constexpr Matrix3 MATRIX_IDENTITY = {{FIXED_ONE, 0, 0, 0, FIXED_ONE, 0, 0, 0, FI
 // (a * b) >> 16 on the 64-bit product, low 32 bits kept.
 Fixed fixed_mul(Fixed a, Fixed b);
 
+// 32-bit sums, differences and products that wrap like two's complement registers.
+constexpr std::int32_t wrap_add(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+constexpr std::int32_t wrap_sub(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+constexpr std::int32_t wrap_mul(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
 // b := b x a. The result is formed in a temporary, so b may be read while it is built.
 void matrix_multiply(const Matrix3& a, Matrix3& b);
 

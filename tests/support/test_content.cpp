@@ -62,4 +62,38 @@ void put_pattern_dump(const std::vector<int>& orders, const std::vector<int>& ro
     put_resource("patterndata.bin", dump.data(), dump.size());
 }
 
+namespace {
+void append_be32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+template <typename Record>
+void append_records(std::vector<std::uint8_t>& out, const std::vector<Record>& records) {
+    for (const Record& record : records) {
+        std::int32_t words[sizeof(Record) / 4];
+        std::memcpy(words, &record, sizeof record);
+        for (std::int32_t w : words) {
+            out.resize(out.size() + 4);
+            put_le32(out, out.size() - 4, w);
+        }
+    }
+}
+}  // namespace
+
+std::vector<std::uint8_t> encode_mesh(const MeshContent& content) {
+    std::vector<std::uint8_t> bytes;
+    append_be32(bytes, static_cast<std::uint32_t>(content.vertices.size()));
+    append_be32(bytes, static_cast<std::uint32_t>(content.faces.size()));
+    append_be32(bytes, static_cast<std::uint32_t>(content.tex_coords.size()));
+    append_records(bytes, content.vertices);
+    append_records(bytes, content.faces);
+    append_records(bytes, content.tex_coords);
+    append_records(bytes, content.tex_faces);
+    return bytes;
+}
+
+void put_mesh(const MeshContent& content) {
+    const auto bytes = encode_mesh(content);
+    put_resource(MESH_RESOURCE_NAME, bytes.data(), bytes.size());
+}
+
 }  // namespace textdemo::test

@@ -2,13 +2,15 @@
 //
 // Offers: encode_png (0x00RRGGBB words -> PNG bytes, through stb_image_write),
 // make_pattern_dump (a dump of the exact size with the given order list and row counts,
-// plus chosen plane bytes), and put_png / put_pattern_dump, which place them in the
-// resource archive under a name.
+// plus chosen plane bytes), encode_mesh (mesh records -> mesh file bytes), and put_png /
+// put_pattern_dump / put_mesh, which place them in the resource archive under a name.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "mesh/mesh.hpp"
 
 namespace textdemo::test {
 
@@ -27,5 +29,18 @@ std::vector<std::uint8_t> make_pattern_dump(const std::vector<int>& orders, cons
 void put_png(const char* name, int width, int height, const std::vector<std::uint32_t>& words);
 void put_pattern_dump(const std::vector<int>& orders, const std::vector<int>& row_counts,
                       const std::vector<PlaneByte>& bytes = {});
+
+// Records of a mesh file; the face count written is faces.size(), and tex_faces should
+// hold as many records.
+struct MeshContent {
+    std::vector<MeshVertex> vertices;
+    std::vector<MeshFace> faces;
+    std::vector<MeshTexCoord> tex_coords;
+    std::vector<MeshTexFace> tex_faces;
+};
+
+// Big-endian counts, then the records as little-endian 32-bit values in file order.
+std::vector<std::uint8_t> encode_mesh(const MeshContent& content);
+void put_mesh(const MeshContent& content);
 
 }  // namespace textdemo::test
