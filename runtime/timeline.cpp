@@ -15,6 +15,7 @@
 #include "effects/effect_demo_logo.hpp"
 #include "effects/effect_glow.hpp"
 #include "effects/effect_kelvaron_logo.hpp"
+#include "effects/effect_skull_logo.hpp"
 #include "effects/effect_table.hpp"
 #include "effects/effect_tunnel.hpp"
 #include "effects/effect_twister.hpp"
@@ -96,6 +97,7 @@ void build_timeline() {
     add_effect<EffectTwister>(list, spans[7]);
 
     // Slot 9: Skull logo, 38 to the end of the music.
+    add_effect<EffectSkullLogo>(list, spans[8]);
 }
 
 void render_active_effects(EffectList& list) {
