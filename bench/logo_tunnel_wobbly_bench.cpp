@@ -35,13 +35,6 @@ void put_synthetic_image(const char* name, int width, int height, unsigned step)
     test::put_png(name, width, height, words);
 }
 
-bool has_resource(const char* name) {
-    const ResourceArchive& archive = resource_archive();
-    for (int i = 0; i < archive.count; ++i)
-        if (std::strncmp(archive.entries[i].name, name, RESOURCE_NAME_LENGTH) == 0) return true;
-    return false;
-}
-
 // Spans of the nine slots. Entries the archive lacks (all of them without ruk.salad) get
 // stand-ins: 64-row patterns and grey images of the right shapes.
 const std::array<EffectSpan, TIMELINE_SLOTS>& slot_spans() {
@@ -60,11 +53,11 @@ const std::array<EffectSpan, TIMELINE_SLOTS>& slot_spans() {
             {"ruk.png", 400, 50, 7},          {"ruk_opacity.png", 400, 50, 5}};
         int stand_ins = 0;
         for (const Picture& p : pictures) {
-            if (has_resource(p.name)) continue;
+            if (lookup_resource(resource_archive(), p.name)) continue;
             put_synthetic_image(p.name, p.width, p.height, p.step);
             ++stand_ins;
         }
-        if (!has_resource("patterndata.bin")) {
+        if (!lookup_resource(resource_archive(), "patterndata.bin")) {
             test::put_pattern_dump({0}, {64});
             ++stand_ins;
         }

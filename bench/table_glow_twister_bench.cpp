@@ -35,13 +35,6 @@ void put_synthetic_image(const char* name, int width, int height, bool mask = fa
     test::put_png(name, width, height, words);
 }
 
-bool has_resource(const char* name) {
-    const ResourceArchive& archive = resource_archive();
-    for (int i = 0; i < archive.count; ++i)
-        if (std::strncmp(archive.entries[i].name, name, RESOURCE_NAME_LENGTH) == 0) return true;
-    return false;
-}
-
 // Loads the real archive when the build has one; whatever it lacks gets a stand-in.
 // Answers whether the effects' images are the real ones.
 bool prepare_content() {
@@ -59,11 +52,11 @@ bool prepare_content() {
                       {"greets.png", 960, 50, false},          {"greets_opacity.png", 960, 50, true}};
         bool all_real = true;
         for (const auto& image : images) {
-            if (has_resource(image.name)) continue;
+            if (lookup_resource(resource_archive(), image.name)) continue;
             put_synthetic_image(image.name, image.width, image.height, image.mask);
             all_real = false;
         }
-        if (!has_resource("patterndata.bin")) test::put_pattern_dump({0}, {});
+        if (!lookup_resource(resource_archive(), "patterndata.bin")) test::put_pattern_dump({0}, {});
         build_sine_tables();
         return all_real;
     }();

@@ -2,6 +2,7 @@
 // Depends on: archive_format (layout checks and decoding), file_bytes.
 #include "resources/archive.hpp"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,14 +65,6 @@ ArchivePointer load_archive(const std::string& path) {
     return archive;
 }
 
-// Index of the first entry whose name matches in its first 32 bytes, or -1.
-int find_index(const ResourceArchive& archive, const char* name) {
-    for (int i = 0; i < archive.count; ++i) {
-        if (std::strncmp(archive.entries[i].name, name, RESOURCE_NAME_LENGTH) == 0) return i;
-    }
-    return -1;
-}
-
 }  // namespace
 
 ResourceArchive& resource_archive() {
@@ -79,13 +72,20 @@ ResourceArchive& resource_archive() {
     return *g_archive;
 }
 
+const ResourceEntry* lookup_resource(const ResourceArchive& archive, const char* name) {
+    for (int i = 0; i < archive.count; ++i) {
+        if (std::strncmp(archive.entries[i].name, name, RESOURCE_NAME_LENGTH) == 0) return &archive.entries[i];
+    }
+    return nullptr;
+}
+
 const ResourceEntry& find_resource(const ResourceArchive& archive, const char* name) {
-    const int index = find_index(archive, name);
-    if (index < 0) {
+    const ResourceEntry* entry = lookup_resource(archive, name);
+    if (entry == nullptr) {
         std::printf("resource \"%s\" not found\n", name);
         std::exit(-1);
     }
-    return archive.entries[index];
+    return *entry;
 }
 
 void release_resource_archive() { g_archive.reset(); }
@@ -99,7 +99,8 @@ void put_resource(const char* name, const void* data, std::size_t size) {
         std::exit(-1);
     }
     ResourceArchive& archive = resource_archive();
-    int index = find_index(archive, name);
+    const ResourceEntry* existing = lookup_resource(archive, name);
+    std::ptrdiff_t index = existing != nullptr ? existing - archive.entries : -1;
     if (index < 0) {
         if (archive.count == MAX_RESOURCES) {
             std::printf("resource archive full, cannot add \"%s\"\n", name);

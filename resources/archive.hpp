@@ -34,6 +34,9 @@ ResourceArchive& resource_archive();
 // First entry whose name matches in its first 32 bytes; ends the program on a miss.
 const ResourceEntry& find_resource(const ResourceArchive& archive, const char* name);
 
+// The same entry, or null on a miss (for tools and tests that go on without it).
+const ResourceEntry* lookup_resource(const ResourceArchive& archive, const char* name);
+
 // Frees every entry and the archive. A later resource_archive() loads it again.
 void release_resource_archive();
 

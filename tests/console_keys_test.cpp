@@ -8,6 +8,7 @@
 #include "resources/archive.hpp"
 #include "runtime/timeline.hpp"
 #include "tests/support/test_content.hpp"
+#include "tests/support/empty_archive.hpp"
 
 using namespace textdemo;
 
@@ -72,11 +73,7 @@ TEST(KeyDecoder, EveryCharacterIsOneRecordInOrder) {
 // mute key waits out its cooldown, "M" and sequences ending in "m" never mute, a lone ESC
 // quits one frame later.
 TEST(ConsoleKeysInTheFrameLoop, MuteCooldownAndEscape) {
-    set_archive_path(testing::TempDir() + "no-such-archive.salad");
-    release_resource_archive();
-    testing::internal::CaptureStdout();
-    resource_archive();
-    testing::internal::GetCapturedStdout();
+    test::use_empty_archive();
     test::put_pattern_dump({0}, {});
     stop_requested = 0;
 
@@ -119,8 +116,7 @@ TEST(ConsoleKeysInTheFrameLoop, MuteCooldownAndEscape) {
     EXPECT_EQ(run.mutes, (std::vector<bool>{true, false}));
     EXPECT_EQ(state.frame_count, 47u);
     destroy_timeline();
-    release_resource_archive();
-    set_archive_path("ruk.salad");
+    test::restore_archive_path();
 }
 
 }  // namespace

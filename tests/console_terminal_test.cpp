@@ -42,16 +42,6 @@ std::string show_archive_path() {
     return TEXTDEMO_ARCHIVE_FILE;
 }
 
-// The entry of the loaded show archive, or null: unlike find_resource, a miss does not end
-// the test program.
-const ResourceEntry* show_entry(const char* name) {
-    const ResourceArchive& archive = resource_archive();
-    for (int i = 0; i < archive.count; ++i) {
-        if (std::strncmp(archive.entries[i].name, name, RESOURCE_NAME_LENGTH) == 0) return &archive.entries[i];
-    }
-    return nullptr;
-}
-
 std::string shell_output(const std::string& command) {
     std::string text;
     if (FILE* pipe = popen(command.c_str(), "r")) {
@@ -288,7 +278,7 @@ protected:
         release_resource_archive();
         set_archive_path(show_archive_path());
         for (const char* name : {"ruk.mp3", "patterndata.bin"}) {
-            if (!show_entry(name)) GTEST_SKIP() << "the show archive has no " << name << " yet";
+            if (!lookup_resource(resource_archive(), name)) GTEST_SKIP() << "the show archive has no " << name << " yet";
         }
     }
     void TearDown() override { release_resource_archive(); }
@@ -316,7 +306,7 @@ TEST_F(ConsoleTerminal, InterruptEndsTheShowThroughTeardown) {
 TEST_F(ConsoleTerminal, FatalErrorGivesTheTerminalBackAndShowsItsMessage) {
     std::vector<PackItem> items;
     for (const char* name : {"ruk.mp3", "patterndata.bin"}) {
-        const ResourceEntry* entry = show_entry(name);
+        const ResourceEntry* entry = lookup_resource(resource_archive(), name);
         items.push_back({name, std::vector<std::uint8_t>(entry->data, entry->data + entry->size)});
     }
     release_resource_archive();

@@ -11,6 +11,7 @@
 #include "runtime/pattern_data.hpp"
 #include "runtime/timeline.hpp"
 #include "tests/support/test_content.hpp"
+#include "tests/support/empty_archive.hpp"
 
 namespace textdemo {
 namespace {
@@ -87,16 +88,11 @@ struct FakeBackend {
 class FrameLoopTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        set_archive_path(::testing::TempDir() + "no-such-archive.salad");
-        release_resource_archive();
-        ::testing::internal::CaptureStdout();
-        resource_archive();
-        ::testing::internal::GetCapturedStdout();
+        test::use_empty_archive();
         test::put_pattern_dump({0}, {});
     }
     static void TearDownTestSuite() {
-        release_resource_archive();
-        set_archive_path("ruk.salad");
+        test::restore_archive_path();
     }
     void SetUp() override {
         stop_requested = 0;

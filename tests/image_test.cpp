@@ -10,6 +10,7 @@
 #include "resources/image.hpp"
 #include "resources/png_chunks.hpp"
 #include "tests/support/test_content.hpp"
+#include "tests/support/empty_archive.hpp"
 
 namespace textdemo {
 namespace {
@@ -29,15 +30,10 @@ void put_raw_png(const char* name, int width, int height, int channels, const st
 class ImageTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        set_archive_path(::testing::TempDir() + "no-such-archive.salad");
-        release_resource_archive();
-        ::testing::internal::CaptureStdout();
-        resource_archive();
-        ::testing::internal::GetCapturedStdout();
+        test::use_empty_archive();
     }
     static void TearDownTestSuite() {
-        release_resource_archive();
-        set_archive_path("ruk.salad");
+        test::restore_archive_path();
     }
 };
 

@@ -14,6 +14,7 @@
 #include "runtime/sound_layer.hpp"
 #include "tests/support/stdout_to_stderr.hpp"
 #include "tests/support/test_mp3.hpp"
+#include "tests/support/empty_archive.hpp"
 
 namespace textdemo {
 namespace {
@@ -166,17 +167,12 @@ TEST_F(SoundLayerTest, BadCallsAndBadStreamsGetTheirCodes) {
 class MusicPlayerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        set_archive_path(::testing::TempDir() + "no-such-archive.salad");
-        release_resource_archive();
-        ::testing::internal::CaptureStdout();
-        resource_archive();
-        ::testing::internal::GetCapturedStdout();
+        test::use_empty_archive();
         force_silent_sound_output(true);
     }
     static void TearDownTestSuite() {
         force_silent_sound_output(false);
-        release_resource_archive();
-        set_archive_path("ruk.salad");
+        test::restore_archive_path();
     }
     static void put_music(const std::vector<std::uint8_t>& bytes) { put_resource("ruk.mp3", bytes.data(), bytes.size()); }
 };

@@ -9,6 +9,7 @@
 #include "runtime/pattern_data.hpp"
 #include "tests/support/stdout_to_stderr.hpp"
 #include "tests/support/test_content.hpp"
+#include "tests/support/empty_archive.hpp"
 
 namespace textdemo {
 namespace {
@@ -16,15 +17,10 @@ namespace {
 class PatternDataTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        set_archive_path(::testing::TempDir() + "no-such-archive.salad");
-        release_resource_archive();
-        ::testing::internal::CaptureStdout();
-        resource_archive();
-        ::testing::internal::GetCapturedStdout();
+        test::use_empty_archive();
     }
     static void TearDownTestSuite() {
-        release_resource_archive();
-        set_archive_path("ruk.salad");
+        test::restore_archive_path();
     }
     void TearDown() override { release_pattern_data(); }
 

@@ -11,6 +11,7 @@
 #include "resources/archive.hpp"
 #include "runtime/pattern_data.hpp"
 #include "tests/support/test_content.hpp"
+#include "tests/support/empty_archive.hpp"
 
 using namespace textdemo;
 
@@ -100,13 +101,9 @@ TEST_F(SkullLogo, BackgroundFadesOneLevelPer200MsAfter205Seconds) {
 class SkullLogoEffect : public SkullLogo {
 protected:
     void SetUp() override {
-        set_archive_path(::testing::TempDir() + "no-such-archive.salad");
-        release_resource_archive();
         release_pattern_data();
         release_text_frame();
-        ::testing::internal::CaptureStdout();
-        resource_archive();
-        ::testing::internal::GetCapturedStdout();
+        test::use_empty_archive();
         std::vector<std::uint32_t> env(256 * 256);
         for (std::size_t i = 0; i < env.size(); ++i) env[i] = 0x00000096;  // grey 150: lightness 50
         test::put_png("env_red.png", 256, 256, env);

@@ -12,6 +12,7 @@
 #include "runtime/pattern_data.hpp"
 #include "runtime/timeline.hpp"
 #include "tests/support/test_content.hpp"
+#include "tests/support/empty_archive.hpp"
 
 namespace textdemo {
 namespace {
@@ -37,11 +38,7 @@ private:
 class TimelineTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        set_archive_path(::testing::TempDir() + "no-such-archive.salad");
-        release_resource_archive();
-        ::testing::internal::CaptureStdout();
-        resource_archive();
-        ::testing::internal::GetCapturedStdout();
+        test::use_empty_archive();
         // Order position i plays pattern i % 38, and pattern p has 10 + p rows.
         std::vector<int> orders, rows;
         for (int i = 0; i < ORDER_COUNT; ++i) orders.push_back(i % PATTERN_COUNT);
@@ -49,8 +46,7 @@ protected:
         test::put_pattern_dump(orders, rows);
     }
     static void TearDownTestSuite() {
-        release_resource_archive();
-        set_archive_path("ruk.salad");
+        test::restore_archive_path();
     }
     void SetUp() override { event_log.clear(); }
     void TearDown() override { destroy_timeline(); }

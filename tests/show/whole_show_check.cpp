@@ -63,12 +63,6 @@ Mask bright_credit(const Frame& frame) {
 
 bool any(const Mask& mask) { return std::find(mask.begin(), mask.end(), true) != mask.end(); }
 
-bool has_entry(const ResourceArchive& archive, const char* name) {
-    for (int i = 0; i < archive.count; ++i)
-        if (std::strncmp(archive.entries[i].name, name, RESOURCE_NAME_LENGTH) == 0) return true;
-    return false;
-}
-
 struct Checker {
     int errors = 0;
     Mask logo_at_rest;                                // first frame of order 4 from row 10 on
@@ -140,7 +134,7 @@ int main(int argc, char** argv) {
     const std::string capture = argv[1], archive_path = argv[2];
     set_archive_path(archive_path);
     const ResourceArchive& archive = resource_archive();
-    if (!has_entry(archive, "ruk.mp3") || !has_entry(archive, "patterndata.bin")) {
+    if (!lookup_resource(archive, "ruk.mp3") || !lookup_resource(archive, "patterndata.bin")) {
         std::printf("skipped: %s holds no song yet\n", archive_path.c_str());
         return EXIT_SKIP;
     }

@@ -18,6 +18,7 @@
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
 #include "runtime/pattern_data.hpp"
+#include "tests/support/empty_archive.hpp"
 #include "tests/support/test_content.hpp"
 
 namespace textdemo::test {
@@ -26,10 +27,7 @@ class EffectTest : public ::testing::Test {
 protected:
     void SetUp() override {
         release_all();
-        set_archive_path(::testing::TempDir() + "no-such-archive.salad");
-        ::testing::internal::CaptureStdout();  // the "unable to open" line of the empty archive
-        resource_archive();
-        ::testing::internal::GetCapturedStdout();
+        use_empty_archive();
     }
     void TearDown() override {
         release_all();
