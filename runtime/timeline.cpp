@@ -1,8 +1,7 @@
 // timeline: builds the nine effect slots from the pattern dump and schedules them per frame.
 //
 // Depends on: effect and the effect classes, pattern_data, music_player, text_frame,
-// fixed_math. Each slot is created by one line in build_timeline; a slot whose effect is
-// not written yet simply stays out of the list, and its span shows the dark-red fill.
+// fixed_math. Each slot is created by one line in build_timeline.
 #include "runtime/timeline.hpp"
 
 #include <algorithm>
@@ -65,12 +64,10 @@ std::array<EffectSpan, TIMELINE_SLOTS> timeline_spans(const PatternData& data, s
 
 void build_timeline() {
     const PatternData& data = pattern_data();
-    [[maybe_unused]] EffectList& list = effect_list();
+    EffectList& list = effect_list();
     std::fill(std::begin(text_frame().pixels), std::end(text_frame().pixels), 0u);
     build_sine_tables();
-    [[maybe_unused]] const auto spans = timeline_spans(data, music_player().length);
-
-    // Each slot gets one line under its comment, e.g. add_effect<EffectTunnel>(list, spans[1]);
+    const auto spans = timeline_spans(data, music_player().length);
 
     // Slot 1: Kelvaron logo, order positions 0..7.
     add_effect<EffectKelvaronLogo>(list, spans[0]);
