@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "frame/text_palette.hpp"
+#include "resources/font_texture.hpp"
 #include "resources/image.hpp"
 
 namespace textdemo {
 
 namespace {
 
-constexpr int FONT_SIZE = 256;
 constexpr int VERTICES = FRAME_CELLS * 6;
 constexpr float GLYPH_STEP = 0.03125f;  // one 8-texel glyph of the 256-texel texture
 
@@ -63,23 +63,14 @@ bool init_renderer() {
 
     Image font;
     load_image(font, "textmodechars.png");
-    // Texel channels B, G, R, B: a grey glyph image gives opaque white glyphs on clear.
-    // Texels the image does not have (a smaller or failed image) stay transparent.
-    std::vector<std::uint8_t> texels(FONT_SIZE * FONT_SIZE * 4, 0);
-    const std::size_t available = std::min<std::size_t>(font.pixels.size(), FONT_SIZE * FONT_SIZE);
-    for (std::size_t i = 0; i < available; ++i) {
-        const std::uint32_t w = font.pixels[i];
-        texels[i * 4 + 0] = static_cast<std::uint8_t>(w);
-        texels[i * 4 + 1] = static_cast<std::uint8_t>(w >> 8);
-        texels[i * 4 + 2] = static_cast<std::uint8_t>(w >> 16);
-        texels[i * 4 + 3] = static_cast<std::uint8_t>(w);
-    }
+    const FontTexture texels = font_texture(font);
     glBindTexture(GL_TEXTURE_2D, g_font_texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, FONT_SIZE, FONT_SIZE, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, FONT_TEXTURE_SIZE, FONT_TEXTURE_SIZE, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 texels.rgba.data());
     return true;
 }
 

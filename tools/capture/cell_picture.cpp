@@ -16,22 +16,6 @@ std::uint8_t to_byte(float value) {
 
 }  // namespace
 
-FontTexture font_texture(const Image& font) {
-    FontTexture texture;
-    texture.rgba.resize(FONT_TEXTURE_SIZE * FONT_TEXTURE_SIZE * 4);
-    for (int n = 0; n < FONT_TEXTURE_SIZE * FONT_TEXTURE_SIZE; ++n) {
-        const std::uint32_t word = image_word(font, n);
-        const auto red = static_cast<std::uint8_t>(word >> 16), green = static_cast<std::uint8_t>(word >> 8),
-                   blue = static_cast<std::uint8_t>(word);
-        std::uint8_t* texel = &texture.rgba[static_cast<std::size_t>(n) * 4];
-        texel[0] = blue;
-        texel[1] = green;
-        texel[2] = red;
-        texel[3] = blue;
-    }
-    return texture;
-}
-
 void draw_cell_picture(const Cell (&cells)[FRAME_CELLS], const FontTexture& font, std::vector<std::uint8_t>& rgb) {
     rgb.assign(static_cast<std::size_t>(PICTURE_WIDTH) * PICTURE_HEIGHT * 3, 0);
     for (int cell = 0; cell < FRAME_CELLS; ++cell) {
