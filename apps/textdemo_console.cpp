@@ -2,9 +2,11 @@
 //
 // Entry routine: start-up in a fixed order, the shared frame loop with the terminal's
 // presentation and keys, teardown, and the terminal given back as it was found.
-// Depends on: console_display, frame_loop, archive, music_player, timeline, text_frame.
+// Depends on: player_options, console_display, frame_loop, archive, music_player, timeline,
+// text_frame.
 #include <cstdio>
 
+#include "apps/player_options.hpp"
 #include "display/console/console_display.hpp"
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
@@ -12,8 +14,11 @@
 #include "runtime/music_player.hpp"
 #include "runtime/timeline.hpp"
 
-int main() {
+int main(int argc, char** argv) {
     using namespace textdemo;
+    PlayerOptions options;
+    if (int exit_code; !read_player_command_line(PlayerProgram::Console, argc, argv, options, exit_code))
+        return exit_code;
     // Nothing is touched when there is no terminal to draw on.
     if (!standard_output_is_terminal()) {
         std::fprintf(stderr, "textdemo-console: standard output is not a terminal\n");

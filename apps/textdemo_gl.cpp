@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "apps/player_options.hpp"
 #include "display/gl/gl_renderer.hpp"
 #include "display/gl/gl_window.hpp"
 #include "frame/convert.hpp"
@@ -45,7 +46,10 @@ FrameOutcome present_window_frame(void*) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    PlayerOptions options;
+    if (int exit_code; !read_player_command_line(PlayerProgram::Window, argc, argv, options, exit_code))
+        return exit_code;
     text_frame();
     resource_archive();
     MusicPlayer& player = music_player();

@@ -1,0 +1,100 @@
+// The players' command line: song times, value checks, options of one program refused by
+// the other, and the help texts.
+#include "apps/player_options.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace textdemo {
+namespace {
+
+ParsedPlayerOptions parse(PlayerProgram program, std::vector<std::string> args) {
+    return parse_player_options(program, args);
+}
+ParsedPlayerOptions console(std::vector<std::string> args) { return parse(PlayerProgram::Console, std::move(args)); }
+ParsedPlayerOptions window(std::vector<std::string> args) { return parse(PlayerProgram::Window, std::move(args)); }
+
+TEST(SongTime, SecondsMinutesAndMilliseconds) {
+    EXPECT_EQ(parse_song_time("0"), 0u);
+    EXPECT_EQ(parse_song_time("95"), 95000u);
+    EXPECT_EQ(parse_song_time("95.5"), 95500u);
+    EXPECT_EQ(parse_song_time("95.05"), 95050u);
+    EXPECT_EQ(parse_song_time("95.005"), 95005u);
+    EXPECT_EQ(parse_song_time("1:40"), 100000u);
+    EXPECT_EQ(parse_song_time("1:40.250"), 100250u);
+    EXPECT_EQ(parse_song_time("0:00"), 0u);
+    EXPECT_EQ(parse_song_time("3:59.999"), 239999u);
+    EXPECT_EQ(parse_song_time("999999.999"), 999999999u);
+    EXPECT_EQ(parse_song_time("9999:59.999"), 599999999u);
+    for (const char* bad : {"", "-1", "+5", "1e3", "1:60", "1:5", "1:050", "1:", ":30", "1:30:00", "1.", "1.2345",
+                            ".5", "1,5", "1:3a", "1234567", "10000:00", " 5", "5 "})
+        EXPECT_FALSE(parse_song_time(bad).has_value()) << bad;
+}
+
+TEST(PlayerOptions, DefaultsAreTheShowAsAlways) {
+    const ParsedPlayerOptions parsed = console({});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.archive, "");
+    EXPECT_FALSE(parsed.options.start_ms.has_value());
+    EXPECT_EQ(parsed.options.section, 0);
+    EXPECT_EQ(parsed.options.audio_delay_ms, 0);
+    EXPECT_FALSE(parsed.options.mute);
+    EXPECT_EQ(parsed.options.console.layout, ConsoleLayout::Auto);
+    EXPECT_EQ(parsed.options.console.colours, ConsoleColours::Auto);
+    EXPECT_FALSE(window({}).options.fullscreen.has_value());
+}
+
+TEST(PlayerOptions, ValuesReachTheirFields) {
+    const ParsedPlayerOptions c = console({"--archive", "/x/y.salad", "--start=1:40", "--audio-delay", "-250",
+                                           "--mute", "--layout", "half", "--colors=256"});
+    ASSERT_EQ(c.error, "");
+    EXPECT_EQ(c.options.archive, "/x/y.salad");
+    EXPECT_EQ(c.options.start_ms, 100000u);
+    EXPECT_EQ(c.options.audio_delay_ms, -250);
+    EXPECT_TRUE(c.options.mute);
+    EXPECT_EQ(c.options.console.layout, ConsoleLayout::Half);
+    EXPECT_EQ(c.options.console.colours, ConsoleColours::Indexed256);
+    EXPECT_EQ(console({"--colors", "truecolor", "--layout", "native"}).options.console.colours, ConsoleColours::TrueColour);
+    EXPECT_EQ(console({"--colors", "16"}).options.console.colours, ConsoleColours::Ansi16);
+    EXPECT_EQ(console({"--section", "9"}).options.section, 9);
+    EXPECT_EQ(console({"--audio-delay", "+10000"}).options.audio_delay_ms, 10000);
+    EXPECT_EQ(window({"--fullscreen"}).options.fullscreen, true);
+    EXPECT_EQ(window({"--window"}).options.fullscreen, false);
+}
+
+TEST(PlayerOptions, BadValuesAndCombinationsAreRefused) {
+    EXPECT_EQ(console({"--section", "0"}).error, "--section: \"0\" is not a section number 1..9");
+    EXPECT_NE(console({"--section", "10"}).error, "");
+    EXPECT_EQ(console({"--start", "1:60"}).error, "--start: \"1:60\" is not a time (seconds, m:ss or m:ss.mmm)");
+    EXPECT_NE(console({"--audio-delay", "10001"}).error, "");
+    EXPECT_NE(console({"--audio-delay", "1.5"}).error, "");
+    EXPECT_EQ(console({"--layout", "full"}).error, "--layout: \"full\" is not native, half or auto");
+    EXPECT_EQ(console({"--colors", "24bit"}).error, "--colors: \"24bit\" is not 16, 256, truecolor or auto");
+    EXPECT_EQ(console({"--start", "5", "--section", "2"}).error, "--start and --section exclude each other");
+    EXPECT_EQ(window({"--window", "--fullscreen"}).error, "--fullscreen and --window exclude each other");
+    // Each program knows only its own display's options.
+    EXPECT_EQ(console({"--fullscreen"}).error, "unknown option \"--fullscreen\"");
+    EXPECT_EQ(window({"--layout", "half"}).error, "unknown option \"--layout\"");
+}
+
+TEST(PlayerOptions, HelpListsEveryOptionAndTheKeys) {
+    const std::string console_help = player_usage(PlayerProgram::Console);
+    for (const char* text : {"usage: textdemo-console", "--archive FILE", "--start TIME", "--section N",
+                             "--audio-delay MS", "--mute", "--layout MODE", "--colors MODE", "--help", "--version",
+                             "Escape", "m mutes", "Ctrl-C"})
+        EXPECT_NE(console_help.find(text), std::string::npos) << text;
+    const std::string window_help = player_usage(PlayerProgram::Window);
+    for (const char* text : {"usage: textdemo-gl", "--fullscreen", "--window", "F1", "Escape"})
+        EXPECT_NE(window_help.find(text), std::string::npos) << text;
+    EXPECT_EQ(window_help.find("--layout"), std::string::npos);
+    // Readable in an 80-column terminal.
+    for (const std::string& help : {console_help, window_help}) {
+        std::size_t begin = 0;
+        for (std::size_t end; (end = help.find('\n', begin)) != std::string::npos; begin = end + 1)
+            EXPECT_LE(end - begin, 80u) << help.substr(begin, end - begin);
+    }
+}
+
+}  // namespace
+}  // namespace textdemo
