@@ -1,6 +1,7 @@
 // file_bytes: whole-file reads and writes through stdio.
 #include "resources/file_bytes.hpp"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace textdemo {
@@ -13,7 +14,9 @@ bool read_file_bytes(const std::string& path, std::vector<std::uint8_t>& bytes) 
     std::size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
     const bool ok = !std::ferror(file);
+    const int read_error = errno;  // closing must not hide why the read failed
     std::fclose(file);
+    errno = read_error;
     return ok;
 }
 
@@ -21,7 +24,10 @@ bool write_file_bytes(const std::string& path, std::span<const std::uint8_t> byt
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
     const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    const int write_error = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written) errno = write_error;
+    return closed && written;
 }
 
 }  // namespace textdemo

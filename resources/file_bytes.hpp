@@ -1,6 +1,7 @@
 // file_bytes: whole files in and out of memory.
 //
-// Offers: read_file_bytes, write_file_bytes (both report failure by returning false).
+// Offers: read_file_bytes, write_file_bytes (both report failure by returning false, with
+// errno saying why).
 // Depends on: the C standard I/O library.
 #pragma once
 
@@ -11,10 +12,10 @@
 
 namespace textdemo {
 
-// The whole file in `bytes`; false when it cannot be opened or read.
+// The whole file in `bytes`; false (errno set) when it cannot be opened or read.
 bool read_file_bytes(const std::string& path, std::vector<std::uint8_t>& bytes);
 
-// Writes `bytes` as the whole file; false on any failure.
+// Writes `bytes` as the whole file; false (errno set) on any failure.
 bool write_file_bytes(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace textdemo

@@ -1,5 +1,6 @@
 // The salad tool end to end: pack, list and extract round-trip a folder byte for byte;
-// refusals and unsafe entry names end the run with a message and no output file.
+// refusals and unsafe entry names end the run with a message and no output file; extraction
+// never replaces a file without --force and never writes through a symbolic link.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -116,9 +117,17 @@ TEST_F(SaladTest, RefusesBadInputWithAMessage) {
     EXPECT_EQ(output, "salad: cannot pack out.salad: name \"a\" is given twice\n");
     EXPECT_EQ(salad("pack out.salad in/" + std::string(33, 'x')), 1);
     EXPECT_EQ(output, "salad: cannot pack out.salad: name \"" + std::string(33, 'x') + "\" is longer than 32 bytes\n");
-    EXPECT_EQ(salad("pack out.salad in/missing"), 1);
-    EXPECT_EQ(output, "salad: cannot read in/missing\n");
+    // Every unreadable file is named with its reason before the run gives up.
+    EXPECT_EQ(salad("pack out.salad in/missing in/a in2"), 1);
+    EXPECT_EQ(output, "salad: cannot read in/missing: No such file or directory\n"
+                      "salad: cannot read in2: Is a directory\n");
     EXPECT_FALSE(fs::exists(dir_ / "out.salad"));
+    EXPECT_EQ(salad("list in2"), 1);
+    EXPECT_EQ(output, "salad: cannot read in2: Is a directory\n");
+    EXPECT_EQ(salad("extract none.salad out"), 1);
+    EXPECT_EQ(output, "salad: cannot read none.salad: No such file or directory\n");
+    EXPECT_EQ(salad("pack no/such/out.salad in/a"), 1);
+    EXPECT_EQ(output, "salad: cannot write no/such/out.salad: No such file or directory\n");
 
     std::string many;
     for (int i = 0; i < 101; ++i) {
@@ -136,10 +145,12 @@ TEST_F(SaladTest, RefusesBadInputWithAMessage) {
 }
 
 TEST_F(SaladTest, DamagedOrHostileArchivesAreNotExtracted) {
-    put("escape.salad", test::archive_file({RawEntry::stored_as_is("../escaped", {1})}));
+    // The unsafe name is refused; the entry after it is still extracted.
+    put("escape.salad", test::archive_file({RawEntry::stored_as_is("../escaped", {1}), RawEntry::stored_as_is("ok", {2})}));
     EXPECT_EQ(salad("extract escape.salad out"), 1);
-    EXPECT_EQ(output, "salad: refusing to extract an entry named \"../escaped\"\n");
+    EXPECT_EQ(output, "salad: refusing to extract an entry named \"../escaped\": not a plain file name\n");
     EXPECT_FALSE(fs::exists(dir_ / "escaped"));
+    EXPECT_EQ(get("out/ok"), Bytes{2});
 
     Bytes damaged = test::archive_file({RawEntry::stored_as_is("a", {1})});
     damaged[6] = 0xFF, damaged[7] = 0xFF;
@@ -153,6 +164,61 @@ TEST_F(SaladTest, DamagedOrHostileArchivesAreNotExtracted) {
     EXPECT_EQ(salad("extract cut.salad out"), 1);
     EXPECT_EQ(output.rfind("salad: \"cut\" decodes to ", 0), 0u) << output;
     EXPECT_LT(get("out/cut").size(), 20000u);
+}
+
+TEST_F(SaladTest, ExtractionLeavesExistingFilesAndLinkTargetsAlone) {
+    put("in/f1.txt", {'n', '1'});
+    put("in/f2.txt", {'n', '2'});
+    put("in/f3.txt", {'n', '3'});
+    put("in/f4.txt", {'n', '4'});
+    put("in/f5.txt", {'n', '5'});
+    put("in/f6.txt", {'n', '6'});
+    ASSERT_EQ(salad("pack a.salad in/f1.txt in/f2.txt in/f3.txt in/f4.txt in/f5.txt in/f6.txt"), 0) << output;
+
+    // The folder already holds: a plain file, a read-only file, a link to a file outside,
+    // a dangling link and a directory; only f6.txt is free.
+    const auto prepare = [&] {
+        fs::remove_all(dir_ / "out");
+        fs::create_directories(dir_ / "out" / "f5.txt");
+        put("out/f1.txt", {'o', '1'});
+        put("out/f2.txt", {'o', '2'});
+        fs::permissions(dir_ / "out" / "f2.txt", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        put("victim.txt", {'v'});
+        fs::create_symlink("../victim.txt", dir_ / "out" / "f3.txt");
+        fs::create_symlink("../created.txt", dir_ / "out" / "f4.txt");
+    };
+    prepare();
+    EXPECT_EQ(salad("extract a.salad out"), 1);
+    EXPECT_EQ(output, "salad: cannot write out/f1.txt: File exists (--force replaces it)\n"
+                      "salad: cannot write out/f2.txt: File exists (--force replaces it)\n"
+                      "salad: cannot write out/f3.txt: File exists (--force replaces it)\n"
+                      "salad: cannot write out/f4.txt: File exists (--force replaces it)\n"
+                      "salad: cannot write out/f5.txt: File exists (--force replaces it)\n");
+    EXPECT_EQ(get("out/f1.txt"), (Bytes{'o', '1'}));
+    EXPECT_EQ(get("out/f2.txt"), (Bytes{'o', '2'}));
+    EXPECT_EQ(get("victim.txt"), Bytes{'v'});
+    EXPECT_TRUE(fs::is_symlink(dir_ / "out" / "f3.txt"));
+    EXPECT_FALSE(fs::exists(dir_ / "created.txt"));
+    EXPECT_EQ(get("out/f6.txt"), (Bytes{'n', '6'}));
+
+    // --force replaces files and links by new files; the links' targets stay as they were,
+    // and a directory in the way is still refused.
+    prepare();
+    EXPECT_EQ(salad("extract --force a.salad out"), 1);
+    EXPECT_EQ(output, "salad: cannot write out/f5.txt: Is a directory\n");
+    for (const char* name : {"f1.txt", "f2.txt", "f3.txt", "f4.txt", "f6.txt"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(fs::is_symlink(dir_ / "out" / name));
+        EXPECT_EQ(get(std::string("out/") + name), (Bytes{'n', static_cast<std::uint8_t>(name[1])}));
+    }
+    EXPECT_EQ(get("victim.txt"), Bytes{'v'});
+    EXPECT_FALSE(fs::exists(dir_ / "created.txt"));
+
+    // Names asked for: a missing one is refused, the others are still written.
+    fs::remove_all(dir_ / "out");
+    EXPECT_EQ(salad("extract a.salad out f9.txt f1.txt"), 1);
+    EXPECT_EQ(output, "salad: a.salad has no entry \"f9.txt\"\n");
+    EXPECT_EQ(get("out/f1.txt"), (Bytes{'n', '1'}));
 }
 
 }  // namespace

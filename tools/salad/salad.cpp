@@ -2,14 +2,20 @@
 //
 //   salad pack [--store] OUT FILE...   each FILE under its base name, LZMA where smaller
 //   salad list ARCHIVE                 name, stored size, unpacked size, method
-//   salad extract ARCHIVE DIR [NAME...]
+//   salad extract [--force] ARCHIVE DIR [NAME...]
 //
 // Depends on: archive_format (the loader's own checks and decoding), archive_writer,
-// file_bytes.
+// file_bytes, POSIX file calls (extraction creates files without following links).
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,7 +32,7 @@ constexpr int EXIT_OK = 0, EXIT_FAILED = 1, EXIT_USAGE = 2;
 const char USAGE[] =
     "usage: salad pack [--store] OUT FILE...\n"
     "       salad list ARCHIVE\n"
-    "       salad extract ARCHIVE DIR [NAME...]\n"
+    "       salad extract [--force] ARCHIVE DIR [NAME...]\n"
     "\n"
     "Resource archives hold up to 100 entries of at most 64 MiB each (256 MiB in all),\n"
     "named by at most 32 bytes.\n"
@@ -35,7 +41,9 @@ const char USAGE[] =
     "           An entry is LZMA-compressed when that is smaller than storing it;\n"
     "           --store stores every entry as is.\n"
     "  list     prints each entry's name, stored size, unpacked size and method.\n"
-    "  extract  writes every entry (or only the NAMEs) into DIR, creating DIR if needed.\n";
+    "  extract  writes every entry (or only the NAMEs) into DIR, creating DIR if needed.\n"
+    "           Existing files are left alone unless --force is given, which replaces them\n"
+    "           (a symbolic link is replaced by the file, its target never written).\n";
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "salad: %s\n", message.c_str());
@@ -47,10 +55,24 @@ int usage_error(const std::string& message) {
     return EXIT_USAGE;
 }
 
+// "WHAT PATH: reason", the reason from the errno the failed call left, then the hint.
+int fail_errno(const char* what, const std::string& path, const char* hint = "") {
+    const char* reason = std::strerror(errno);
+    return fail(std::string(what) + " " + path + ": " + reason + hint);
+}
+
+// Removes every `flag` from args; true when there was one.
+bool take_flag(std::vector<std::string>& args, const std::string& flag) {
+    const auto end = std::remove(args.begin(), args.end(), flag);
+    const bool given = end != args.end();
+    args.erase(end, args.end());
+    return given;
+}
+
 // Reads and checks an archive; on failure prints the problem and returns false.
 bool open_archive(const std::string& path, std::vector<std::uint8_t>& file, std::vector<DirectoryEntry>& entries) {
     if (!read_file_bytes(path, file)) {
-        fail("cannot read " + path);
+        fail_errno("cannot read", path);
         return false;
     }
     const std::string problem = read_archive_layout(file, entries);
@@ -67,40 +89,34 @@ bool safe_file_name(const std::string& name) {
     return true;
 }
 
-int pack(const std::vector<std::string>& args) {
-    bool store = false;
-    std::vector<std::string> paths;
-    for (const std::string& arg : args) {
-        if (arg == "--store") {
-            store = true;
-        } else {
-            paths.push_back(arg);
-        }
-    }
+int pack(std::vector<std::string> paths) {
+    const bool store = take_flag(paths, "--store");
     if (paths.size() < 2) return usage_error("pack needs OUT and at least one FILE");
     const std::string out = paths.front();
 
+    // Every unreadable FILE is named before giving up.
     std::vector<PackItem> items;
+    bool unreadable = false;
     for (std::size_t i = 1; i < paths.size(); ++i) {
         PackItem item{std::filesystem::path(paths[i]).filename().string(), {}};
-        if (!read_file_bytes(paths[i], item.data) || std::filesystem::is_directory(paths[i])) {
-            return fail("cannot read " + paths[i]);
+        if (!read_file_bytes(paths[i], item.data)) {
+            fail_errno("cannot read", paths[i]);
+            unreadable = true;
         }
         items.push_back(std::move(item));
     }
+    if (unreadable) return EXIT_FAILED;
     std::vector<std::uint8_t> archive;
     const std::string problem = build_archive(items, !store, archive);
     if (!problem.empty()) return fail("cannot pack " + out + ": " + problem);
 
     // Written beside OUT and renamed, so a failed run never leaves half an archive.
     const std::string temporary = out + ".partial";
-    if (!write_file_bytes(temporary, archive)) {
+    if (!write_file_bytes(temporary, archive) || std::rename(temporary.c_str(), out.c_str()) != 0) {
+        const int reason = errno;
         std::remove(temporary.c_str());
-        return fail("cannot write " + out);
-    }
-    if (std::rename(temporary.c_str(), out.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return fail("cannot write " + out);
+        errno = reason;
+        return fail_errno("cannot write", out);
     }
     return EXIT_OK;
 }
@@ -118,12 +134,40 @@ int list(const std::vector<std::string>& args) {
     return EXIT_OK;
 }
 
-int extract(const std::vector<std::string>& args) {
+// Creates `path` afresh holding `data`. The file is opened exclusively and without following
+// links, so neither an existing file nor a symbolic link planted at the name is written
+// through; `replace` first removes what is there (a link itself, never its target). False,
+// with errno saying why, on failure, leaving no partly written file.
+bool create_file(const std::string& path, std::span<const std::uint8_t> data, bool replace) {
+    if (replace && unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t written = write(fd, data.data() + done, data.size() - done);
+        if (written < 0 && errno != EINTR) break;
+        if (written > 0) done += static_cast<std::size_t>(written);
+    }
+    const bool complete = done == data.size();
+    int reason = errno;
+    const bool closed = close(fd) == 0;
+    if (complete && closed) return true;
+    if (complete) reason = errno;
+    unlink(path.c_str());
+    errno = reason;
+    return false;
+}
+
+// Every entry asked for is tried; each one refused or failed gets its own line, and any of
+// them makes the exit code 1.
+int extract(std::vector<std::string> args) {
+    const bool force = take_flag(args, "--force");
     if (args.size() < 2) return usage_error("extract needs ARCHIVE and DIR");
     std::vector<std::uint8_t> file;
     std::vector<DirectoryEntry> entries;
     if (!open_archive(args[0], file, entries)) return EXIT_FAILED;
     const std::filesystem::path dir = args[1];
+    int status = EXIT_OK;
 
     // The first entry of each name, as the loader sees them; then the ones asked for.
     std::vector<const DirectoryEntry*> chosen;
@@ -134,26 +178,26 @@ int extract(const std::vector<std::string>& args) {
     if (args.size() > 2) {
         std::vector<const DirectoryEntry*> wanted;
         for (std::size_t i = 2; i < args.size(); ++i) {
-            const DirectoryEntry* found = nullptr;
-            for (const DirectoryEntry* entry : chosen) {
-                if (entry->name == args[i]) found = entry;
+            const auto found = std::find_if(chosen.begin(), chosen.end(),
+                                            [&](const DirectoryEntry* entry) { return entry->name == args[i]; });
+            if (found == chosen.end()) {
+                status = fail(args[0] + " has no entry \"" + args[i] + "\"");
+            } else {
+                wanted.push_back(*found);
             }
-            if (!found) return fail(args[0] + " has no entry \"" + args[i] + "\"");
-            wanted.push_back(found);
         }
         chosen = wanted;
-    }
-    for (const DirectoryEntry* entry : chosen) {
-        if (!safe_file_name(entry->name)) {
-            return fail("refusing to extract an entry named \"" + printable_name(entry->name) + "\"");
-        }
     }
 
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     if (error) return fail("cannot create " + dir.string() + ": " + error.message());
-    int status = EXIT_OK;
     for (const DirectoryEntry* entry : chosen) {
+        if (!safe_file_name(entry->name)) {
+            status = fail("refusing to extract an entry named \"" + printable_name(entry->name) +
+                          "\": not a plain file name");
+            continue;
+        }
         std::vector<std::uint8_t> data(entry->unpacked_size);
         data.resize(decode_entry(file, *entry, data.data()));
         if (data.size() < entry->unpacked_size) {
@@ -161,7 +205,9 @@ int extract(const std::vector<std::string>& args) {
                           std::to_string(entry->unpacked_size) + " bytes");
         }
         const std::string path = (dir / entry->name).string();
-        if (!write_file_bytes(path, data)) return fail("cannot write " + path);
+        if (!create_file(path, data, force)) {
+            status = fail_errno("cannot write", path, errno == EEXIST ? " (--force replaces it)" : "");
+        }
     }
     return status;
 }
@@ -172,13 +218,13 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usage_error("no command given");
     const std::string& command = args.front();
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(USAGE, stdout);
         return EXIT_OK;
     }
-    if (command == "pack") return pack(rest);
+    if (command == "pack") return pack(std::move(rest));
     if (command == "list") return list(rest);
-    if (command == "extract") return extract(rest);
+    if (command == "extract") return extract(std::move(rest));
     return usage_error("unknown command \"" + command + "\"");
 }
