@@ -1,10 +1,16 @@
-// textdemo-capture on a synthetic archive: its command line, the dark-red frames outside
-// the show, and the agreement of words, window cells, console cells and pictures.
+// textdemo-capture on a synthetic archive: its command line and error lines, the dark-red
+// frames outside the show, the agreement of words, window cells, console cells and
+// pictures, and videos whose sound and picture end together and which an interrupt or a
+// failing ffmpeg leaves behind as nothing.
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <cstdlib>
@@ -28,6 +34,10 @@ using test::Bytes;
 using test::RawEntry;
 
 constexpr int CELLS = 4000;
+
+// The warning of a run that renders positions past the synthetic music's end.
+const std::string PAST_THE_END_WARNING =
+    "textdemo-capture: positions past the music's end at 1000 ms show no effect: they render dark red, as the show would\n";
 
 // The font image: glyph g's texel (x, y) holds red v / 2, green v / 3, blue v with
 // v = ((x + y + g) % 3) x 127, so the red/blue swap and the alpha are both visible.
@@ -107,9 +117,11 @@ protected:
         int exit_code;
         std::string output;  // stdout and stderr
     };
-    static Run capture(const std::string& args) {
+    // Runs the tool in the test folder; shell_prefix goes before it (a prlimit, a PATH).
+    static Run capture(const std::string& args, const std::string& shell_prefix = "") {
         const std::string log = (dir_ / "log.txt").string();
-        const std::string command = "cd '" + dir_.string() + "' && '" CAPTURE_EXECUTABLE "' " + args + " >'" + log + "' 2>&1";
+        const std::string command = "cd '" + dir_.string() + "' && " + shell_prefix + " '" CAPTURE_EXECUTABLE "' " + args +
+                                    " >'" + log + "' 2>&1";
         const int status = std::system(command.c_str());
         std::ifstream in(log);
         std::stringstream text;
@@ -170,16 +182,59 @@ TEST_F(CaptureTest, BadArgumentsExitWithCode2AndSayWhy) {
         {"--video v.mp4 --png p", "without other outputs"},
         {"--video v.mp4 --scale 0", "1..8"},
         {"--at 5 --words w.bin --scale 2", "--scale needs --video"},
+        {"--from 0 --to 86400000 --words w.bin", "--from 0 --to 86400000 --step 16 gives 5400001 positions, more than "
+                                                 "the 5400000 (a day of 16 ms frames) one run renders"},
+        {"--video v.mp4 --to 86400000", "gives 5400001 positions"},
+        {"--archive show.salad --video v.mp4 --from 1001", "--from 1001 lies past the music's end at 1000 ms"},
     };
     for (const auto& [args, message] : cases) {
         const Run run = capture(args);
         EXPECT_EQ(run.exit_code, 2) << args;
         EXPECT_NE(run.output.find(message), std::string::npos) << args << ": " << run.output;
     }
+    EXPECT_FALSE(fs::exists(dir_ / "w.bin"));
+    EXPECT_FALSE(fs::exists(dir_ / "v.mp4"));
     const Run help = capture("--help");
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_EQ(help.output.rfind("usage: textdemo-capture", 0), 0u);
     EXPECT_NE(help.output.find("--png DIR"), std::string::npos);
+}
+
+TEST_F(CaptureTest, HugeRangesAreRefusedBeforeAnythingIsAllocated) {
+    // 2^32 positions would take 16 GiB as a list: refused before anything is allocated or
+    // written, within 200 MB of address space.
+    const Run huge =
+        capture("--archive show.salad --from 0 --to 4294967295 --step 1 --words huge.bin", "prlimit --as=200000000");
+    EXPECT_EQ(huge.exit_code, 2) << huge.output;
+    EXPECT_EQ(huge.output, "textdemo-capture: --from 0 --to 4294967295 --step 1 gives 4294967296 positions, more than "
+                           "the 5400000 (a day of 16 ms frames) one run renders\n(--help explains the options)\n");
+    EXPECT_FALSE(fs::exists(dir_ / "huge.bin"));
+
+    // The largest range allowed starts rendering at once, in the same address space; the
+    // first frame's write fails on the full device.
+    const Run largest =
+        capture("--archive show.salad --from 0 --to 86399999 --words /dev/full", "prlimit --as=200000000");
+    EXPECT_EQ(largest.exit_code, 1);
+    EXPECT_EQ(largest.output,
+              PAST_THE_END_WARNING + "textdemo-capture: cannot write /dev/full: No space left on device\n");
+}
+
+TEST_F(CaptureTest, ErrorLinesSayWhy) {
+    std::ofstream(dir_ / "plain_file") << "x";
+    fs::create_directories(dir_ / "taken" / "000000.png");
+    const std::pair<const char*, const char*> cases[] = {
+        {"--at 5 --words no/such/w.bin", "cannot write no/such/w.bin: No such file or directory"},
+        {"--at 5 --cells /dev/full", "cannot write /dev/full: No space left on device"},
+        {"--at 5 --png plain_file/shots", "cannot create plain_file/shots: Not a directory"},
+        {"--at 5 --png plain_file", "cannot create plain_file: Not a directory"},
+        {"--at 5 --png taken", "cannot write taken/000000.png: Is a directory"},
+        {"--video no/such/v.mp4", "cannot write no/such/v.mp4: No such file or directory"},
+    };
+    for (const auto& [args, message] : cases) {
+        const Run run = capture(std::string("--archive show.salad ") + args);
+        EXPECT_EQ(run.exit_code, 1) << args;
+        EXPECT_EQ(run.output, "textdemo-capture: " + std::string(message) + "\n") << args;
+    }
 }
 
 TEST_F(CaptureTest, PositionsOutsideTheShowGiveDarkRedFramesInEveryOutput) {
@@ -187,6 +242,7 @@ TEST_F(CaptureTest, PositionsOutsideTheShowGiveDarkRedFramesInEveryOutput) {
     const Run run = capture("--archive show.salad --at 1001,4294967295 --words red.words --cells red.cells "
                             "--console red.console --png red");
     ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.output, PAST_THE_END_WARNING);  // said once for both
     const Bytes words = read_file(dir_ / "red.words"), cells = read_file(dir_ / "red.cells"),
                 console = read_file(dir_ / "red.console");
     ASSERT_EQ(words.size(), 2u * CELLS * 4);
@@ -217,6 +273,7 @@ TEST_F(CaptureTest, EveryOutputOfAShowRangeAgreesWithTheWordsAndRunsRepeatably) 
     const Run run = capture("--archive show.salad --from 0 --to 1040 --step 80 --words range.words "
                             "--cells range.cells --console range.console --png range");
     ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.output, PAST_THE_END_WARNING);
     const int frames = 14;  // 0, 80, ..., 1040
     const Bytes words = read_file(dir_ / "range.words"), cells = read_file(dir_ / "range.cells"),
                 console = read_file(dir_ / "range.console");
@@ -272,6 +329,7 @@ TEST_F(CaptureTest, EveryOutputOfAShowRangeAgreesWithTheWordsAndRunsRepeatably) 
                               "--words again.words");
     ASSERT_EQ(again.exit_code, 0) << again.output;
     EXPECT_TRUE(read_file(dir_ / "again.words") == words);
+    EXPECT_EQ(capture("--archive show.salad --at 1000,0 --words within.words").output, "");
 }
 
 TEST_F(CaptureTest, AMissingArchiveEndsAtTheMusicLookup) {
@@ -280,49 +338,183 @@ TEST_F(CaptureTest, AMissingArchiveEndsAtTheMusicLookup) {
     EXPECT_EQ(run.output, "unable to open none.salad\nresource \"ruk.mp3\" not found\n");
 }
 
-// What ffprobe reports about a video file, one key=value per line.
-std::string probe(const fs::path& file) {
-    const std::string command = "ffprobe -v error -count_frames -show_entries stream=codec_type,width,height,nb_read_frames "
-                                "-show_entries format=duration -of default=nw=1 '" + file.string() + "' 2>&1";
-    std::string text;
+// What ffprobe counts and measures in a video file.
+struct Streams {
+    int width = 0, height = 0;
+    long frames = -1;
+    double video_seconds = -1, audio_seconds = -1;
+};
+
+Streams probe(const fs::path& file) {
+    const std::string command = "ffprobe -v error -count_frames -show_entries stream=codec_type,width,height,duration,"
+                                "nb_read_frames -of default=nw=1 '" + file.string() + "' 2>&1";
+    Streams streams;
+    bool audio = false;
     if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) text += buffer;
+        char line[256];
+        while (std::fgets(line, sizeof line, pipe)) {
+            const std::string text = line;
+            const std::string key = text.substr(0, text.find('=')), value = text.substr(text.find('=') + 1);
+            if (key == "codec_type") audio = value == "audio\n";
+            if (key == "width") streams.width = std::atoi(value.c_str());
+            if (key == "height") streams.height = std::atoi(value.c_str());
+            if (key == "nb_read_frames" && !audio) streams.frames = std::atol(value.c_str());
+            if (key == "duration") (audio ? streams.audio_seconds : streams.video_seconds) = std::atof(value.c_str());
+        }
         pclose(pipe);
     }
-    return text;
+    return streams;
 }
 
-double probed_duration(const std::string& report) {
-    const auto at = report.find("duration=");
-    return at == std::string::npos ? -1.0 : std::atof(report.c_str() + at + 9);
+// Every frame is in the picture, 16 ms each, and the sound lasts as long within one frame.
+void expect_streams_end_together(const Streams& video, long frames) {
+    EXPECT_EQ(video.frames, frames);
+    EXPECT_NEAR(video.video_seconds, frames * 0.016, 0.0005);
+    EXPECT_NEAR(video.audio_seconds, video.video_seconds, 0.016);
 }
 
-TEST_F(CaptureTest, VideoHoldsEveryFrameAtTheScaleAndTheMusic) {
-    // 16 to 496 ms: 31 frames at 62.5 per second, 0.496 s.
-    const Run run = capture("--archive show.salad --video clip.mp4 --from 16 --to 496 --scale 2");
+TEST_F(CaptureTest, VideoSoundAndPictureEndTogether) {
+    struct Case {
+        const char* args;
+        long frames;
+        int scale;
+        bool past_the_end;
+    };
+    const Case cases[] = {
+        {"--from 1000 --to 1000 --scale 1", 1, 1, false},  // the last position of the music alone
+        {"--from 16 --to 496", 31, 2, false},               // the default scale
+        {"--scale 1", 63, 1, false},                        // the whole show: 0 to the music's end
+        {"--from 900 --to 1500 --scale 1", 38, 1, true},    // silence after the music's end
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        fs::remove(dir_ / "clip.mp4");
+        const Run run = capture(std::string("--archive show.salad --video clip.mp4 ") + c.args);
+        ASSERT_EQ(run.exit_code, 0) << run.output;
+        EXPECT_EQ(run.output, c.past_the_end ? PAST_THE_END_WARNING : "");  // no progress bar without a terminal
+        const Streams video = probe(dir_ / "clip.mp4");
+        EXPECT_EQ(video.width, 640 * c.scale);
+        EXPECT_EQ(video.height, 400 * c.scale);
+        expect_streams_end_together(video, c.frames);
+    }
+}
+
+// The whole show takes minutes to encode, longer than the test run allows: its last ten
+// seconds, to the end of its music, stand in for it.
+TEST_F(CaptureTest, VideoOfTheShowsLastSecondsEndsWithItsMusic) {
+    const Run run = capture("--archive '" TEXTDEMO_ARCHIVE_FILE "' --video last.mp4 --from 206000 --scale 1");
     ASSERT_EQ(run.exit_code, 0) << run.output;
-    EXPECT_EQ(run.output, "");  // no progress bar without a terminal
-    const std::string report = probe(dir_ / "clip.mp4");
-    EXPECT_NE(report.find("codec_type=video\nwidth=1280\nheight=800\nnb_read_frames=31\n"), std::string::npos) << report;
-    EXPECT_NE(report.find("codec_type=audio"), std::string::npos) << report;
-    EXPECT_NEAR(probed_duration(report), 0.496, 0.05) << report;
-
-    // Without --to the video runs to the music's end: 0..1000 ms gives 63 frames.
-    ASSERT_EQ(capture("--archive show.salad --video whole.mp4 --scale 1").exit_code, 0);
-    const std::string whole = probe(dir_ / "whole.mp4");
-    EXPECT_NE(whole.find("width=640\nheight=400\nnb_read_frames=63\n"), std::string::npos) << whole;
+    const Streams video = probe(dir_ / "last.mp4");
+    EXPECT_GT(video.frames, 600);
+    expect_streams_end_together(video, video.frames);
 }
 
-TEST_F(CaptureTest, VideoWithoutFfmpegSaysSoAndFails) {
-    const std::string log = (dir_ / "no_ffmpeg.txt").string();
-    const std::string command = "cd '" + dir_.string() + "' && PATH=/nonexistent '" CAPTURE_EXECUTABLE
-                                "' --archive show.salad --video none.mp4 >'" + log + "' 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
-    std::ifstream in(log);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_NE(text.find("needs the ffmpeg program"), std::string::npos) << text;
+// The tool's child named ffmpeg, once it runs; 0 when there is none.
+pid_t ffmpeg_child_of(pid_t parent) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, name, state;
+        pid_t ppid = 0;
+        if (stat >> pid >> name >> state >> ppid && ppid == parent && name == "(ffmpeg)") return std::stoi(pid);
+    }
+    return 0;
+}
+
+// Gone, or a zombie nobody reaps.
+bool process_ended(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string id, name, state;
+    return !(stat >> id >> name >> state) || state == "Z";
+}
+
+// A capture running in the background, killed at the end of the scope if it still runs.
+struct BackgroundCapture {
+    pid_t pid = -1;
+    explicit BackgroundCapture(const std::vector<std::string>& args, const fs::path& log) {
+        std::vector<char*> argv{const_cast<char*>(CAPTURE_EXECUTABLE)};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        if (posix_spawn(&pid, CAPTURE_EXECUTABLE, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~BackgroundCapture() {
+        if (pid <= 0) return;
+        kill(pid, SIGKILL);
+        wait();
+    }
+    // The wait status, polled for up to 30 s.
+    int wait() {
+        int status = -1;
+        for (int i = 0; i < 1500 && pid > 0; ++i) {
+            if (waitpid(pid, &status, WNOHANG) == pid) pid = -1;
+            else usleep(20000);
+        }
+        return status;
+    }
+};
+
+TEST_F(CaptureTest, AnInterruptedExportLeavesNothingBehind) {
+    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        const fs::path out = dir_ / ("interrupted_" + std::to_string(signal));
+        fs::create_directories(out);
+        // Ten minutes of dark red after the music: still running when the signal comes.
+        BackgroundCapture run({"--archive", (dir_ / "show.salad").string(), "--video", (out / "cut.mp4").string(),
+                               "--scale", "1", "--to", "600000"},
+                              out.string() + ".log");
+        ASSERT_GT(run.pid, 0);
+        pid_t ffmpeg = 0;
+        for (int i = 0; i < 1500 && !(ffmpeg = ffmpeg_child_of(run.pid)); ++i) usleep(20000);
+        ASSERT_GT(ffmpeg, 0) << "ffmpeg never started";
+
+        kill(run.pid, signal);
+        const int status = run.wait();
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        for (int i = 0; i < 1500 && !process_ended(ffmpeg); ++i) usleep(20000);
+        EXPECT_TRUE(process_ended(ffmpeg));
+        EXPECT_FALSE(fs::exists(out / "cut.mp4"));
+        if (signal != SIGKILL) {
+            EXPECT_TRUE(fs::is_empty(out)) << fs::directory_iterator(out)->path();
+            std::ifstream log(out.string() + ".log");
+            const std::string text((std::istreambuf_iterator<char>(log)), {});
+            EXPECT_EQ(text, PAST_THE_END_WARNING + "textdemo-capture: interrupted; " + (out / "cut.mp4").string() +
+                                " not written\n");
+        }
+        // A killed tool cannot clean up: ffmpeg dies with it, and only its partial file, under
+        // another name, stays.
+    }
+}
+
+TEST_F(CaptureTest, AFailingFfmpegIsReportedWithItsLastLine) {
+    fs::create_directories(dir_ / "fake" / "out");
+    const std::string fake = (dir_ / "fake" / "ffmpeg").string();
+    const std::string path = "PATH='" + (dir_ / "fake").string() + "':\"$PATH\"";
+    const std::pair<const char*, const char*> cases[] = {
+        // Stops reading after a few frames, as on a full disk.
+        {"head -c 3000000 >/dev/null\necho 'frame=    3 fps=0.0' >&2\n"
+         "echo 'Error writing trailer: No space left on device' >&2\nexit 1\n",
+         "ffmpeg failed: Error writing trailer: No space left on device"},
+        {"head -c 3000000 >/dev/null\nkill -9 $$\n", "ffmpeg was ended by signal 9"},
+        {"cat >/dev/null\nexit 3\n", "ffmpeg failed with exit code 3"},
+    };
+    for (const auto& [script, message] : cases) {
+        SCOPED_TRACE(message);
+        std::ofstream(fake) << "#!/bin/sh\n" << script;
+        fs::permissions(fake, fs::perms::owner_all);
+        const Run run = capture("--archive show.salad --video fake/out/failed.mp4 --scale 1", path);
+        EXPECT_EQ(run.exit_code, 1);
+        EXPECT_EQ(run.output, "textdemo-capture: " + std::string(message) + "\n");
+        EXPECT_TRUE(fs::is_empty(dir_ / "fake" / "out"));
+    }
+
+    const Run missing = capture("--archive show.salad --video none.mp4", "PATH=/nonexistent");
+    EXPECT_EQ(missing.exit_code, 1);
+    EXPECT_EQ(missing.output,
+              "textdemo-capture: --video needs the ffmpeg program (Debian package ffmpeg), not found on PATH\n");
     EXPECT_FALSE(fs::exists(dir_ / "none.mp4"));
 }
 

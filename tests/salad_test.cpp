@@ -146,7 +146,8 @@ TEST_F(SaladTest, RefusesBadInputWithAMessage) {
 
 TEST_F(SaladTest, DamagedOrHostileArchivesAreNotExtracted) {
     // The unsafe name is refused; the entry after it is still extracted.
-    put("escape.salad", test::archive_file({RawEntry::stored_as_is("../escaped", {1}), RawEntry::stored_as_is("ok", {2})}));
+    put("escape.salad",
+        test::archive_file({RawEntry::stored_as_is("../escaped", {1}), RawEntry::stored_as_is("ok", {2})}));
     EXPECT_EQ(salad("extract escape.salad out"), 1);
     EXPECT_EQ(output, "salad: refusing to extract an entry named \"../escaped\": not a plain file name\n");
     EXPECT_FALSE(fs::exists(dir_ / "escaped"));
@@ -182,7 +183,8 @@ TEST_F(SaladTest, ExtractionLeavesExistingFilesAndLinkTargetsAlone) {
         fs::create_directories(dir_ / "out" / "f5.txt");
         put("out/f1.txt", {'o', '1'});
         put("out/f2.txt", {'o', '2'});
-        fs::permissions(dir_ / "out" / "f2.txt", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        fs::permissions(dir_ / "out" / "f2.txt", fs::perms::owner_read | fs::perms::group_read |
+                                                     fs::perms::others_read);
         put("victim.txt", {'v'});
         fs::create_symlink("../victim.txt", dir_ / "out" / "f3.txt");
         fs::create_symlink("../created.txt", dir_ / "out" / "f4.txt");

@@ -2,6 +2,7 @@
 // as one line of text so the tool can exit with code 2.
 #include "tools/capture/capture_options.hpp"
 
+#include <algorithm>
 #include <optional>
 
 namespace textdemo::capture {
@@ -28,7 +29,41 @@ const char* const CAPTURE_USAGE =
     "  --archive FILE         resource archive to read (default ruk.salad)\n"
     "  --help                 show this text\n"
     "\n"
-    "At least one output is required. Bad arguments exit with code 2.\n";
+    "At least one output is required. Bad arguments exit with code 2. A range holds at most\n"
+    "5400000 positions (a day of 16 ms frames). Positions past the music's end render dark red,\n"
+    "as the show would, with a warning; --video refuses a --from past it. The video is written\n"
+    "under a partial name and renamed when complete: an interrupt or a failing ffmpeg leaves\n"
+    "nothing behind.\n";
+static_assert(MAX_RANGE_POSITIONS == 5'400'000, "the usage text names the bound");
+
+std::uint64_t position_count(const Positions& positions) {
+    if (!positions.listed.empty()) return positions.listed.size();
+    return (std::uint64_t{positions.to} - positions.from) / positions.step + 1;
+}
+
+std::uint32_t position_at(const Positions& positions, std::uint64_t index) {
+    if (!positions.listed.empty()) return positions.listed[index];
+    return static_cast<std::uint32_t>(positions.from + index * positions.step);
+}
+
+std::uint32_t latest_position(const Positions& positions) {
+    if (!positions.listed.empty()) return *std::max_element(positions.listed.begin(), positions.listed.end());
+    return position_at(positions, position_count(positions) - 1);
+}
+
+std::string set_position_range(Positions& positions, std::uint32_t from, std::uint32_t to, std::uint32_t step) {
+    if (from > to) return "--from lies after --to";
+    if (step == 0) return "--step must be at least 1";
+    positions.from = from;
+    positions.to = to;
+    positions.step = step;
+    const std::uint64_t count = position_count(positions);
+    if (count > MAX_RANGE_POSITIONS)
+        return "--from " + std::to_string(from) + " --to " + std::to_string(to) + " --step " + std::to_string(step) +
+               " gives " + std::to_string(count) + " positions, more than the " + std::to_string(MAX_RANGE_POSITIONS) +
+               " (a day of 16 ms frames) one run renders";
+    return "";
+}
 
 namespace {
 
@@ -104,10 +139,14 @@ ParsedOptions parse_capture_options(const std::vector<std::string>& args) {
         if (!o.words_file.empty() || !o.cells_file.empty() || !o.console_file.empty() || !o.png_dir.empty())
             return fail("--video goes without other outputs");
         if (scale && (*scale < 1 || *scale > 8)) return fail("--scale must be 1..8");
-        if (from && to && *from > *to) return fail("--from lies after --to");
-        o.video_from = from.value_or(0);
-        o.video_to = to.value_or(VIDEO_TO_MUSIC_END);
         o.video_scale = static_cast<int>(scale.value_or(2));
+        o.positions.to_music_end = !to;
+        if (!to) {
+            o.positions.from = from.value_or(0);
+            return parsed;
+        }
+        if (const std::string problem = set_position_range(o.positions, from.value_or(0), *to, 16); !problem.empty())
+            return fail(problem);
         return parsed;
     }
     if (scale) return fail("--scale needs --video");
@@ -120,16 +159,14 @@ ParsedOptions parse_capture_options(const std::vector<std::string>& args) {
             const std::string item = at.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
             const auto ms = parse_ms(item);
             if (!ms) return fail("--at: \"" + item + "\" is not a number of milliseconds");
-            o.positions.push_back(*ms);
+            o.positions.listed.push_back(*ms);
             if (comma == std::string::npos) break;
             begin = comma + 1;
         }
     } else if (from || to) {
         if (!from || !to) return fail("--from and --to go together");
-        if (*from > *to) return fail("--from lies after --to");
-        const std::uint64_t stride = step.value_or(16);
-        if (stride == 0) return fail("--step must be at least 1");
-        for (std::uint64_t ms = *from; ms <= *to; ms += stride) o.positions.push_back(static_cast<std::uint32_t>(ms));
+        if (const std::string problem = set_position_range(o.positions, *from, *to, step.value_or(16)); !problem.empty())
+            return fail(problem);
     } else {
         return fail(step ? "--step needs --from and --to" : "no positions: give --at or --from and --to");
     }

@@ -2,8 +2,15 @@
 // ffmpeg program, fed raw RGB frames through a pipe.
 //
 // Offers: VIDEO_FRAME_RATE_TEXT, find_ffmpeg, VideoExport, start_video_export,
-// write_video_frame, finish_video_export, show_progress.
-// Depends on: POSIX process calls, the ffmpeg program at run time.
+// write_video_frame, finish_video_export, abandon_video_export, catch_interrupts,
+// caught_interrupt, show_progress.
+// Depends on: cell_picture (the picture size), report, POSIX and Linux process and file
+// calls (fork, prctl, memfd), the ffmpeg program at run time.
+//
+// Nothing is left behind by a failed or interrupted export: the music reaches ffmpeg from
+// memory, ffmpeg's messages are kept in memory, and the video is written under a partial
+// name beside the requested one and renamed only once ffmpeg has finished it. ffmpeg is
+// killed when the tool dies, so it never completes a video the tool stopped feeding.
 #pragma once
 
 #include <sys/types.h>
@@ -23,22 +30,39 @@ std::string find_ffmpeg();
 
 struct VideoExport {
     pid_t encoder = -1;
-    std::FILE* frames = nullptr;   // ffmpeg's standard input
-    std::string audio_path;        // the music's MP3 bytes in a temporary file ffmpeg decodes
+    std::FILE* frames = nullptr;  // ffmpeg's standard input
+    int audio_fd = -1;            // the music's MP3 bytes in memory; ffmpeg opens /dev/fd/N
+    int log_fd = -1;              // ffmpeg's standard error, in memory, for its last line
+    std::string file;             // the video asked for
+    std::string partial_file;     // what ffmpeg writes, renamed to `file` when complete
+    int write_error = 0;          // errno of a failed frame write
     int scale = 1;
     std::vector<std::uint8_t> scaled;
 };
 
-// Starts ffmpeg writing file: frames of (640 x scale) x (400 x scale) RGB at 62.5 per second,
-// the music from from_ms on, cut to frame_count frames. False (with a message) on failure.
+// Starts ffmpeg writing file: frames of (640 x scale) x (400 x scale) RGB at 62.5 per second
+// and frame_count x 16 ms of the music from from_ms on (silence where the music has ended).
+// False (with a message) on failure; abandon_video_export then removes what was made.
 bool start_video_export(VideoExport& video, const std::string& ffmpeg, const std::string& file, int scale,
                         std::uint32_t from_ms, std::uint32_t frame_count, const std::uint8_t* mp3, std::size_t mp3_size);
 
 // One 640 x 400 RGB picture, enlarged by the scale. False when ffmpeg stopped reading.
 bool write_video_frame(VideoExport& video, const std::vector<std::uint8_t>& rgb);
 
-// Closes the pipe, waits for ffmpeg, removes the temporary audio. True when ffmpeg succeeded.
+// Closes the pipe, waits for ffmpeg and moves the video into place. False when ffmpeg failed
+// (its last line is printed), a frame write failed or an interrupt came; the caller then
+// abandons the export.
 bool finish_video_export(VideoExport& video);
+
+// Kills ffmpeg if it still runs and removes the partial video and every descriptor.
+void abandon_video_export(VideoExport& video);
+
+// From now on SIGINT, SIGTERM and SIGHUP only record themselves (and interrupt blocking
+// writes and waits), so an export can stop ffmpeg and clean up before the tool ends.
+void catch_interrupts();
+
+// The interrupt that came since catch_interrupts, or 0.
+int caught_interrupt();
 
 // A one-line progress bar on stderr, only when stderr is a terminal.
 void show_progress(std::uint32_t done, std::uint32_t total);
