@@ -169,6 +169,7 @@ int capture_video(const Positions& positions, const CaptureOptions& options, con
         ok = write_video_frame(video, rgb);
         show_progress(i + 1, frames);
     }
+    end_progress();
     // A failed write still lets ffmpeg finish, to hear why it stopped reading.
     if (video.frames && !caught_interrupt()) ok = finish_video_export(video) && ok;
     if (ok && !caught_interrupt()) return 0;

@@ -26,6 +26,7 @@ namespace textdemo::capture {
 namespace {
 
 volatile std::sig_atomic_t interrupt_signal = 0;
+bool progress_line_open = false;
 
 void record_interrupt(int signal) { interrupt_signal = signal; }
 
@@ -253,7 +254,13 @@ void show_progress(std::uint32_t done, std::uint32_t total) {
     constexpr int WIDTH = 40;
     const int filled = static_cast<int>(static_cast<std::uint64_t>(done) * WIDTH / total);
     std::fprintf(stderr, "\r[%s%s] %u/%u frames", std::string(filled, '#').c_str(), std::string(WIDTH - filled, ' ').c_str(), done, total);
-    if (done == total) std::fputc('\n', stderr);
+    progress_line_open = true;
+    if (done == total) end_progress();
+}
+
+void end_progress() {
+    if (progress_line_open) std::fputc('\n', stderr);
+    progress_line_open = false;
 }
 
 }  // namespace textdemo::capture

@@ -3,7 +3,7 @@
 //
 // Offers: VIDEO_FRAME_RATE_TEXT, find_ffmpeg, VideoExport, start_video_export,
 // write_video_frame, finish_video_export, abandon_video_export, catch_interrupts,
-// caught_interrupt, show_progress.
+// caught_interrupt, show_progress, end_progress.
 // Depends on: cell_picture (the picture size), report, POSIX and Linux process and file
 // calls (fork, prctl, memfd), the ffmpeg program at run time.
 //
@@ -64,7 +64,9 @@ void catch_interrupts();
 // The interrupt that came since catch_interrupts, or 0.
 int caught_interrupt();
 
-// A one-line progress bar on stderr, only when stderr is a terminal.
+// A one-line progress bar on stderr, only when stderr is a terminal; end_progress finishes
+// a bar left short (by a failure or an interrupt), so the next message starts a line.
 void show_progress(std::uint32_t done, std::uint32_t total);
+void end_progress();
 
 }  // namespace textdemo::capture
