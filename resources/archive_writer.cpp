@@ -69,6 +69,10 @@ std::vector<std::uint8_t> encode_lzma_alone(std::span<const std::uint8_t> data) 
     return out;
 }
 
+bool worth_compressing(std::size_t size, std::size_t packed_size) {
+    return packed_size < size && (size - packed_size) * MIN_SAVING_SHARE >= size;
+}
+
 std::string build_archive(const std::vector<PackItem>& items, bool allow_compression,
                           std::vector<std::uint8_t>& archive) {
     const std::string problem = check_items(items);
@@ -81,7 +85,7 @@ std::string build_archive(const std::vector<PackItem>& items, bool allow_compres
     for (const PackItem& item : items) {
         std::vector<std::uint8_t> packed;
         if (allow_compression) packed = encode_lzma_alone(item.data);
-        const bool compressed = allow_compression && packed.size() < item.data.size();
+        const bool compressed = allow_compression && worth_compressing(item.data.size(), packed.size());
         const std::vector<std::uint8_t>& stored = compressed ? packed : item.data;
         archive.insert(archive.end(), stored.begin(), stored.end());
 

@@ -1,8 +1,8 @@
 // archive_writer: builds resource archive files that the loader reads back.
 //
 // Offers: PackItem, build_archive (entries in the given order, each compressed as
-// LZMA-alone when that is smaller than storing it, unless compression is off) and
-// encode_lzma_alone.
+// LZMA-alone where that saves at least 1/MIN_SAVING_SHARE of it, unless compression is
+// off), worth_compressing and encode_lzma_alone.
 // Depends on: archive_format (layout and limits), liblzma (LZMA-alone encoder).
 #pragma once
 
@@ -17,6 +17,14 @@ struct PackItem {
     std::string name;
     std::vector<std::uint8_t> data;
 };
+
+// An entry is compressed only where LZMA saves at least this share (1/32) of its bytes:
+// every compressed byte costs decoding time at each start, and an entry that hardly
+// shrinks (an MP3) would cost hundreds of milliseconds for a fraction of a percent.
+constexpr std::size_t MIN_SAVING_SHARE = 32;
+
+// True when `packed_size` bytes instead of `size` save at least 1/MIN_SAVING_SHARE.
+bool worth_compressing(std::size_t size, std::size_t packed_size);
 
 // Lays out an archive of `items`. Returns "" and fills `archive`, or returns the problem
 // (more than 100 items, an empty or over-long name, a name used twice, data above the

@@ -1,6 +1,6 @@
 // salad: packs, lists and extracts resource archives.
 //
-//   salad pack [--store] OUT FILE...   each FILE under its base name, LZMA where smaller
+//   salad pack [--store] OUT FILE...   each FILE under its base name, LZMA where it pays
 //   salad list ARCHIVE                 name, stored size, unpacked size, method
 //   salad extract [--force] ARCHIVE DIR [NAME...]
 //
@@ -38,8 +38,8 @@ const char USAGE[] =
     "named by at most 32 bytes.\n"
     "\n"
     "  pack     writes OUT from the FILEs, each under its base name, in the order given.\n"
-    "           An entry is LZMA-compressed when that is smaller than storing it;\n"
-    "           --store stores every entry as is.\n"
+    "           An entry is LZMA-compressed where that saves at least 1/32 of its\n"
+    "           size; --store stores every entry as is.\n"
     "  list     prints each entry's name, stored size, unpacked size and method.\n"
     "  extract  writes every entry (or only the NAMEs) into DIR, creating DIR if needed.\n"
     "           Existing files are left alone unless --force is given, which replaces them\n"
