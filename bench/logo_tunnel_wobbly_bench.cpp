@@ -40,7 +40,8 @@ void put_synthetic_image(const char* name, int width, int height, unsigned step)
 const std::array<EffectSpan, TIMELINE_SLOTS>& slot_spans() {
     static const auto spans = [] {
         const bool exists = std::filesystem::exists(REAL_ARCHIVE);
-        set_archive_path(exists ? REAL_ARCHIVE : "/nonexistent/bench.salad");
+        if (exists) set_archive_path(REAL_ARCHIVE);
+        else use_no_archive_file();
         struct Picture {
             const char* name;
             int width, height;

@@ -54,7 +54,8 @@ test::MeshContent sphere() {
 bool prepare_content() {
     static const bool real = [] {
         const bool exists = std::filesystem::exists(REAL_ARCHIVE);
-        set_archive_path(exists ? REAL_ARCHIVE : "/nonexistent/bench.salad");
+        if (exists) set_archive_path(REAL_ARCHIVE);
+        else use_no_archive_file();
         if (!exists) {
             test::put_pattern_dump({0}, {});
             std::vector<std::uint32_t> env(256 * 256);

@@ -39,7 +39,8 @@ void put_synthetic_image(const char* name, int width, int height, bool mask = fa
 // Answers whether the effects' images are the real ones.
 bool prepare_content() {
     static const bool real = [] {
-        set_archive_path(std::filesystem::exists(REAL_ARCHIVE) ? REAL_ARCHIVE : "/nonexistent/bench.salad");
+        if (std::filesystem::exists(REAL_ARCHIVE)) set_archive_path(REAL_ARCHIVE);
+        else use_no_archive_file();
         const struct {
             const char* name;
             int width, height;

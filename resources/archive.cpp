@@ -2,10 +2,12 @@
 // Depends on: archive_format (layout checks and decoding), file_bytes.
 #include "resources/archive.hpp"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -25,7 +27,7 @@ struct ArchiveDeleter {
 };
 using ArchivePointer = std::unique_ptr<ResourceArchive, ArchiveDeleter>;
 
-std::string g_archive_path = "ruk.salad";
+std::vector<std::string> g_archive_places = {"ruk.salad"};  // empty: no file, an empty archive
 ArchivePointer g_archive;
 
 // Room for size bytes (at least one, so an empty entry still has a pointer); running out
@@ -47,13 +49,27 @@ void fill_entry(ResourceEntry& entry, std::span<const std::uint8_t> file, const 
     entry.size = static_cast<std::uint32_t>(decode_entry(file, source, entry.data));
 }
 
-ArchivePointer load_archive(const std::string& path) {
-    ArchivePointer archive(new ResourceArchive{});  // value-initialised: no entries
-    std::vector<std::uint8_t> bytes;
-    if (!read_file_bytes(path, bytes)) {
-        std::printf("unable to open %s\n", path.c_str());
-        return archive;
+// Reads the first of `places` that opens into `bytes` and returns its path. When none
+// does, prints one line with every place's reason and ends the program with -1.
+std::string read_first_place(const std::vector<std::string>& places, std::vector<std::uint8_t>& bytes) {
+    std::string reasons;
+    for (const std::string& path : places) {
+        errno = 0;
+        if (read_file_bytes(path, bytes)) return path;
+        const char* reason = std::strerror(errno != 0 ? errno : EIO);
+        reasons += places.size() == 1 ? reason : (reasons.empty() ? "" : "; ") + path + ": " + reason;
     }
+    const std::string name = places.size() == 1 ? places[0] : std::filesystem::path(places[0]).filename().string();
+    std::printf("unable to open %s: %s\n", name.c_str(), reasons.c_str());
+    std::fflush(stdout);
+    std::exit(-1);
+}
+
+ArchivePointer load_archive(const std::vector<std::string>& places) {
+    ArchivePointer archive(new ResourceArchive{});  // value-initialised: no entries
+    if (places.empty()) return archive;
+    std::vector<std::uint8_t> bytes;
+    const std::string path = read_first_place(places, bytes);
     std::vector<DirectoryEntry> directory;
     const std::string problem = read_archive_layout(bytes, directory);
     if (!problem.empty()) {
@@ -68,7 +84,7 @@ ArchivePointer load_archive(const std::string& path) {
 }  // namespace
 
 ResourceArchive& resource_archive() {
-    if (!g_archive) g_archive = load_archive(g_archive_path);
+    if (!g_archive) g_archive = load_archive(g_archive_places);
     return *g_archive;
 }
 
@@ -90,7 +106,11 @@ const ResourceEntry& find_resource(const ResourceArchive& archive, const char* n
 
 void release_resource_archive() { g_archive.reset(); }
 
-void set_archive_path(const std::string& path) { g_archive_path = path; }
+void set_archive_places(const std::vector<std::string>& places) { g_archive_places = places; }
+
+void set_archive_path(const std::string& path) { g_archive_places = {path}; }
+
+void use_no_archive_file() { g_archive_places.clear(); }
 
 void put_resource(const char* name, const void* data, std::size_t size) {
     if (size > MAX_UNPACKED_ENTRY_SIZE) {

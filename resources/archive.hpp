@@ -3,14 +3,19 @@
 // Offers: ResourceEntry, ResourceArchive (MAX_RESOURCES entries and a count), the accessor
 // resource_archive() (loads the archive file on first call), find_resource (fatal on a
 // miss: prints "resource \"NAME\" not found" and exits -1), release_resource_archive,
-// set_archive_path (tools and tests pick another file before the first access), and
-// put_resource (tools and tests add or replace an entry in the loaded archive).
-// Depends on: liblzma (LZMA-alone entries).
+// set_archive_places / set_archive_path (where the file is looked for, set before the
+// first access), use_no_archive_file (an empty archive, for tools and tests that place
+// their own entries) and put_resource (add or replace an entry in the loaded archive).
+// Depends on: archive_format, file_bytes, liblzma (LZMA-alone entries).
+//
+// An archive that cannot be opened anywhere it is looked for is fatal: one line,
+// "unable to open NAME: " and why, then exit code -1.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace textdemo {
 
@@ -28,7 +33,8 @@ struct ResourceArchive {
     std::int32_t count;
 };
 
-// The archive, loaded from the archive path (default "ruk.salad") on first use.
+// The archive, loaded on first use from the first of its places that opens (by default
+// "ruk.salad" in the working directory). When none opens, prints why and exits with -1.
 ResourceArchive& resource_archive();
 
 // First entry whose name matches in its first 32 bytes; ends the program on a miss.
@@ -40,8 +46,16 @@ const ResourceEntry* lookup_resource(const ResourceArchive& archive, const char*
 // Frees every entry and the archive. A later resource_archive() loads it again.
 void release_resource_archive();
 
-// File the accessor loads; takes effect at the next load.
+// Files the accessor tries in order; takes effect at the next load. Where several places
+// are tried and none opens, the line names each with its reason:
+// "unable to open ruk.salad: ./ruk.salad: No such file or directory; /opt/bin/ruk.salad: ...".
+void set_archive_places(const std::vector<std::string>& places);
+
+// The one file the accessor loads: "unable to open PATH: REASON" when it does not open.
 void set_archive_path(const std::string& path);
+
+// From the next load on, the accessor starts from an empty archive and reads no file.
+void use_no_archive_file();
 
 // Adds an entry (or replaces the first one with that name) holding a copy of the bytes.
 void put_resource(const char* name, const void* data, std::size_t size);

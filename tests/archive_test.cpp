@@ -1,4 +1,5 @@
-// Archive loading: stored and LZMA entries, lookups, the rejection of malformed files.
+// Archive loading: stored and LZMA entries, lookups, the places tried and the reasons a
+// file does not open, archives packed by earlier packers.
 // Archives are laid out byte by byte here, independently of the reader and of salad.
 #include <gtest/gtest.h>
 
@@ -6,17 +7,23 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "resources/archive.hpp"
 #include "resources/archive_format.hpp"
+#include "resources/archive_places.hpp"
+#include "resources/archive_writer.hpp"
 #include "resources/file_bytes.hpp"
 #include "tests/support/archive_bytes.hpp"
+#include "tests/support/stdout_to_stderr.hpp"
 
 namespace textdemo {
 namespace {
 
+namespace fs = std::filesystem;
 using test::Bytes;
 using test::RawEntry;
 
@@ -65,12 +72,87 @@ TEST_F(ArchiveTest, EmptyArchiveLoadsAndEveryLookupIsFatal) {
         ::testing::ExitedWithCode(255), "^resource \"ruk.mp3\" not found\n$");
 }
 
-TEST_F(ArchiveTest, UnreadableFileGivesAnEmptyArchiveAndOneLine) {
-    set_archive_path(path_ + ".missing");
+// Loading from `places` ends the program; the one line it prints must match `line`.
+void expect_unable_to_open(const std::vector<std::string>& places, const std::string& line) {
+    set_archive_places(places);
     release_resource_archive();
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(resource_archive().count, 0);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "unable to open " + path_ + ".missing\n");
+    EXPECT_EXIT(
+        {
+            test::stdout_to_stderr();
+            resource_archive();
+        },
+        ::testing::ExitedWithCode(255), "^" + line + "\n$");
+}
+
+TEST_F(ArchiveTest, AFileThatDoesNotOpenEndsTheProgramWithTheReason) {
+    const std::string missing = path_ + ".missing", folder = path_ + ".d";
+    fs::create_directories(folder);
+    expect_unable_to_open({missing}, "unable to open " + missing + ": No such file or directory");
+    expect_unable_to_open({folder}, "unable to open " + folder + ": Is a directory");
+    // An unreadable file; the superuser reads any file, so the child drops to "nobody".
+    ASSERT_TRUE(write_file_bytes(path_, test::archive_file({})));
+    fs::permissions(path_, fs::perms::none);
+    set_archive_path(path_);
+    release_resource_archive();
+    EXPECT_EXIT(
+        {
+            test::stdout_to_stderr();
+            if (geteuid() == 0 && setuid(65534) != 0) std::abort();
+            resource_archive();
+        },
+        ::testing::ExitedWithCode(255), "^unable to open " + path_ + ": Permission denied\n$");
+    // Several places: each one with its reason, under the name of the file looked for.
+    const std::string absent = folder + "/ruk.salad", inner = folder + "/x/ruk.salad";
+    fs::create_directories(inner);
+    expect_unable_to_open({absent, inner}, "unable to open ruk.salad: " + absent + ": No such file or directory; " +
+                                               inner + ": Is a directory");
+    fs::remove_all(folder);
+}
+
+TEST_F(ArchiveTest, TheFirstPlaceThatOpensIsRead) {
+    const std::string folder = path_ + ".d";
+    fs::create_directories(folder);
+    ASSERT_TRUE(write_file_bytes(path_, test::archive_file({RawEntry::stored_as_is("here", {3})})));
+    set_archive_places({path_ + ".missing", folder, path_});
+    release_resource_archive();
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "here")), Bytes{3});
+    fs::remove_all(folder);
+}
+
+// Archives packed before the packer weighed the saving hold their music LZMA-compressed by
+// a fraction of a percent; they load as they are.
+TEST_F(ArchiveTest, AnArchivePackedTheOldWayStillLoads) {
+    std::mt19937 generator(7);
+    Bytes music(60000);
+    for (auto& b : music) b = static_cast<std::uint8_t>(generator());
+    music.resize(61000, 0);  // noise with a little silence: LZMA saves about 1.5%
+    const RawEntry old_music = RawEntry::lzma("ruk.mp3", music);
+    ASSERT_LT(old_music.stored.size(), music.size());
+    ASSERT_FALSE(worth_compressing(music.size(), old_music.stored.size()));
+    EXPECT_EQ(load(test::archive_file({old_music, RawEntry::lzma("text", test::repeated_text(900))})), "");
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "ruk.mp3")), music);
+    EXPECT_EQ(data_of(find_resource(resource_archive(), "text")), test::repeated_text(900));
+}
+
+TEST(ArchivePlaces, WorkingDirectoryThenProgramFolderThenDataFolder) {
+    EXPECT_EQ(archive_places(""), std::vector<std::string>{"./ruk.salad"});
+    const fs::path root = fs::path(::testing::TempDir()) / ("places_" + std::to_string(getpid()));
+    fs::create_directories(root / "bin");
+    const std::vector<std::string> places = archive_places((root / "bin").string());
+    ASSERT_EQ(places.size(), 3u);
+    EXPECT_EQ(places[0], "./ruk.salad");
+    EXPECT_EQ(places[1], (root / "bin" / "ruk.salad").string());
+    const fs::path data = places[2];
+    EXPECT_EQ(data.filename(), "ruk.salad");
+    EXPECT_EQ(data, data.lexically_normal());
+    EXPECT_NE(data.parent_path(), root / "bin");
+    // The program's folder when it is also the working directory is tried once.
+    const fs::path before = fs::current_path();
+    fs::current_path(root / "bin");
+    EXPECT_EQ(archive_places((root / "bin").string()), (std::vector<std::string>{"./ruk.salad", places[2]}));
+    fs::current_path(before);
+    fs::remove_all(root);
+    EXPECT_EQ(fs::path(running_program_folder()), fs::canonical("/proc/self/exe").parent_path());
 }
 
 TEST_F(ArchiveTest, NamesMatchInTheirFirst32Bytes) {

@@ -332,10 +332,10 @@ TEST_F(CaptureTest, EveryOutputOfAShowRangeAgreesWithTheWordsAndRunsRepeatably) 
     EXPECT_EQ(capture("--archive show.salad --at 1000,0 --words within.words").output, "");
 }
 
-TEST_F(CaptureTest, AMissingArchiveEndsAtTheMusicLookup) {
+TEST_F(CaptureTest, AMissingArchiveEndsAtOnceWithTheReason) {
     const Run run = capture("--archive none.salad --at 0 --words none.words");
     EXPECT_EQ(run.exit_code, 255);
-    EXPECT_EQ(run.output, "unable to open none.salad\nresource \"ruk.mp3\" not found\n");
+    EXPECT_EQ(run.output, "unable to open none.salad: No such file or directory\n");
 }
 
 // What ffprobe counts and measures in a video file.

@@ -36,7 +36,7 @@ class GlRenderer : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        set_archive_path("/nonexistent/for-tests.salad");
+        use_no_archive_file();
         test::put_png("textmodechars.png", 256, 256, test_font());
     }
     void TearDown() override {
