@@ -58,6 +58,10 @@ void load_music(MusicPlayer& player) {
     checked(player, sound_get_length_ms(player.sound, &player.length));
 }
 
+void set_music_start(MusicPlayer& player, std::uint32_t start_ms) {
+    checked(player, sound_set_start_ms(player.sound, start_ms));
+}
+
 void play_music(MusicPlayer& player) {
     checked(player, system_play_sound(player.system, player.sound, &player.channel));
 }

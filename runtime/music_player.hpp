@@ -2,7 +2,7 @@
 //
 // Offers: MusicPlayer (sound layer handles, last result, version, length in ms), the
 // accessor music_player() (creates and initialises the sound system on first use),
-// load_music, play_music, release_music, query_music_position and set_music_mute (the
+// load_music, set_music_start, play_music, release_music, query_music_position and set_music_mute (the
 // per-frame calls of the frame loop), check_sound_version and fail_on_sound_error.
 // Depends on: sound_layer, archive (find_resource).
 //
@@ -33,7 +33,11 @@ MusicPlayer& music_player();
 // Creates the stream from the archive entry "ruk.mp3" and reads its length.
 void load_music(MusicPlayer& player);
 
-// Starts playback at position 0.
+// Makes play_music begin at start_ms (exact to the sample) instead of 0; start_ms must lie
+// before the music's end.
+void set_music_start(MusicPlayer& player, std::uint32_t start_ms);
+
+// Starts playback at position 0, or where set_music_start said.
 void play_music(MusicPlayer& player);
 
 // Releases the sound, closes and releases the system, frees the player.

@@ -65,11 +65,12 @@ struct SoundStream {
     long rate = 0;
     int channels = 0;
     std::uint64_t total_frames = 0;  // exact, from a full scan with gapless trimming
+    std::uint64_t start_frame = 0;   // where playback begins; positions count from the stream's start
     SDL_AudioDeviceID device = 0;    // 0: silent output
     std::uint64_t device_frames = 0; // frames the device buffers ahead of what is heard
 
     // Shared with the audio callback.
-    std::atomic<std::uint64_t> frames_fed{0};       // frames handed to the device
+    std::atomic<std::uint64_t> frames_fed{0};       // frames handed to the device since playback began
     std::atomic<std::uint64_t> end_frame{NOT_ENDED};  // frames_fed when the decoder ran dry
     std::atomic<std::int64_t> fed_at_ns{0};         // time of the last callback
     std::atomic<bool> muted{false};
@@ -137,7 +138,7 @@ bool open_device(SoundStream& stream) {
     return true;
 }
 
-// Frames heard so far: what the device was given, less its buffer, plus the time since the
+// Frames heard since playback began: what the device was given, less its buffer, plus the time since the
 // last callback (never past what it was given); the silent output counts real time.
 std::uint64_t heard_frames(SoundStream& stream) {
     std::uint64_t heard;
@@ -252,6 +253,19 @@ std::int32_t sound_get_length_ms(SoundStream* stream, std::uint32_t* length_ms) 
     return SOUND_OK;
 }
 
+std::int32_t sound_set_start_ms(SoundStream* stream, std::uint32_t ms) {
+    if (!stream) return SOUND_ERR_INVALID_HANDLE;
+    if (stream->system->channel.stream == stream) return SOUND_ERR_ALREADY_PLAYING;
+    const auto rate = static_cast<std::uint64_t>(stream->rate);
+    const std::uint64_t frame = (static_cast<std::uint64_t>(ms) * rate + 999) / 1000;
+    if (frame >= stream->total_frames) return SOUND_ERR_INVALID_PARAM;
+    // The scan indexed every frame: libmpg123 seeks to the exact sample of a gapless stream.
+    if (mpg123_seek(stream->decoder, static_cast<off_t>(frame), SEEK_SET) != static_cast<off_t>(frame))
+        return SOUND_ERR_BAD_STREAM;
+    stream->start_frame = frame;
+    return SOUND_OK;
+}
+
 std::int32_t system_play_sound(SoundSystem* system, SoundStream* stream, SoundChannel** channel) {
     if (!system || !stream || stream->system != system) return SOUND_ERR_INVALID_HANDLE;
     if (!system->initialised) return SOUND_ERR_NOT_INITIALISED;
@@ -275,12 +289,13 @@ std::int32_t channel_get_position_ms(SoundChannel* channel, std::uint32_t* posit
     if (!channel || !channel->playing || !channel->stream) return SOUND_ERR_INVALID_HANDLE;
     SoundStream& stream = *channel->stream;
     const std::uint64_t heard = heard_frames(stream);
-    const std::uint64_t end = std::min(stream.total_frames, stream.end_frame.load());
+    const std::uint64_t end = std::min(stream.total_frames - stream.start_frame, stream.end_frame.load());
     if (heard >= end) {
         channel->playing = false;  // finished: the channel is free again
         return SOUND_ERR_INVALID_HANDLE;
     }
-    *position_ms = static_cast<std::uint32_t>(heard * 1000u / static_cast<std::uint64_t>(stream.rate));
+    *position_ms =
+        static_cast<std::uint32_t>((stream.start_frame + heard) * 1000u / static_cast<std::uint64_t>(stream.rate));
     return SOUND_OK;
 }
 

@@ -4,7 +4,8 @@
 //
 // Offers: result codes and sound_error_string, SOUND_LAYER_VERSION, and the operations the
 // music player needs (create/version/init/close/release a system, create a stream from
-// memory, its exact length in ms, play, update, play position in ms, mute, release).
+// memory, its exact length in ms, a start later in the stream, play, update, play position
+// in ms, mute, release).
 // Depends on: libmpg123, SDL2 audio.
 //
 // The position is that of what is being heard: samples handed to the device minus the
@@ -51,7 +52,11 @@ std::int32_t system_init(SoundSystem* system, int max_channels);
 std::int32_t system_create_stream(SoundSystem* system, const std::uint8_t* data, std::size_t size,
                                   SoundStream** stream);
 std::int32_t sound_get_length_ms(SoundStream* stream, std::uint32_t* length_ms);
-// Starts the stream at position 0 on the system's one channel.
+// Makes playback begin at ms instead of 0, exact to the sample (the first sample at or
+// after ms), so the position reads ms when it starts. Only before the stream is played;
+// ms must lie before the stream's end.
+std::int32_t sound_set_start_ms(SoundStream* stream, std::uint32_t ms);
+// Starts the stream at its start (position 0 unless set) on the system's one channel.
 std::int32_t system_play_sound(SoundSystem* system, SoundStream* stream, SoundChannel** channel);
 std::int32_t system_update(SoundSystem* system);
 std::int32_t channel_get_position_ms(SoundChannel* channel, std::uint32_t* position_ms);

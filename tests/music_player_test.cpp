@@ -3,13 +3,20 @@
 // SDL device path, fatal messages and the version check.
 #include <gtest/gtest.h>
 
+#include <mpg123.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "resources/archive.hpp"
+#include "resources/file_bytes.hpp"
 #include "runtime/music_player.hpp"
 #include "runtime/sound_layer.hpp"
 #include "tests/support/stdout_to_stderr.hpp"
@@ -143,6 +150,90 @@ TEST_F(SoundLayerTest, AnAudioDeviceDecodesAndPlaysTheWholeStream) {
     EXPECT_EQ(result, SOUND_ERR_INVALID_HANDLE);
     EXPECT_GE(since(start), SONG_MS - 30);  // not cut short
     unsetenv("SDL_AUDIODRIVER");
+}
+
+// The whole stream as the decoder gives it, 16-bit interleaved, without the encoder's
+// delay and padding: what a device must hear from any start on.
+std::vector<std::int16_t> decode_whole(const std::vector<std::uint8_t>& mp3) {
+    mpg123_handle* decoder = mpg123_new(nullptr, nullptr);
+    mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
+    mpg123_format_none(decoder);
+    mpg123_format(decoder, 44100, 2, MPG123_ENC_SIGNED_16);
+    mpg123_open_feed(decoder);
+    std::vector<std::int16_t> pcm;
+    std::vector<unsigned char> out(1 << 16);
+    std::size_t got = 0;
+    int result = mpg123_decode(decoder, mp3.data(), mp3.size(), out.data(), out.size(), &got);
+    for (;;) {
+        pcm.insert(pcm.end(), reinterpret_cast<std::int16_t*>(out.data()), reinterpret_cast<std::int16_t*>(out.data() + got));
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
+        result = mpg123_decode(decoder, nullptr, 0, out.data(), out.size(), &got);
+    }
+    mpg123_delete(decoder);
+    return pcm;
+}
+
+TEST_F(SoundLayerTest, ALaterStartPlaysFromThatSampleAndTheClockCountsOnFromIt) {
+    SoundStream* stream = open_stream(song_);
+    // 303 ms is sample 13363, past the last one (13352); 302 ms is sample 13319.
+    EXPECT_EQ(sound_set_start_ms(stream, SONG_MS + 1), SOUND_ERR_INVALID_PARAM);
+    EXPECT_EQ(sound_set_start_ms(stream, SONG_MS), SOUND_OK);
+    EXPECT_EQ(sound_set_start_ms(nullptr, 5), SOUND_ERR_INVALID_HANDLE);
+    ASSERT_EQ(sound_set_start_ms(stream, 200), SOUND_OK);
+    SoundChannel* channel = nullptr;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(system_play_sound(system_, stream, &channel), SOUND_OK);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(sound_set_start_ms(stream, 100), SOUND_ERR_ALREADY_PLAYING);
+    std::this_thread::sleep_for(40ms);
+    std::int32_t result = -1;
+    const std::uint32_t before = since(started);
+    const std::uint32_t position = position_of(channel, &result);
+    const std::uint32_t after = since(start);
+    if (after < SONG_MS - 200) {
+        EXPECT_EQ(result, SOUND_OK);
+        EXPECT_GE(position + 1, 200 + before);
+        EXPECT_LE(position, 200 + after + 1);
+    }
+    // The music ends where it always ends: 102 ms after a start at 200.
+    std::this_thread::sleep_until(started + std::chrono::milliseconds(SONG_MS - 200 + 20));
+    EXPECT_EQ(position_of(channel, &result), 0u);
+    EXPECT_EQ(result, SOUND_ERR_INVALID_HANDLE);
+}
+
+// SDL's disk driver writes what the device is given to a file: it must be the decoded
+// stream from the first sample at or after the start, sample for sample.
+TEST_F(SoundLayerTest, TheDeviceIsGivenTheStreamFromTheExactStartSample) {
+    const std::string file = ::testing::TempDir() + "sound_start_" + std::to_string(getpid()) + ".raw";
+    force_silent_sound_output(false);
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+    SoundStream* stream = open_stream(song_);
+    ASSERT_EQ(sound_set_start_ms(stream, 123), SOUND_OK);  // 5424.3 frames: from frame 5425
+    SoundChannel* channel = nullptr;
+    ASSERT_EQ(system_play_sound(system_, stream, &channel), SOUND_OK);
+    std::int32_t result = SOUND_OK;
+    const auto start = std::chrono::steady_clock::now();
+    while (result == SOUND_OK && since(start) < 5000) {
+        position_of(channel, &result);
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(result, SOUND_ERR_INVALID_HANDLE);
+    ASSERT_EQ(system_release(system_), SOUND_OK);  // closes the device and its file
+    system_ = nullptr;
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_DISKAUDIOFILE");
+
+    const std::vector<std::int16_t> whole = decode_whole(song_);
+    ASSERT_EQ(whole.size(), 2u * SONG_FRAMES);
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(read_file_bytes(file, bytes));
+    std::remove(file.c_str());
+    const std::size_t expected = whole.size() - 2 * 5425;
+    ASSERT_GE(bytes.size(), expected * 2);
+    std::vector<std::int16_t> heard(expected);
+    std::memcpy(heard.data(), bytes.data(), expected * 2);
+    EXPECT_TRUE(std::equal(heard.begin(), heard.end(), whole.begin() + 2 * 5425));
 }
 
 TEST_F(SoundLayerTest, BadCallsAndBadStreamsGetTheirCodes) {
