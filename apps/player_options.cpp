@@ -16,12 +16,15 @@ namespace textdemo {
 namespace {
 
 constexpr OptionSpec SHARED_OPTIONS[] = {
-    {"archive", "FILE", "read the show from FILE instead of ruk.salad"},
-    {"start", "TIME", "start TIME into the song: seconds, m:ss or m:ss.mmm"},
-    {"section", "N", "start at the beginning of section N, 1..9"},
-    {"audio-delay", "MS", "show the picture MS milliseconds later, for sound\n"
-                          "that is heard late (negative: earlier)"},
-    {"mute", "", "start with the music muted"},
+    {"archive", "FILE", "read the show from FILE; without it ruk.salad is looked\n"
+                        "for here, beside the program, then in its data folder"},
+    {"start", "TIME", "start TIME into the music: seconds (95.5), m:ss (1:35)\n"
+                      "or m:ss.mmm (1:35.250)"},
+    {"section", "N", "start where section N of the show's 9 begins"},
+    {"audio-delay", "MS", "show the picture MS milliseconds behind the sound, for\n"
+                          "sound heard late (a sound server's latency); negative\n"
+                          "values put it ahead"},
+    {"mute", "", "start with the music muted (m unmutes it)"},
 };
 constexpr OptionSpec CONSOLE_OPTIONS[] = {
     {"layout", "MODE", "native, half or auto (default): native where 80 x 50\n"
@@ -37,10 +40,6 @@ constexpr OptionSpec INFO_OPTIONS[] = {
     {"help", "", "show this text and exit"},
     {"version", "", "show the version and exit"},
 };
-
-const char* program_name(PlayerProgram program) {
-    return program == PlayerProgram::Console ? "textdemo-console" : "textdemo-gl";
-}
 
 std::vector<OptionSpec> option_table(PlayerProgram program) {
     std::vector<OptionSpec> specs(std::begin(SHARED_OPTIONS), std::end(SHARED_OPTIONS));
@@ -106,6 +105,16 @@ std::string bad_value(const char* option, const std::string& value, const char* 
 
 }  // namespace
 
+const char* player_program_name(PlayerProgram program) {
+    return program == PlayerProgram::Console ? "textdemo-console" : "textdemo-gl";
+}
+
+std::string format_song_time(std::uint32_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u:%02u.%03u", ms / 60000, ms / 1000 % 60, ms % 1000);
+    return text;
+}
+
 std::optional<std::uint32_t> parse_song_time(std::string_view text) {
     const std::size_t colon = text.find(':');
     std::uint32_t minutes = 0;
@@ -170,10 +179,13 @@ ParsedPlayerOptions parse_player_options(PlayerProgram program, std::span<const 
 
 std::string player_usage(PlayerProgram program) {
     const bool console = program == PlayerProgram::Console;
-    std::string text = std::string("usage: ") + program_name(program) + " [OPTION...]\n\n";
+    std::string text = std::string("usage: ") + player_program_name(program) + " [OPTION...]\n\n";
     text += console ? "Plays the show in this terminal, in step with its music, to the music's end.\n"
                     : "Plays the show in an OpenGL window, in step with its music, to the music's end.\n";
     text += "\nOptions:\n" + format_option_help(option_table(program));
+    text += "\nA later start (--start, --section) shows every effect as it is at that point\n"
+            "of the music; effects whose motion builds up frame by frame begin from\n"
+            "their first frame's state.\n";
     text += console ? "\nKeys: Escape ends the show, m mutes and unmutes the music, Ctrl-C ends it.\n"
                     : "\nKeys: Escape ends the show, F1 switches between fullscreen and window,\n"
                       "m mutes and unmutes the music.\n";
@@ -184,13 +196,13 @@ bool read_player_command_line(PlayerProgram program, int argc, char** argv, Play
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const ParsedPlayerOptions parsed = parse_player_options(program, args);
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "%s: %s\n%s", program_name(program), parsed.error.c_str(), player_usage(program).c_str());
+        std::fprintf(stderr, "%s: %s\n%s", player_program_name(program), parsed.error.c_str(), player_usage(program).c_str());
         exit_code = 2;
         return false;
     }
     if (parsed.options.help || parsed.options.version) {
         if (parsed.options.help) std::fputs(player_usage(program).c_str(), stdout);
-        else std::printf("%s %s\n", program_name(program), TEXTDEMO_VERSION);
+        else std::printf("%s %s\n", player_program_name(program), TEXTDEMO_VERSION);
         exit_code = 0;
         return false;
     }

@@ -1,8 +1,8 @@
 // player_options: the command line of the two players.
 //
-// Offers: PlayerProgram, PlayerOptions, parse_song_time, parse_player_options, player_usage
-// and read_player_command_line (help, version and errors handled the same way in both
-// programs).
+// Offers: PlayerProgram, player_program_name, PlayerOptions, parse_song_time and
+// format_song_time, parse_player_options, player_usage and read_player_command_line (help,
+// version and errors handled the same way in both programs).
 // Depends on: command_line, console_settings.
 //
 // Without options a player does what it always did: the show from the start with sound,
@@ -20,6 +20,9 @@
 namespace textdemo {
 
 enum class PlayerProgram { Console, Window };
+
+// "textdemo-console" or "textdemo-gl", for messages.
+const char* player_program_name(PlayerProgram program);
 
 constexpr int SHOW_SECTIONS = 9;
 constexpr std::int32_t MAX_AUDIO_DELAY_MS = 10000;
@@ -44,6 +47,9 @@ struct ParsedPlayerOptions {
 // A song time as seconds ("95", "95.5"), minutes and seconds ("1:35") or with milliseconds
 // ("1:35.250"), in milliseconds; nothing for anything else.
 std::optional<std::uint32_t> parse_song_time(std::string_view text);
+
+// Song milliseconds as "m:ss.mmm", the form parse_song_time reads back.
+std::string format_song_time(std::uint32_t ms);
 
 // args: the arguments after the program name.
 ParsedPlayerOptions parse_player_options(PlayerProgram program, std::span<const std::string> args);

@@ -2,11 +2,12 @@
 //
 // Entry routine: start-up in a fixed order, the shared frame loop with the terminal's
 // presentation and keys, teardown, and the terminal given back as it was found.
-// Depends on: player_options, console_display, frame_loop, archive, music_player, timeline,
-// text_frame.
+// Depends on: player_options, player_start, console_display, frame_loop, archive,
+// music_player, timeline, text_frame.
 #include <cstdio>
 
 #include "apps/player_options.hpp"
+#include "apps/player_start.hpp"
 #include "display/console/console_display.hpp"
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
@@ -27,15 +28,18 @@ int main(int argc, char** argv) {
     setup_console_font();
     install_console_ctrl_handler();
     TextFrame& frame = text_frame();
+    use_archive_of(options);
     resource_archive();
     MusicPlayer& player = music_player();
     load_music(player);
+    std::uint32_t start_ms = 0;
+    if (!show_start_ms(PlayerProgram::Console, options, player, start_ms)) return 2;
     setup_console(frame);
 
     const FrameClock clock = system_clock();
     FrameLoopState state = start_frame_loop(clock);
     build_timeline();
-    if (player.sound) play_music(player);
+    start_show_music(options, player, start_ms, state);
     if (run_frame_loop(clock, music_position_source(player), console_frame_backend(), state) == LoopEnd::Teardown)
         teardown_show();
     restore_console();

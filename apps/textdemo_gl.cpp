@@ -1,13 +1,16 @@
 // textdemo-gl: the show in an OpenGL window.
 //
-// Start-up: frame, archive, music, the "Fullscreen?" question, the window, cleared cells,
-// clock, timeline, music started; then the shared frame loop with this program's window
-// steps, and the shared teardown. Leaving gives the desktop its mode and cursor back.
+// Start-up: frame, archive, music, the "Fullscreen?" question (unless --fullscreen or
+// --window answered it), the window, cleared cells, clock, timeline, music started; then
+// the shared frame loop with this program's window steps and "m" for mute, and the shared
+// teardown. Leaving gives the desktop its mode and cursor back.
 #include <SDL.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "apps/player_options.hpp"
+#include "apps/player_start.hpp"
 #include "display/gl/gl_renderer.hpp"
 #include "display/gl/gl_window.hpp"
 #include "frame/convert.hpp"
@@ -44,6 +47,14 @@ FrameOutcome present_window_frame(void*) {
     return outcome;
 }
 
+// "m" mutes and unmutes, as in the console program: each press is handed to the loop once,
+// which applies the mute key's cooldown.
+void read_window_keys(void*, std::vector<KeyRecord>& records) {
+    std::uint8_t& m = gl_window_state().key_down['M'];
+    if (m) records.push_back({'M', 'm'});
+    m = 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,22 +62,26 @@ int main(int argc, char** argv) {
     if (int exit_code; !read_player_command_line(PlayerProgram::Window, argc, argv, options, exit_code))
         return exit_code;
     text_frame();
+    use_archive_of(options);
     resource_archive();
     MusicPlayer& player = music_player();
     load_music(player);
+    std::uint32_t start_ms = 0;
+    if (!show_start_ms(PlayerProgram::Window, options, player, start_ms)) return 2;
 
     // Whatever way the program ends, a fullscreen mode change is undone.
     std::atexit(SDL_Quit);
-    ask_fullscreen();
+    if (options.fullscreen) gl_window_state().fullscreen = *options.fullscreen;
+    else ask_fullscreen();
     if (!open_window()) return 0;
     for (Cell& cell : text_frame().cells) cell = {0, 0};
 
     const FrameClock clock = system_clock();
     FrameLoopState state = start_frame_loop(clock);
     build_timeline();
-    if (player.sound != nullptr) play_music(player);
+    start_show_music(options, player, start_ms, state);
 
-    const FrameBackend backend = {true, false, present_window_frame, nullptr, nullptr};
+    const FrameBackend backend = {true, false, present_window_frame, read_window_keys, nullptr};
     if (run_frame_loop(clock, music_position_source(player), backend, state) == LoopEnd::Abandon) return 0;
     teardown_show();
     close_window();

@@ -79,6 +79,12 @@ std::uint32_t frame_position(std::int32_t result, std::uint32_t reported, std::u
     return frame_clock_fallback ? frame_count * FRAME_PERIOD_MS : FAILED_POSITION;
 }
 
+std::uint32_t picture_position(std::uint32_t position, const FrameLoopState& state) {
+    if (position == FAILED_POSITION) return position;
+    const std::int64_t moved = static_cast<std::int64_t>(position) - state.audio_delay_ms;
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(moved, 0, state.picture_end_ms));
+}
+
 LoopEnd run_frame_loop(const FrameClock& clock, const PositionSource& source, const FrameBackend& backend,
                        FrameLoopState& state) {
     std::vector<KeyRecord> records;
@@ -90,7 +96,7 @@ LoopEnd run_frame_loop(const FrameClock& clock, const PositionSource& source, co
         std::uint32_t reported = 0;
         const std::int32_t result = source.query(source.context, &reported);
         const std::uint32_t position = frame_position(result, reported, state.frame_count, backend.frame_clock_fallback);
-        draw_song_frame(position);
+        draw_song_frame(picture_position(position, state));
 
         const FrameOutcome outcome = backend.present(backend.context);
         if (outcome == FrameOutcome::Abandon) return LoopEnd::Abandon;

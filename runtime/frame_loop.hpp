@@ -3,12 +3,14 @@
 // Offers: stop_requested; the three small function tables a program hands to the loop
 // (FrameClock, PositionSource, FrameBackend); FrameLoopState and start_frame_loop;
 // draw_song_frame (the drawing of one song position, shared with the capture tool);
-// frame_position (the position rules of a frame); run_frame_loop; system_clock and
+// frame_position (the position rules of a frame); picture_position (the audio delay);
+// run_frame_loop; system_clock and
 // music_position_source (the real clock and music); teardown_show.
 // Depends on: pattern_data, timeline, text_frame, music_player, archive.
 //
 // One frame: wait for the deadline, advance it by 16 ms (late frames are caught up, never
-// skipped), read the music position, draw_song_frame, let the backend present, end on
+// skipped), read the music position, draw_song_frame at that position less the audio
+// delay, let the backend present, end on
 // position 0 after more than 10 frames, count, read keys (Escape, mute), end on quit.
 //
 // Typical use by a program after loading the archive and the music:
@@ -86,8 +88,8 @@ struct FrameBackend {
     // switch the mode and reopen it (Abandon when that fails). Console program: convert and
     // write the frame, Continue.
     FrameOutcome (*present)(void* context);
-    // Runs after the frame was counted; appends every pending key record, in order. Null
-    // when the program reads its keys in present (window program).
+    // Runs after the frame was counted; appends every pending key record, in order (the
+    // window program reads Escape and F1 in present and hands only "m" over here).
     void (*read_keys)(void* context, std::vector<KeyRecord>& records);
     void* context;
 };
@@ -96,7 +98,11 @@ struct FrameLoopState {
     std::uint32_t frame_deadline = 0;                      // tick count to pass before the next frame
     std::uint32_t frame_count = 0;                         // frames completed
     std::int32_t mute_cooldown = MUTE_COOLDOWN_FRAMES;     // frames until "m" is accepted again
-    bool muted = false;
+    bool muted = false;                                    // a program starting muted sets it with the channel
+    // For sound heard late (positive) or early (negative): the picture shows the music's
+    // position less this, never before 0 and never past picture_end_ms (the music's end).
+    std::int32_t audio_delay_ms = 0;
+    std::uint32_t picture_end_ms = FAILED_POSITION - 1;
 };
 
 // Loop state with the deadline at the current tick; read just before build_timeline, so the
@@ -111,6 +117,10 @@ void draw_song_frame(std::uint32_t position);
 // Song position of a frame from the query's result code and reported position.
 std::uint32_t frame_position(std::int32_t result, std::uint32_t reported, std::uint32_t frame_count,
                              bool frame_clock_fallback);
+
+// The song position a frame draws for the music's position: moved by the audio delay and
+// held within 0..picture_end_ms; a failed position (FAILED_POSITION) stays as it is.
+std::uint32_t picture_position(std::uint32_t position, const FrameLoopState& state);
 
 enum class LoopEnd {
     Teardown,  // normal end: the program runs teardown_show and returns 0

@@ -204,6 +204,37 @@ TEST_F(FrameLoopTest, FailedQueriesGiveMinusOneInTheWindowAndAFrameClockInTheCon
     EXPECT_EQ(backend.positions[19], 19u * 16);
 }
 
+// Sound heard 250 ms late: the picture runs 250 ms behind the music, holding its first
+// frame meanwhile; heard early: ahead, holding the last frame. The end stays the music's.
+TEST_F(FrameLoopTest, TheAudioDelayMovesThePictureButNotTheEnd) {
+    const FrameClock clock_table = clock.table();
+    for (const std::int32_t delay : {250, -250}) {
+        reset();
+        state = start_frame_loop(clock_table);
+        state.audio_delay_ms = delay;
+        state.picture_end_ms = 2900;
+        EXPECT_EQ(run_frame_loop(clock_table, music.table(), backend.table(false), state), LoopEnd::Teardown);
+        ASSERT_EQ(backend.positions.size(), 31u) << delay;  // query 30 reads 0: the music has ended
+        if (delay > 0) {
+            EXPECT_EQ(backend.positions[0], 0u);   // 100 - 250
+            EXPECT_EQ(backend.positions[1], 0u);   // 200 - 250
+            EXPECT_EQ(backend.positions[2], 50u);
+            EXPECT_EQ(backend.positions[29], 2750u);
+        } else {
+            EXPECT_EQ(backend.positions[0], 350u);
+            EXPECT_EQ(backend.positions[25], 2850u);
+            EXPECT_EQ(backend.positions[26], 2900u);  // 2950 held at the end
+            EXPECT_EQ(backend.positions[29], 2900u);
+        }
+    }
+    FrameLoopState delayed;
+    delayed.audio_delay_ms = 100;
+    EXPECT_EQ(picture_position(FAILED_POSITION, delayed), FAILED_POSITION);  // still the dark-red frame
+    EXPECT_EQ(picture_position(100, delayed), 0u);
+    delayed.audio_delay_ms = -10000;
+    EXPECT_EQ(picture_position(0xFFFFFF00u, delayed), FAILED_POSITION - 1);  // held below the failed value
+}
+
 TEST_F(FrameLoopTest, QuitFinishesTheFrameAndAbandonLeavesAtOnce) {
     backend.outcome = [](int frame) { return frame == 4 ? FrameOutcome::Quit : FrameOutcome::Continue; };
     EXPECT_EQ(run(false), LoopEnd::Teardown);

@@ -32,6 +32,14 @@ TEST(SongTime, SecondsMinutesAndMilliseconds) {
         EXPECT_FALSE(parse_song_time(bad).has_value()) << bad;
 }
 
+TEST(SongTime, WrittenAsMinutesSecondsAndMillisecondsThatReadBack) {
+    EXPECT_EQ(format_song_time(0), "0:00.000");
+    EXPECT_EQ(format_song_time(100000), "1:40.000");
+    EXPECT_EQ(format_song_time(216383), "3:36.383");
+    EXPECT_EQ(format_song_time(599999999), "9999:59.999");
+    for (std::uint32_t ms : {0u, 59999u, 60000u, 216383u}) EXPECT_EQ(parse_song_time(format_song_time(ms)), ms);
+}
+
 TEST(PlayerOptions, DefaultsAreTheShowAsAlways) {
     const ParsedPlayerOptions parsed = console({});
     ASSERT_EQ(parsed.error, "");
@@ -82,7 +90,7 @@ TEST(PlayerOptions, HelpListsEveryOptionAndTheKeys) {
     const std::string console_help = player_usage(PlayerProgram::Console);
     for (const char* text : {"usage: textdemo-console", "--archive FILE", "--start TIME", "--section N",
                              "--audio-delay MS", "--mute", "--layout MODE", "--colors MODE", "--help", "--version",
-                             "Escape", "m mutes", "Ctrl-C"})
+                             "Escape", "m mutes", "Ctrl-C", "first frame's"})
         EXPECT_NE(console_help.find(text), std::string::npos) << text;
     const std::string window_help = player_usage(PlayerProgram::Window);
     for (const char* text : {"usage: textdemo-gl", "--fullscreen", "--window", "F1", "Escape"})

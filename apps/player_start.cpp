@@ -1,0 +1,44 @@
+// player_start: archive places, the start position and the music's start for both players.
+#include "apps/player_start.hpp"
+
+#include <cstdio>
+
+#include "resources/archive.hpp"
+#include "resources/archive_places.hpp"
+#include "runtime/frame_loop.hpp"
+#include "runtime/music_player.hpp"
+#include "runtime/pattern_data.hpp"
+#include "runtime/timeline.hpp"
+
+namespace textdemo {
+
+void use_archive_of(const PlayerOptions& options) {
+    if (!options.archive.empty()) set_archive_path(options.archive);
+    else set_archive_places(archive_places(running_program_folder()));
+}
+
+bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const MusicPlayer& player,
+                   std::uint32_t& start_ms) {
+    start_ms = 0;
+    if (options.section > 0) start_ms = timeline_spans(pattern_data(), player.length)[options.section - 1].start_ms;
+    if (!options.start_ms) return true;
+    start_ms = *options.start_ms;
+    if (start_ms < player.length) return true;
+    std::fprintf(stderr, "%s: --start %s lies past the music's end at %s\n", player_program_name(program),
+                 format_song_time(start_ms).c_str(), format_song_time(player.length).c_str());
+    return false;
+}
+
+void start_show_music(const PlayerOptions& options, MusicPlayer& player, std::uint32_t start_ms,
+                      FrameLoopState& state) {
+    if (player.sound) {
+        if (start_ms > 0) set_music_start(player, start_ms);
+        play_music(player);
+        if (options.mute) set_music_mute(player, true);
+    }
+    state.muted = options.mute;
+    state.audio_delay_ms = options.audio_delay_ms;
+    state.picture_end_ms = player.length;
+}
+
+}  // namespace textdemo

@@ -1,0 +1,41 @@
+// player_start: what both players do with their options while starting the show.
+//
+// Offers: use_archive_of (where the archive is read from), show_start_ms (where the show
+// begins, checked against the music) and start_show_music (the music started there, muted
+// when asked, and the frame loop told the audio delay and the music's end).
+// Depends on: player_options, archive, archive_places, music_player, timeline, frame_loop.
+//
+// In start-up order:
+//     use_archive_of(options);
+//     resource_archive(); load_music(player);
+//     std::uint32_t start_ms;
+//     if (!show_start_ms(program, options, player, start_ms)) return 2;  // before the display
+//     ... display, start_frame_loop, build_timeline ...
+//     start_show_music(options, player, start_ms, state);
+#pragma once
+
+#include <cstdint>
+
+#include "apps/player_options.hpp"
+
+namespace textdemo {
+
+struct MusicPlayer;
+struct FrameLoopState;
+
+// --archive FILE, else ruk.salad in the working directory, beside the program, then in the
+// installed data folder.
+void use_archive_of(const PlayerOptions& options);
+
+// The song position the show starts at: --start, the start of the --section's slot, or 0.
+// A start at or past the music's end is refused with one line on standard error naming
+// the music's length; the result is then false.
+bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const MusicPlayer& player,
+                   std::uint32_t& start_ms);
+
+// Plays the music from start_ms (when there is a sound), muted with --mute, and sets the
+// loop state's mute flag, audio delay and picture end to match.
+void start_show_music(const PlayerOptions& options, MusicPlayer& player, std::uint32_t start_ms,
+                      FrameLoopState& state);
+
+}  // namespace textdemo
