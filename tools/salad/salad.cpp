@@ -38,7 +38,7 @@ const char USAGE[] =
     "named by at most 32 bytes.\n"
     "\n"
     "  pack     writes OUT from the FILEs, each under its base name, in the order given.\n"
-    "           An entry is LZMA-compressed where that saves at least 1/32 of its\n"
+    "           An entry is LZMA-compressed where that saves at least 1/8 of its\n"
     "           size; --store stores every entry as is.\n"
     "  list     prints each entry's name, stored size, unpacked size and method.\n"
     "  extract  writes every entry (or only the NAMEs) into DIR, creating DIR if needed.\n"
