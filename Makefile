@@ -1,15 +1,19 @@
 # Build, test and run entry points. `make test` and `make run` install missing Debian
 # packages first when run as root; otherwise they print the apt-get line to run.
+# `make install` installs under PREFIX (default /usr/local); `make package` builds a
+# Debian package in the build folder.
 
 BUILD ?= build
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
 
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libgtest-dev libgmock-dev libbenchmark-dev liblzma-dev libstb-dev \
 	libmpg123-dev libmp3lame-dev libsdl2-dev libcaca-dev \
-	tmux xvfb xauth xdotool libx11-dev libgl1-mesa-dri ffmpeg fonts-dejavu-core
+	tmux xvfb xauth xdotool libx11-dev libgl1-mesa-dri ffmpeg fonts-dejavu-core \
+	dpkg-dev file man-db
 
-.PHONY: all deps configure build test run run-gl bench fuzz clean
+.PHONY: all deps configure build test run run-gl install package bench fuzz clean
 
 all: build
 
@@ -42,6 +46,12 @@ run: build
 run-gl: build
 	@if [ -x $(BUILD)/apps/textdemo-gl ]; then cd $(BUILD) && ./apps/textdemo-gl; \
 	else echo "textdemo-gl is not built yet"; fi
+
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
