@@ -2,6 +2,7 @@
 #include "apps/player_start.hpp"
 
 #include <cstdio>
+#include <string>
 
 #include "resources/archive.hpp"
 #include "resources/archive_places.hpp"
@@ -19,13 +20,16 @@ void use_archive_of(const PlayerOptions& options) {
 
 bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const MusicPlayer& player,
                    std::uint32_t& start_ms) {
-    start_ms = 0;
+    start_ms = options.start_ms.value_or(0);
     if (options.section > 0) start_ms = timeline_spans(pattern_data(), player.length)[options.section - 1].start_ms;
-    if (!options.start_ms) return true;
-    start_ms = *options.start_ms;
     if (start_ms < player.length) return true;
-    std::fprintf(stderr, "%s: --start %s lies past the music's end at %s\n", player_program_name(program),
-                 format_song_time(start_ms).c_str(), format_song_time(player.length).c_str());
+    const std::string start = format_song_time(start_ms), end = format_song_time(player.length);
+    if (options.section > 0)
+        std::fprintf(stderr, "%s: --section %d starts at %s, past the music's end at %s\n", player_program_name(program),
+                     options.section, start.c_str(), end.c_str());
+    else
+        std::fprintf(stderr, "%s: --start %s lies past the music's end at %s\n", player_program_name(program),
+                     start.c_str(), end.c_str());
     return false;
 }
 

@@ -29,7 +29,7 @@ void use_archive_of(const PlayerOptions& options);
 
 // The song position the show starts at: --start, the start of the --section's slot, or 0.
 // A start at or past the music's end is refused with one line on standard error naming
-// the music's length; the result is then false.
+// where the music ends; the result is then false.
 bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const MusicPlayer& player,
                    std::uint32_t& start_ms);
 

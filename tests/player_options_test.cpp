@@ -1,10 +1,23 @@
 // The players' command line: song times, value checks, options of one program refused by
-// the other, and the help texts.
+// the other, and the help texts; then what start-up makes of it (start position, music).
 #include "apps/player_options.hpp"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
+#include <thread>
 #include <vector>
+
+#include "apps/player_start.hpp"
+#include "resources/archive.hpp"
+#include "runtime/frame_loop.hpp"
+#include "runtime/music_player.hpp"
+#include "runtime/pattern_data.hpp"
+#include "runtime/sound_layer.hpp"
+#include "tests/support/empty_archive.hpp"
+#include "tests/support/test_content.hpp"
+#include "tests/support/test_mp3.hpp"
 
 namespace textdemo {
 namespace {
@@ -102,6 +115,76 @@ TEST(PlayerOptions, HelpListsEveryOptionAndTheKeys) {
         for (std::size_t end; (end = help.find('\n', begin)) != std::string::npos; begin = end + 1)
             EXPECT_LE(end - begin, 80u) << help.substr(begin, end - begin);
     }
+}
+
+// One second of music and a pattern dump of 64-row patterns: section k starts after
+// through(k) whole orders of 64 rows (less one row for the slots that start early).
+class PlayerStart : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        test::use_empty_archive();
+        force_silent_sound_output(true);
+        test::put_pattern_dump({0}, {});
+        const std::vector<std::uint8_t> music = test::encode_test_mp3(44100, 44100, 2);
+        put_resource("ruk.mp3", music.data(), music.size());
+        load_music(music_player());
+    }
+    static void TearDownTestSuite() {
+        release_music(music_player());
+        release_pattern_data();
+        force_silent_sound_output(false);
+        test::restore_archive_path();
+    }
+    // show_start_ms for the options; `message` gets what it said on standard error.
+    static std::optional<std::uint32_t> start_of(const std::vector<std::string>& args, std::string& message) {
+        const ParsedPlayerOptions parsed = parse_player_options(PlayerProgram::Console, args);
+        EXPECT_EQ(parsed.error, "");
+        std::uint32_t start_ms = 12345;
+        ::testing::internal::CaptureStderr();
+        const bool ok = show_start_ms(PlayerProgram::Console, parsed.options, music_player(), start_ms);
+        message = ::testing::internal::GetCapturedStderr();
+        return ok ? std::optional<std::uint32_t>(start_ms) : std::nullopt;
+    }
+};
+
+TEST_F(PlayerStart, SectionsStartWhereTheirSlotsBeginAndNothingStartsPastTheEnd) {
+    std::string message;
+    ASSERT_EQ(music_player().length, 1000u);
+    EXPECT_EQ(start_of({}, message), 0u);
+    EXPECT_EQ(start_of({"--start", "0.999"}, message), 999u);
+    EXPECT_EQ(start_of({"--section", "1"}, message), 0u);
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(start_of({"--start", "1"}, message), std::nullopt);
+    EXPECT_EQ(message, "textdemo-console: --start 0:01.000 lies past the music's end at 0:01.000\n");
+    // Section 2 starts after 8 orders: 512 rows of 21.8023 ms are 11162.79 ms.
+    EXPECT_EQ(start_of({"--section", "2"}, message), std::nullopt);
+    EXPECT_EQ(message, "textdemo-console: --section 2 starts at 0:11.162, past the music's end at 0:01.000\n");
+    // Section 5 starts one row early: 24 orders of 64 rows less one, 1535 rows, 33466.6 ms.
+    start_of({"--section", "5"}, message);
+    EXPECT_EQ(message, "textdemo-console: --section 5 starts at 0:33.466, past the music's end at 0:01.000\n");
+}
+
+TEST_F(PlayerStart, TheMusicStartsThereAndTheLoopKnowsTheDelayTheEndAndTheMute) {
+    PlayerOptions options;
+    options.mute = true;
+    options.audio_delay_ms = -120;
+    FrameLoopState state;
+    const auto started = std::chrono::steady_clock::now();
+    start_show_music(options, music_player(), 600, state);
+    const auto playing = std::chrono::steady_clock::now();
+    EXPECT_TRUE(state.muted);
+    EXPECT_EQ(state.audio_delay_ms, -120);
+    EXPECT_EQ(state.picture_end_ms, 1000u);
+    std::uint32_t position = 0;
+    if (query_music_position(music_player(), position) == SOUND_OK) {
+        EXPECT_GE(position, 600u);
+    } else {  // only a machine that kept this thread waiting for 400 ms gets here
+        EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(400));
+    }
+    // The music still ends where it ends: 400 ms after a start at 600.
+    std::this_thread::sleep_until(playing + std::chrono::milliseconds(420));
+    EXPECT_EQ(query_music_position(music_player(), position), SOUND_ERR_INVALID_HANDLE);
+    EXPECT_EQ(position, 0u);
 }
 
 }  // namespace
