@@ -28,6 +28,7 @@
 #include "resources/archive_writer.hpp"
 #include "runtime/frame_loop.hpp"
 #include "runtime/music_player.hpp"
+#include "runtime/pattern_data.hpp"
 #include "runtime/sound_layer.hpp"
 #include "runtime/timeline.hpp"
 
@@ -69,8 +70,11 @@ std::string trimmed(std::string text) {
 // modes before and after, the program's pid and its exit code, and then keeps the pane.
 class TerminalRun {
 public:
-    // archive: the bytes of ruk.salad, or empty for a copy of the show's archive.
-    explicit TerminalRun(const std::vector<std::uint8_t>& archive = {}) {
+    // archive: the bytes of ruk.salad in the run's folder, or empty for a copy of the show's
+    // archive; arguments: the program's command line (quoted for the shell); program and
+    // folder: what runs where (by default the built console program in the run's folder).
+    explicit TerminalRun(const std::vector<std::uint8_t>& archive = {}, const std::string& arguments = "",
+                         const std::string& program = TEXTDEMO_CONSOLE_PROGRAM, const std::string& folder = "") {
         char pattern[] = "/tmp/textdemo-console-XXXXXX";
         dir_ = mkdtemp(pattern);
         socket_ = "textdemo-e2e-" + std::to_string(getpid()) + "-" + dir_.filename().string();
@@ -84,7 +88,9 @@ public:
         script << "cd '" << dir_.string() << "'\n"
                << "stty -g > modes_before\n"
                << "echo BEFORE-SHOW\n"
-               << "sh -c 'echo $$ > pid.tmp && mv pid.tmp pid && exec \"$0\"' '" << TEXTDEMO_CONSOLE_PROGRAM << "'\n"
+               << "(cd '" << (folder.empty() ? dir_.string() : folder) << "' && "
+               << "sh -c 'echo $$ > \"$0/pid.tmp\" && mv \"$0/pid.tmp\" \"$0/pid\" && exec \"$@\"' '"
+               << dir_.string() << "' '" << program << "' " << arguments << ")\n"
                << "echo $? > rc.tmp && mv rc.tmp rc\n"
                << "stty -g > modes_after.tmp && mv modes_after.tmp modes_after\n"
                << "echo AFTER-SHOW\n"
@@ -229,11 +235,11 @@ std::vector<std::string> expected_texts() {
     return texts;
 }
 
-// Stops the program, lets tmux take in what it wrote, and looks for the song position whose
-// frame the terminal shows. Retries when the stop fell in the middle of a frame's write.
-void expect_a_frame_of_the_show(const TerminalRun& run) {
-    ShowFrames show;
-    const std::vector<std::string> texts = expected_texts();
+// Stops the program, lets tmux take in what it wrote, and asks shows_frame(shown cells,
+// milliseconds since the run started) whether the terminal shows a frame it expects.
+// Retries when the stop fell in the middle of a frame's write.
+template <typename ShowsFrame>
+void expect_shown_frame(const TerminalRun& run, ShowsFrame shows_frame, const char* what) {
     const pid_t pid = run.pid();
     for (int attempt = 0; attempt < 3; ++attempt) {
         kill(pid, SIGSTOP);
@@ -242,19 +248,75 @@ void expect_a_frame_of_the_show(const TerminalRun& run) {
         const std::vector<ShownCell> shown = parse_capture(run.capture(true));
         kill(pid, SIGCONT);
         ASSERT_EQ(shown.size(), static_cast<std::size_t>(FRAME_CELLS)) << "the pane is not 80 x 50 cells";
-        // The music played for about stopped_at - shown_at ms: look there first, then
-        // further out, over every position it can have reached.
-        const std::int64_t likely = stopped_at - run.shown_at_ms();
-        const auto shows_frame_at = [&](std::int64_t position) {
-            return position >= 0 && position <= stopped_at &&
-                   show.matches(static_cast<std::uint32_t>(position), shown, texts);
-        };
-        for (std::int64_t distance = 0; distance <= stopped_at; ++distance) {
-            if (shows_frame_at(likely - distance) || (distance > 0 && shows_frame_at(likely + distance))) return;
-        }
+        if (shows_frame(shown, stopped_at)) return;
         std::this_thread::sleep_for(200ms);
     }
-    ADD_FAILURE() << "the terminal shows no frame of the show's first seconds";
+    ADD_FAILURE() << "the terminal shows no " << what;
+}
+
+void expect_a_frame_of_the_show(const TerminalRun& run) {
+    ShowFrames show;
+    const std::vector<std::string> texts = expected_texts();
+    expect_shown_frame(
+        run,
+        [&](const std::vector<ShownCell>& shown, std::int64_t stopped_at) {
+            // The music played for about stopped_at - shown_at ms: look there first, then
+            // further out, over every position it can have reached.
+            const std::int64_t likely = stopped_at - run.shown_at_ms();
+            const auto shows_frame_at = [&](std::int64_t position) {
+                return position >= 0 && position <= stopped_at &&
+                       show.matches(static_cast<std::uint32_t>(position), shown, texts);
+            };
+            for (std::int64_t distance = 0; distance <= stopped_at; ++distance) {
+                if (shows_frame_at(likely - distance) || (distance > 0 && shows_frame_at(likely + distance))) return true;
+            }
+            return false;
+        },
+        "frame of the show's first seconds");
+}
+
+// Console frames of textdemo-capture (character code, attribute per cell) for song
+// positions from..to, every step ms, effect state carrying over as in the programs.
+std::vector<std::vector<ConsoleCell>> captured_frames(std::uint32_t from, std::uint32_t to, std::uint32_t step) {
+    char pattern[] = "/tmp/textdemo-capture-XXXXXX";
+    const fs::path dir = mkdtemp(pattern);
+    const std::string command = "'" CAPTURE_EXECUTABLE "' --archive '" + show_archive_path() + "' --from " +
+                                std::to_string(from) + " --to " + std::to_string(to) + " --step " +
+                                std::to_string(step) + " --console '" + (dir / "frames").string() + "' 2>&1";
+    const std::string output = shell_output(command);
+    EXPECT_EQ(output, "") << command;
+    const std::string bytes = read_file(dir / "frames");
+    fs::remove_all(dir);
+    std::vector<std::vector<ConsoleCell>> frames(bytes.size() / (2 * FRAME_CELLS));
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        for (int i = 0; i < FRAME_CELLS; ++i) {
+            const std::size_t at = (f * FRAME_CELLS + static_cast<std::size_t>(i)) * 2;
+            frames[f].push_back({static_cast<std::uint8_t>(bytes[at]), static_cast<std::uint8_t>(bytes[at + 1])});
+        }
+    }
+    return frames;
+}
+
+bool shows_captured_frame(const std::vector<ShownCell>& shown, const std::vector<std::vector<ConsoleCell>>& frames) {
+    static const std::vector<std::string> texts = expected_texts();
+    for (const auto& frame : frames) {
+        bool same = true;
+        for (int i = 0; i < FRAME_CELLS && same; ++i)
+            same = shows(shown[i], frame[i]) && shown[i].text == texts[frame[i].character];
+        if (same) return true;
+    }
+    return false;
+}
+
+// Where slot `section` (1..9) of the show's timeline starts.
+std::uint32_t section_start_ms(int section) {
+    force_silent_sound_output(true);
+    load_music(music_player());
+    const std::uint32_t start = timeline_spans(pattern_data(), music_player().length)[section - 1].start_ms;
+    release_music(music_player());
+    release_pattern_data();
+    force_silent_sound_output(false);
+    return start;
 }
 
 // After the program has left: exit code, the same terminal modes, main screen with what was
@@ -330,6 +392,84 @@ TEST(ConsoleWithoutTerminal, SaysSoAndExitsNonZero) {
     EXPECT_EQ(read_file(dir / "out"), "");
     EXPECT_EQ(read_file(dir / "err"), "textdemo-console: standard output is not a terminal\n");
     fs::remove_all(dir);
+}
+
+// --section 9 starts at the closing scene. Its background drifts a step with every frame
+// it draws and the object is still out of view in its first seconds, so the terminal must
+// show what textdemo-capture draws from the section's start after as many frames.
+TEST_F(ConsoleTerminal, SectionNineStartsAtTheClosingScene) {
+    const std::uint32_t start = section_start_ms(9);
+    TerminalRun run({}, "--section 9");
+    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    expect_shown_frame(
+        run,
+        [&](const std::vector<ShownCell>& shown, std::int64_t stopped_at) {
+            // The program drew at most one frame per 16 ms since it was started.
+            const auto frames = static_cast<std::uint32_t>(stopped_at / FRAME_PERIOD_MS + 1);
+            return shows_captured_frame(shown, captured_frames(start, start + frames * FRAME_PERIOD_MS, FRAME_PERIOD_MS));
+        },
+        "frame of the closing scene's start");
+    run.tmux("send-keys -t show Escape");
+    expect_terminal_given_back(run, "0");
+}
+
+// --start 1:40 shows the show from 100 s on; these effects draw from the position alone, so
+// the terminal shows textdemo-capture's frame of some position the music has reached.
+TEST_F(ConsoleTerminal, StartAtOneFortyShowsTheShowFromThere) {
+    constexpr std::uint32_t START = 100000;
+    TerminalRun run({}, "--start 1:40");
+    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    expect_shown_frame(
+        run,
+        [&](const std::vector<ShownCell>& shown, std::int64_t stopped_at) {
+            // The music played at least stopped_at - shown_at ms (it started before the picture
+            // was seen) and at most stopped_at; the frame shown is up to one frame older.
+            const std::int64_t least = std::max<std::int64_t>(0, stopped_at - run.shown_at_ms() - 100);
+            return shows_captured_frame(shown, captured_frames(START + static_cast<std::uint32_t>(least),
+                                                               START + static_cast<std::uint32_t>(stopped_at), 1));
+        },
+        "frame of the show from 1:40 on");
+    run.tmux("send-keys -t show Escape");
+    expect_terminal_given_back(run, "0");
+}
+
+// A start past the music's end is refused once the music is loaded, before the terminal is
+// taken over: one line, exit code 2, the terminal as it was.
+TEST_F(ConsoleTerminal, StartPastTheMusicsEndIsRefusedWithOneLine) {
+    TerminalRun run({}, "--start 59:00");
+    expect_terminal_given_back(run, "2");
+    const std::string screen = run.capture(false);
+    const std::string line = "textdemo-console: --start 59:00.000 lies past the music's end at ";
+    const std::size_t at = screen.find("\n" + line);
+    ASSERT_NE(at, std::string::npos) << screen;
+    EXPECT_LT(screen.find("BEFORE-SHOW\n"), at) << screen;
+    const std::size_t end = screen.find('\n', at + 1);
+    EXPECT_EQ(screen.substr(end, 12), "\nAFTER-SHOW\n") << screen;
+}
+
+// `cmake --install` to a prefix of its own: the console program plays the show from the root
+// folder, where no archive lies, and every program's man page reads.
+TEST_F(ConsoleTerminal, InstalledProgramPlaysFromAnyFolderAndItsManPagesRead) {
+    char pattern[] = "/tmp/textdemo-prefix-XXXXXX";
+    const fs::path prefix = mkdtemp(pattern);
+    const std::string installed =
+        shell_output("'" CMAKE_COMMAND_PATH "' --install '" TEXTDEMO_BUILD_DIR "' --prefix '" + prefix.string() + "' 2>&1; echo rc=$?");
+    ASSERT_NE(installed.find("rc=0"), std::string::npos) << installed;
+    EXPECT_TRUE(fs::exists(prefix / "share/textdemo/ruk.salad"));
+    for (const char* program : {"textdemo-console", "textdemo-gl", "salad", "textdemo-capture"}) {
+        EXPECT_TRUE(fs::exists(prefix / "bin" / program)) << program;
+        const fs::path page = prefix / "share/man/man1" / (std::string(program) + ".1.gz");
+        const std::string text = shell_output("MANWIDTH=80 man -l '" + page.string() + "' 2>&1");
+        EXPECT_NE(text.find("NAME\n       " + std::string(program) + " - "), std::string::npos) << text;
+    }
+    {
+        TerminalRun run({}, "", (prefix / "bin/textdemo-console").string(), "/");
+        ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+        expect_a_frame_of_the_show(run);
+        run.tmux("send-keys -t show Escape");
+        expect_terminal_given_back(run, "0");
+    }
+    fs::remove_all(prefix);
 }
 
 }  // namespace
