@@ -69,14 +69,18 @@ protected:
         std::system(("rm -rf " + dir_).c_str());
     }
 
-    void start_program() {
+    // Starts textdemo-gl in the test's folder with `options` on its command line.
+    void start_program(const std::vector<const char*>& options = {}) {
+        std::vector<char*> argv = {const_cast<char*>("textdemo-gl")};
+        for (const char* option : options) argv.push_back(const_cast<char*>(option));
+        argv.push_back(nullptr);
         pid_ = fork();
         ASSERT_GE(pid_, 0);
         if (pid_ == 0) {
             prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test that was stopped
             if (chdir(dir_.c_str()) != 0) _exit(100);
             std::freopen("stdout.txt", "w", stdout);
-            execl(TEXTDEMO_GL_EXECUTABLE, "textdemo-gl", static_cast<char*>(nullptr));
+            execv(TEXTDEMO_GL_EXECUTABLE, argv.data());
             _exit(101);
         }
     }
@@ -237,6 +241,25 @@ TEST_F(GlProgram, CloseButtonEndsTheShow) {
     ASSERT_NE(window, 0u) << "no show window";
     close_with_button(window);
     EXPECT_EQ(wait_for_exit(), 0);
+}
+
+// --window and --fullscreen answer the question: the show's window comes without it, and
+// "m" (mute) leaves the show running.
+TEST_F(GlProgram, WindowAndFullscreenOptionsSkipTheQuestion) {
+    for (const char* option : {"--window", "--fullscreen"}) {
+        SCOPED_TRACE(option);
+        start_program({option, "--mute"});
+        const Window window = find_window("QUILLMOOR (OpenGL)");
+        ASSERT_NE(window, 0u) << "no show window";
+        EXPECT_EQ(search(DefaultRootWindow(display_), "Quillmoor"), 0u) << "the question was asked";
+        const bool windowed = std::string(option) == "--window";
+        EXPECT_EQ(window_width(window), windowed ? 640 : DisplayWidth(display_, DefaultScreen(display_)));
+        if (windowed) expect_uniform_cells(window);
+        press(window, "m");
+        EXPECT_EQ(waitpid(pid_, nullptr, WNOHANG), 0) << "the show ended on m";
+        press(window, "Escape");
+        EXPECT_EQ(wait_for_exit(), 0);
+    }
 }
 
 }  // namespace
