@@ -117,10 +117,12 @@ protected:
         int exit_code;
         std::string output;  // stdout and stderr
     };
-    // Runs the tool in the test folder; shell_prefix goes before it (a prlimit, a PATH).
-    static Run capture(const std::string& args, const std::string& shell_prefix = "") {
+    // Runs the tool (or a copy of it at `program`) in the test folder; shell_prefix goes
+    // before it (a prlimit, a PATH).
+    static Run capture(const std::string& args, const std::string& shell_prefix = "",
+                       const std::string& program = CAPTURE_EXECUTABLE) {
         const std::string log = (dir_ / "log.txt").string();
-        const std::string command = "cd '" + dir_.string() + "' && " + shell_prefix + " '" CAPTURE_EXECUTABLE "' " + args +
+        const std::string command = "cd '" + dir_.string() + "' && " + shell_prefix + " '" + program + "' " + args +
                                     " >'" + log + "' 2>&1";
         const int status = std::system(command.c_str());
         std::ifstream in(log);
@@ -177,7 +179,9 @@ TEST_F(CaptureTest, BadArgumentsExitWithCode2AndSayWhy) {
         {"--from 0 --to 9 --step 0 --words w.bin", "at least 1"},
         {"--at 5 --words", "--words needs a value"},
         {"--at 5 --words a --words b", "given twice"},
-        {"--frames 5", "unknown argument \"--frames\""},
+        {"--frames 5", "unknown option \"--frames\""},
+        {"words.bin --at 5", "unexpected argument \"words.bin\""},
+        {"--help=yes", "--help takes no value"},
         {"--video v.mp4 --at 5", "no --at or --step"},
         {"--video v.mp4 --png p", "without other outputs"},
         {"--video v.mp4 --scale 0", "1..8"},
@@ -336,6 +340,28 @@ TEST_F(CaptureTest, AMissingArchiveEndsAtOnceWithTheReason) {
     const Run run = capture("--archive none.salad --at 0 --words none.words");
     EXPECT_EQ(run.exit_code, 255);
     EXPECT_EQ(run.output, "unable to open none.salad: No such file or directory\n");
+}
+
+// Without --archive the tool looks where the players look: here, then beside the program,
+// then in share/textdemo beside its bin/ folder; when none opens, one line names them all.
+TEST_F(CaptureTest, WithoutArchiveItLooksBesideTheProgramAndInTheDataFolder) {
+    const fs::path bin = dir_ / "prefix/bin", data = dir_ / "prefix/share/textdemo";
+    fs::create_directories(bin);
+    fs::create_directories(data);
+    fs::copy_file(CAPTURE_EXECUTABLE, bin / "textdemo-capture");
+    const std::string program = (bin / "textdemo-capture").string();
+    const Run none = capture("--at 0 --words none.words", "", program);
+    EXPECT_EQ(none.exit_code, 255);
+    EXPECT_EQ(none.output, "unable to open ruk.salad: ./ruk.salad: No such file or directory; " + (bin / "ruk.salad").string() +
+                               ": No such file or directory; " + (data / "ruk.salad").string() +
+                               ": No such file or directory\n");
+    for (const fs::path& place : {data, bin}) {
+        fs::copy_file(dir_ / "show.salad", place / "ruk.salad");
+        const Run found = capture("--at 0 --words found.words", "", program);
+        EXPECT_EQ(found.exit_code, 0) << place << ": " << found.output;
+        EXPECT_EQ(read_file(dir_ / "found.words").size(), 16000u) << place;
+    }
+    fs::remove_all(dir_ / "prefix");
 }
 
 // What ffprobe counts and measures in a video file.

@@ -1,9 +1,13 @@
 // capture_options: strict parsing of positions and output options; every problem is reported
-// as one line of text so the tool can exit with code 2.
+// as one line of text so the tool can exit with code 2. The options are read by the
+// programs' shared long-option reader.
 #include "tools/capture/capture_options.hpp"
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+
+#include "apps/command_line.hpp"
 
 namespace textdemo::capture {
 
@@ -26,7 +30,8 @@ const char* const CAPTURE_USAGE =
     "                         music, encoded by the ffmpeg program (from --from, default 0, to\n"
     "                         --to, default the music's end; no other output goes with it)\n"
     "  --scale N              whole-number enlargement of the video picture, 1..8 (default 2)\n"
-    "  --archive FILE         resource archive to read (default ruk.salad)\n"
+    "  --archive FILE         resource archive to read (default ruk.salad, looked for where the\n"
+    "                         players look: here, beside the program, in its data folder)\n"
     "  --help                 show this text\n"
     "\n"
     "At least one output is required. Bad arguments exit with code 2. A range holds at most\n"
@@ -67,6 +72,13 @@ std::string set_position_range(Positions& positions, std::uint32_t from, std::ui
 
 namespace {
 
+// The usage text above is written out by hand: its range line joins --from and --to.
+constexpr OptionSpec CAPTURE_OPTIONS[] = {
+    {"at", "MS[,MS...]", ""}, {"from", "MS", ""},     {"to", "MS", ""},     {"step", "MS", ""},
+    {"words", "FILE", ""},    {"cells", "FILE", ""},  {"console", "FILE", ""}, {"png", "DIR", ""},
+    {"video", "FILE", ""},    {"scale", "N", ""},     {"archive", "FILE", ""}, {"help", "", ""},
+};
+
 std::optional<std::uint32_t> parse_ms(const std::string& text) {
     if (text.empty() || text.size() > 10) return std::nullopt;
     std::uint64_t value = 0;
@@ -83,54 +95,24 @@ std::optional<std::uint32_t> parse_ms(const std::string& text) {
 ParsedOptions parse_capture_options(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     CaptureOptions& o = parsed.options;
-    std::optional<std::uint32_t> from, to, step, scale;
-    std::string at;
-    bool archive_given = false;
     auto fail = [&](const std::string& message) {
         parsed.error = message;
         return parsed;
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i], value;
-        bool has_value = false;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name = name.substr(0, eq);
-            has_value = true;
-        }
-        if (name == "--help") {
-            o.help = true;
-            continue;
-        }
-        std::string* text_target = name == "--words"     ? &o.words_file
-                                   : name == "--cells"   ? &o.cells_file
-                                   : name == "--console" ? &o.console_file
-                                   : name == "--png"     ? &o.png_dir
-                                   : name == "--archive" ? &o.archive
-                                   : name == "--video"   ? &o.video_file
-                                   : name == "--at"      ? &at
-                                                         : nullptr;
-        std::optional<std::uint32_t>* number_target = name == "--from"   ? &from
-                                                      : name == "--to"   ? &to
-                                                      : name == "--step" ? &step
-                                                      : name == "--scale" ? &scale
-                                                                         : nullptr;
-        if (!text_target && !number_target) return fail("unknown argument \"" + args[i] + "\"");
-        if (!has_value) {
-            if (i + 1 == args.size()) return fail(name + " needs a value");
-            value = args[++i];
-        }
-        if (value.empty()) return fail(name + " needs a value");
-        if (number_target) {
-            if (number_target->has_value()) return fail(name + " is given twice");
-            *number_target = parse_ms(value);
-            if (!number_target->has_value()) return fail(name + ": \"" + value + "\" is not a number of milliseconds");
-        } else {
-            const bool given = text_target == &o.archive ? archive_given : !text_target->empty();
-            if (given) return fail(name + " is given twice");
-            if (text_target == &o.archive) archive_given = true;
-            *text_target = value;
-        }
+    const CommandLine line = parse_command_line(args, CAPTURE_OPTIONS);
+    if (!line.error.empty()) return fail(line.error);
+    o.help = line.has("help");
+    for (const auto& [name, target] : {std::pair{"words", &o.words_file}, {"cells", &o.cells_file},
+                                       {"console", &o.console_file}, {"png", &o.png_dir},
+                                       {"video", &o.video_file}, {"archive", &o.archive}})
+        if (const std::string* value = line.find(name)) *target = *value;
+    const std::string at = line.has("at") ? *line.find("at") : "";
+    std::optional<std::uint32_t> from, to, step, scale;
+    for (const auto& [name, target] : {std::pair{"from", &from}, {"to", &to}, {"step", &step}, {"scale", &scale}}) {
+        const std::string* value = line.find(name);
+        if (!value) continue;
+        *target = parse_ms(*value);
+        if (!*target) return fail(std::string("--") + name + ": \"" + *value + "\" is not a number of milliseconds");
     }
     if (o.help) return parsed;
 

@@ -5,7 +5,7 @@
 // (positions and the chosen outputs),
 // parse_capture_options (an error text instead of options for a bad command line),
 // CAPTURE_USAGE.
-// Depends on: nothing.
+// Depends on: command_line (the programs' long-option reader).
 #pragma once
 
 #include <cstdint>
@@ -44,7 +44,7 @@ struct CaptureOptions {
     std::string png_dir;
     std::string video_file;                // empty: no video; with one, positions are a 16 ms range
     int video_scale = 2;                   // whole-number enlargement of the 640 x 400 picture
-    std::string archive = "ruk.salad";
+    std::string archive;                   // empty: ruk.salad where the players look for it
     bool help = false;
 };
 

@@ -6,7 +6,7 @@
 // Every error line says why; positions past the music's end are rendered (dark red, as the
 // show would draw them) with one warning.
 // Depends on: runtime (music_player, timeline, frame_loop), frame (convert), resources
-// (archive, image, file_bytes), capture_options, cell_picture, report, video_export,
+// (archive, archive_places, image, file_bytes), capture_options, cell_picture, report, video_export,
 // stb_image_write.
 #include <csignal>
 #include <cstdio>
@@ -22,6 +22,7 @@
 #include "frame/convert.hpp"
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
+#include "resources/archive_places.hpp"
 #include "resources/file_bytes.hpp"
 #include "resources/image.hpp"
 #include "runtime/frame_loop.hpp"
@@ -209,7 +210,8 @@ int main(int argc, char** argv) {
     if (!open_output(out.words) || !open_output(out.cells) || !open_output(out.console)) return EXIT_WRITE_FAILED;
 
     // The programs' start-up, minus sound output and display.
-    set_archive_path(options.archive);
+    if (!options.archive.empty()) set_archive_path(options.archive);
+    else set_archive_places(archive_places(running_program_folder()));
     text_frame();
     resource_archive();
     force_silent_sound_output(true);
