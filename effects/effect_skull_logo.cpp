@@ -122,8 +122,7 @@ void EffectSkullLogo::render() {
     transform_mesh(mesh_, *frame.camera);
     std::fill(std::begin(frame.depth), std::end(frame.depth), FAR_DEPTH);
     // The frame may have been recreated since loading; draw into the current one.
-    mesh_.frame_pixels = frame.pixels;
-    mesh_.depth_buffer = frame.depth;
+    bind_mesh(mesh_, &texture_, &env_texture_, frame.pixels, frame.depth);
     draw_mesh_shadow(mesh_);
     draw_mesh(mesh_);
 }

@@ -49,10 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // One guard cell on each side of both arrays: the rasteriser must never reach them.
     std::vector<std::uint32_t> pixels(FRAME_CELLS + 2, GUARD);
     std::vector<std::int32_t> depth(FRAME_CELLS + 2, static_cast<std::int32_t>(GUARD));
-    mesh.frame_pixels = pixels.data() + 1;
-    mesh.depth_buffer = depth.data() + 1;
-    mesh.texture = &full_texture;
-    mesh.env_texture = size % 2 == 0 ? &full_texture : &fallback_texture;
+    bind_mesh(mesh, &full_texture, size % 2 == 0 ? &full_texture : &fallback_texture, pixels.data() + 1,
+              depth.data() + 1);
     mesh.tint = size % 3 == 0 ? 0 : 0xE60000;
 
     const Fixed depths[] = {10 << 16, 1, 0, -(3 << 16), 0x7FFF0000};

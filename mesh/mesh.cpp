@@ -129,12 +129,17 @@ void load_mesh(Mesh& mesh, const Image& texture, const Image& env_texture) {
         std::fflush(stdout);
         std::exit(-1);
     }
-    mesh.texture = &texture;
-    mesh.env_texture = &env_texture;
-    mesh.current_texels = &texture;
     TextFrame& frame = text_frame();
-    mesh.frame_pixels = frame.pixels;
-    mesh.depth_buffer = frame.depth;
+    bind_mesh(mesh, &texture, &env_texture, frame.pixels, frame.depth);
+}
+
+void bind_mesh(Mesh& mesh, const Image* texture, const Image* env_texture, std::uint32_t* pixels,
+               std::int32_t* depth) {
+    mesh.texture = texture;
+    mesh.env_texture = env_texture;
+    mesh.current_texels = texture;
+    mesh.frame_pixels = pixels;
+    mesh.depth_buffer = depth;
 }
 
 void free_mesh(Mesh& mesh) {

@@ -2,8 +2,9 @@
 //
 // Offers: the file records (MeshVertex, MeshFace, MeshTexCoord, MeshTexFace), Mesh (the
 // arrays plus the per-frame transform and raster state), parse_mesh (bytes -> Mesh, checking
-// what the format does not guarantee), load_mesh (the archive entry "pineapple3.ase.bin";
-// a damaged mesh ends the program with one line) and free_mesh.
+// what the format does not guarantee), bind_mesh (textures and output arrays), load_mesh
+// (the archive entry "pineapple3.ase.bin"; a damaged mesh ends the program with one line)
+// and free_mesh.
 // Depends on: fixed_math, image (the two textures), archive and text_frame (load_mesh only).
 //
 // File layout: V, F, T as big-endian unsigned 32-bit counts, then little-endian signed
@@ -75,8 +76,14 @@ struct Mesh {
 // Textures and frame arrays are not touched.
 bool parse_mesh(const std::uint8_t* bytes, std::size_t size, Mesh& mesh, std::string& error);
 
-// Loads the archive's mesh, binds the two textures (which must outlive it) and the
-// TextFrame's pixel and depth arrays. A damaged mesh prints one line and exits with -1.
+// Points the mesh at its two textures (the caller's, which must outlive it; texture-mapped
+// faces read `texture`, environment-mapped ones `env_texture`) and at the 80 x 50 pixel and
+// depth arrays it draws into.
+void bind_mesh(Mesh& mesh, const Image* texture, const Image* env_texture, std::uint32_t* pixels,
+               std::int32_t* depth);
+
+// Loads the archive's mesh and binds it to the two textures and the TextFrame's pixel and
+// depth arrays. A damaged mesh prints one line and exits with -1.
 void load_mesh(Mesh& mesh, const Image& texture, const Image& env_texture);
 
 // Frees the arrays; the mesh is unloaded afterwards. The textures are not the mesh's.

@@ -89,9 +89,7 @@ protected:
                 ++i;
             }
         }
-        mesh.texture = mesh.env_texture = mesh.current_texels = &texture;
-        mesh.frame_pixels = frame.frame();
-        mesh.depth_buffer = frame.depths();
+        bind_mesh(mesh, &texture, &texture, frame.frame(), frame.depths());
     }
 
     // Every cell of the frame: the listed words, the background elsewhere.
@@ -348,9 +346,7 @@ TEST_F(MeshRaster, WholePipelineSceneWithShadowAndTintedMesh) {
     const auto bytes = test::encode_mesh(content);
     std::string error;
     ASSERT_TRUE(parse_mesh(bytes.data(), bytes.size(), mesh, error)) << error;
-    mesh.texture = mesh.env_texture = &texture;
-    mesh.frame_pixels = frame.frame();
-    mesh.depth_buffer = frame.depths();
+    bind_mesh(mesh, &texture, &texture, frame.frame(), frame.depths());
     mesh.tint = 0xE60000;
     mesh.angle_a = mesh.angle_b = mesh.angle_c = 32768;
     mesh.position = {0, 0, 10 << 16};
@@ -413,9 +409,7 @@ TEST_F(MeshRaster, NearZeroDepthCornerIsProjectedAndStillDrawn) {
     const auto bytes = test::encode_mesh(content);
     std::string error;
     ASSERT_TRUE(parse_mesh(bytes.data(), bytes.size(), mesh, error)) << error;
-    mesh.texture = mesh.env_texture = &texture;
-    mesh.frame_pixels = frame.frame();
-    mesh.depth_buffer = frame.depths();
+    bind_mesh(mesh, &texture, &texture, frame.frame(), frame.depths());
     mesh.angle_a = mesh.angle_b = mesh.angle_c = 32768;
     mesh.position = {0, 0, 10 << 16};
     transform_mesh(mesh, Camera{});
