@@ -1,7 +1,7 @@
 // timeline: builds the nine effect slots from the pattern dump and schedules them per frame.
 //
 // Depends on: effect and the effect classes, pattern_data, music_player, text_frame,
-// fixed_math. Each slot is created by one line in build_timeline.
+// fixed_math. The slots, their effects and their cuts are one table, TIMELINE.
 #include "runtime/timeline.hpp"
 
 #include <algorithm>
@@ -27,9 +27,40 @@ namespace {
 std::unique_ptr<EffectList> list_instance;
 
 template <class EffectClass>
-void add_effect(EffectList& list, const EffectSpan& span) {
-    list.effects.push_back(std::make_unique<EffectClass>(span.start_ms, span.end_ms));
+std::unique_ptr<Effect> make_effect(std::uint32_t start_ms, std::uint32_t end_ms) {
+    return std::make_unique<EffectClass>(start_ms, end_ms);
 }
+
+constexpr int MUSIC_END = -1;
+
+// One slot of the show: its effect and the order positions it plays, first to last. Its
+// end cut falls at the end of the last one, `early_rows` rows before it where the next
+// effect takes over early; the last slot ends with the music.
+struct TimelineSlot {
+    std::unique_ptr<Effect> (*create)(std::uint32_t start_ms, std::uint32_t end_ms);
+    int first_order;
+    int last_order;
+    int early_rows;
+};
+
+constexpr TimelineSlot TIMELINE[TIMELINE_SLOTS] = {
+    {make_effect<EffectKelvaronLogo>, 0, 7, 0},
+    {make_effect<EffectTunnel>, 8, 11, 0},
+    {make_effect<EffectDemoLogo>, 12, 19, 0},
+    {make_effect<EffectWobbly>, 20, 23, 1},
+    {make_effect<EffectTable>, 24, 27, 0},
+    {make_effect<EffectGlow>, 28, 29, 1},
+    {make_effect<EffectWobbly>, 30, 33, 0},  // a second instance, with a look of its own
+    {make_effect<EffectTwister>, 34, 37, 0},
+    {make_effect<EffectSkullLogo>, 38, MUSIC_END, 0},
+};
+
+constexpr bool slots_follow_each_other() {
+    for (int k = 1; k < TIMELINE_SLOTS; ++k)
+        if (TIMELINE[k].first_order != TIMELINE[k - 1].last_order + 1) return false;
+    return TIMELINE[0].first_order == 0 && TIMELINE[TIMELINE_SLOTS - 1].last_order == MUSIC_END;
+}
+static_assert(slots_follow_each_other(), "every order position belongs to exactly one slot");
 
 }  // namespace
 
@@ -44,21 +75,16 @@ std::uint32_t span_time(std::int32_t rows) {
 }
 
 std::array<EffectSpan, TIMELINE_SLOTS> timeline_spans(const PatternData& data, std::uint32_t music_length_ms) {
-    // Cut k starts the slot after it: at the end of order position `through`, minus `early`
-    // rows (the hand-overs to the Table and the second Wobbly come one row early).
-    struct Cut {
-        int through;
-        int early;
-    };
-    constexpr Cut CUTS[TIMELINE_SLOTS - 1] = {{7, 0}, {11, 0}, {19, 0}, {23, 1}, {27, 0}, {29, 1}, {33, 0}, {37, 0}};
     std::array<EffectSpan, TIMELINE_SLOTS> spans{};
-    spans[0].start_ms = 0;
-    for (int k = 0; k < TIMELINE_SLOTS - 1; ++k) {
-        const std::uint32_t cut = span_time(rows_through(data, CUTS[k].through) - CUTS[k].early);
-        spans[k].end_ms = cut;
-        spans[k + 1].start_ms = cut;
+    std::uint32_t start_ms = 0;
+    for (int k = 0; k < TIMELINE_SLOTS; ++k) {
+        const TimelineSlot& slot = TIMELINE[k];
+        spans[k].start_ms = start_ms;
+        spans[k].end_ms = slot.last_order == MUSIC_END
+                              ? music_length_ms
+                              : span_time(rows_through(data, slot.last_order) - slot.early_rows);
+        start_ms = spans[k].end_ms;
     }
-    spans[TIMELINE_SLOTS - 1].end_ms = music_length_ms;
     return spans;
 }
 
@@ -68,33 +94,8 @@ void build_timeline() {
     std::fill(std::begin(text_frame().pixels), std::end(text_frame().pixels), 0u);
     build_sine_tables();
     const auto spans = timeline_spans(data, music_player().length);
-
-    // Slot 1: Kelvaron logo, order positions 0..7.
-    add_effect<EffectKelvaronLogo>(list, spans[0]);
-
-    // Slot 2: Tunnel, 8..11.
-    add_effect<EffectTunnel>(list, spans[1]);
-
-    // Slot 3: Demo logo, 12..19.
-    add_effect<EffectDemoLogo>(list, spans[2]);
-
-    // Slot 4: Wobbly, 20..23 (hands over one row early).
-    add_effect<EffectWobbly>(list, spans[3]);
-
-    // Slot 5: Table, 24..27 (starts one row early).
-    add_effect<EffectTable>(list, spans[4]);
-
-    // Slot 6: Glow, 28..29 (hands over one row early).
-    add_effect<EffectGlow>(list, spans[5]);
-
-    // Slot 7: Wobbly, a second instance, 30..33 (starts one row early).
-    add_effect<EffectWobbly>(list, spans[6]);
-
-    // Slot 8: Twister, 34..37.
-    add_effect<EffectTwister>(list, spans[7]);
-
-    // Slot 9: Skull logo, 38 to the end of the music.
-    add_effect<EffectSkullLogo>(list, spans[8]);
+    for (int k = 0; k < TIMELINE_SLOTS; ++k)
+        list.effects.push_back(TIMELINE[k].create(spans[k].start_ms, spans[k].end_ms));
 }
 
 void render_active_effects(EffectList& list) {
