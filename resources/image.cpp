@@ -1,11 +1,10 @@
 // image: PNG archive entries decoded with stb_image into 0x00RRGGBB words.
-// Depends on: archive (find_resource, printable_name), text_frame (drawing target), png_chunks, stb_image.
+// Depends on: archive (find_resource, printable_name), png_chunks, stb_image.
 #include "resources/image.hpp"
 
 #include <climits>
 #include <cstdio>
 
-#include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
 #include "resources/archive_format.hpp"
 #include "resources/png_chunks.hpp"
@@ -22,7 +21,6 @@
 namespace textdemo {
 
 void load_image(Image& image, const char* name) {
-    image.target = text_frame().pixels;
     const ResourceEntry& entry = find_resource(resource_archive(), name);
 
     std::vector<std::uint8_t> scratch;

@@ -4,7 +4,7 @@
 // fallback and its message when decoding fails), image_word and grey_level (reads that
 // yield 0 outside the picture, so an effect written for a large image never reads past a
 // small fallback one).
-// Depends on: archive (find_resource), text_frame (drawing target).
+// Depends on: archive (find_resource).
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,6 @@ namespace textdemo {
 struct Image {
     std::int32_t count = 0;              // width x height
     std::vector<std::uint32_t> pixels;   // row-major 0x00RRGGBB words, row 0 at the top
-    std::uint32_t* target = nullptr;     // the TextFrame pixel words
     std::int32_t width = 0;
     std::int32_t height = 0;
 };

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
 #include "resources/image.hpp"
 #include "resources/png_chunks.hpp"
@@ -46,7 +45,6 @@ TEST_F(ImageTest, RgbPixelsBecomeWordsInRowOrder) {
     EXPECT_EQ(image.height, 2);
     EXPECT_EQ(image.count, 6);
     EXPECT_EQ(image.pixels, words);
-    EXPECT_EQ(image.target, text_frame().pixels);
 }
 
 TEST_F(ImageTest, AlphaIsDroppedAndGreyIsSpread) {
@@ -75,7 +73,6 @@ TEST_F(ImageTest, UndecodableEntryGivesZeroFrameSizedImageAndOneLine) {
     EXPECT_EQ(image.height, 50);
     EXPECT_EQ(image.count, 4000);
     EXPECT_EQ(image.pixels, std::vector<std::uint32_t>(4000, 0));
-    EXPECT_EQ(image.target, text_frame().pixels);
 }
 
 // Loads `png` as name and returns what load_image printed.
