@@ -28,9 +28,9 @@ int demo_logo_window(std::uint32_t position, std::uint32_t start_ms) {
 
 EffectDemoLogo::EffectDemoLogo(std::uint32_t start, std::uint32_t end) : Effect(start, end) {
     set_name("Demotitle");
-    load_image(title, "ruk.png");
-    load_image(opacity, "ruk_opacity.png");
-    load_image(splat, "splat9.png");
+    load_image(title_, "ruk.png");
+    load_image(opacity_, "ruk_opacity.png");
+    load_image(splat_, "splat9.png");
 }
 
 void EffectDemoLogo::render() {
@@ -53,11 +53,11 @@ void EffectDemoLogo::render() {
         for (int x = 0; x < FRAME_WIDTH; ++x) {
             const int i = y * FRAME_WIDTH + x;
             const int n = clamped_row * DEMO_TITLE_WIDTH + window + x;
-            const std::uint32_t stain = grey_level(splat, i);
-            const std::uint32_t alpha = title_shown ? grey_level(opacity, n) : 0;
+            const std::uint32_t stain = grey_level(splat_, i);
+            const std::uint32_t alpha = title_shown ? grey_level(opacity_, n) : 0;
             if (alpha != 0) {
                 if (!row_exists) continue;  // keeps its previous word
-                const auto stained = static_cast<float>(grey_level(title, n) + 255 - stain);
+                const auto stained = static_cast<float>(grey_level(title_, n) + 255 - stain);
                 const float v = (stained / divisor) * (static_cast<float>(alpha) / 255.0f);
                 pixels[i] = preset_word(0xE6, static_cast<std::uint32_t>(v), 0x32);
             } else {

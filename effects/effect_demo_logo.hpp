@@ -23,9 +23,9 @@ public:
     void render() override;
 
 private:
-    Image title;    // title brightness (grey level)
-    Image opacity;  // where the title is drawn (grey level, 0 = background)
-    Image splat;    // stain, full frame: darkens the title, brightens the background
+    Image title_;    // title brightness (grey level)
+    Image opacity_;  // where the title is drawn (grey level, 0 = background)
+    Image splat_;    // stain, full frame: darkens the title, brightens the background
 };
 
 }  // namespace textdemo

@@ -22,8 +22,8 @@ constexpr std::uint32_t FADE_IN_MS = 10000;
 
 EffectKelvaronLogo::EffectKelvaronLogo(std::uint32_t start, std::uint32_t end) : Effect(start, end) {
     set_name("Kelvaron");
-    load_image(logo, "kelvaron.png");
-    load_image(opacity, "kelvaron_opacity.png");
+    load_image(logo_, "kelvaron.png");
+    load_image(opacity_, "kelvaron_opacity.png");
 }
 
 void EffectKelvaronLogo::render() {
@@ -45,8 +45,8 @@ void EffectKelvaronLogo::render() {
         const float d = static_cast<float>(y) / 30.0f + t / 3000.0f;
         for (int x = 0; x < FRAME_WIDTH; ++x) {
             const int n = image_row * FRAME_WIDTH + x;
-            const std::uint32_t brightness = grey_level(logo, n);
-            const std::uint32_t alpha = logo_shown ? grey_level(opacity, n) : 0;
+            const std::uint32_t brightness = grey_level(logo_, n);
+            const std::uint32_t alpha = logo_shown ? grey_level(opacity_, n) : 0;
             std::uint32_t word;
             if (alpha != 0) {
                 const float v = (static_cast<float>(alpha) / 255.0f) * (static_cast<float>(brightness) / divisor);

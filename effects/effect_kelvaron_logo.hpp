@@ -17,8 +17,8 @@ public:
     void render() override;
 
 private:
-    Image logo;     // brightness of the logo (grey level)
-    Image opacity;  // where the logo is drawn (grey level, 0 = background)
+    Image logo_;     // brightness of the logo (grey level)
+    Image opacity_;  // where the logo is drawn (grey level, 0 = background)
 };
 
 }  // namespace textdemo

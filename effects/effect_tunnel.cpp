@@ -47,12 +47,12 @@ int overlay_swing(int row) {
 }
 
 EffectTunnel::EffectTunnel(std::uint32_t start, std::uint32_t end)
-    : Effect(start, end), tables(std::make_unique<TunnelTables>()) {
+    : Effect(start, end), tables_(std::make_unique<TunnelTables>()) {
     set_name("Tunnel");
-    load_image(stain, "splat2.png");
-    load_image(texture, "tunnel.png");
-    load_image(overlay, "logo_overlay.png");
-    build_tunnel_tables(*tables);
+    load_image(stain_, "splat2.png");
+    load_image(texture_, "tunnel.png");
+    load_image(overlay_, "logo_overlay.png");
+    build_tunnel_tables(*tables_);
 }
 
 void EffectTunnel::render() {
@@ -60,20 +60,20 @@ void EffectTunnel::render() {
     std::uint32_t* pixels = text_frame().pixels;
     const std::uint32_t position = song.position;
     const std::uint32_t scroll = position / 20;
-    if (position < FADE_IN_MS) darkness = static_cast<std::int32_t>((FADE_IN_MS - position) / 10);
+    if (position < FADE_IN_MS) darkness_ = static_cast<std::int32_t>((FADE_IN_MS - position) / 10);
 
     for (int r = 0; r < FRAME_HEIGHT; ++r) {
         const int ty = r - AXIS_ROW + HALF_TABLE;
         for (int k = 0; k < FRAME_WIDTH; ++k) {
             const int tx = k - AXIS_COLUMN + HALF_TABLE;
             const int n = r * FRAME_WIDTH + k;
-            const std::uint32_t u = static_cast<std::uint32_t>(tables->angle[ty][tx]) & 127;
-            const std::uint32_t v = (static_cast<std::uint32_t>(tables->depth[ty][tx]) + scroll) & 127;
-            std::int32_t t = static_cast<std::int32_t>(grey_level(texture, v * 512 + u * 2));
-            const std::int32_t shade = tables->shade[ty][tx];
+            const std::uint32_t u = static_cast<std::uint32_t>(tables_->angle[ty][tx]) & 127;
+            const std::uint32_t v = (static_cast<std::uint32_t>(tables_->depth[ty][tx]) + scroll) & 127;
+            std::int32_t t = static_cast<std::int32_t>(grey_level(texture_, v * 512 + u * 2));
+            const std::int32_t shade = tables_->shade[ty][tx];
             if (shade > 0) t -= shade;
-            const std::int32_t stain_third = static_cast<std::int32_t>(grey_level(stain, n) / 3);
-            const std::int32_t value = std::clamp((t - stain_third - darkness) / 2, 0, 255);
+            const std::int32_t stain_third = static_cast<std::int32_t>(grey_level(stain_, n) / 3);
+            const std::int32_t value = std::clamp((t - stain_third - darkness_) / 2, 0, 255);
             pixels[n] = preset_word(0xE6, static_cast<std::uint32_t>(value), 0x32);
         }
     }
@@ -81,7 +81,7 @@ void EffectTunnel::render() {
     const int swing = overlay_swing(current_row(song));
     for (int y = 0; y < FRAME_HEIGHT; ++y) {
         for (int x = std::max(0, -swing); x < std::min(FRAME_WIDTH, FRAME_WIDTH - swing); ++x) {
-            const std::uint32_t word = image_word(overlay, y * FRAME_WIDTH + x);
+            const std::uint32_t word = image_word(overlay_, y * FRAME_WIDTH + x);
             if (word != COLOUR_KEY) pixels[y * FRAME_WIDTH + x + swing] = word;
         }
     }

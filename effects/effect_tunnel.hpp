@@ -36,11 +36,11 @@ public:
     void render() override;
 
 private:
-    std::unique_ptr<TunnelTables> tables;
-    std::int32_t darkness = 0;  // fade-in term, kept from the last frame before 5000 ms
-    Image stain;                // splat2.png, full frame
-    Image texture;              // tunnel.png, sampled every other row and column
-    Image overlay;              // logo_overlay.png, full frame, 0x00FF00FF transparent
+    std::unique_ptr<TunnelTables> tables_;
+    std::int32_t darkness_ = 0;  // fade-in term, kept from the last frame before 5000 ms
+    Image stain_;                // splat2.png, full frame
+    Image texture_;              // tunnel.png, sampled every other row and column
+    Image overlay_;              // logo_overlay.png, full frame, 0x00FF00FF transparent
 };
 
 }  // namespace textdemo

@@ -78,9 +78,9 @@ WobblyPoints wobbly_points(std::uint32_t position) {
 
 EffectWobbly::EffectWobbly(std::uint32_t start, std::uint32_t end) : Effect(start, end) {
     set_name("Wobbler");
-    load_image(splat1, "splat1.png");
-    load_image(splat6, "splat6.png");
-    load_image(splat7, "splat7.png");
+    load_image(splat1_, "splat1.png");
+    load_image(splat6_, "splat6.png");
+    load_image(splat7_, "splat7.png");
 }
 
 void EffectWobbly::render() {
@@ -117,11 +117,11 @@ void EffectWobbly::draw(const WobblyPoints& points, std::uint32_t position) {
             }
             const Shade shade = shade_at(w, early_look, scroll);
             int lightness = shade.lightness;
-            lightness -= static_cast<int>(grey_level(splat1, p) / 16);
+            lightness -= static_cast<int>(grey_level(splat1_, p) / 16);
             if (early_look)
-                lightness += static_cast<int>((255 - grey_level(splat6, p)) / 8);
+                lightness += static_cast<int>((255 - grey_level(splat6_, p)) / 8);
             else
-                lightness -= static_cast<int>((255 - grey_level(splat7, p)) / 8);
+                lightness -= static_cast<int>((255 - grey_level(splat7_, p)) / 8);
             lightness = std::clamp(lightness + swell, 0, 80);
             pixels[p] = preset_word(220 + static_cast<std::uint32_t>(shade.sector % 20), static_cast<std::uint32_t>(lightness), 0x64);
         }

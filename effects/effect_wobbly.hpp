@@ -31,9 +31,9 @@ public:
     void draw(const WobblyPoints& points, std::uint32_t position);
 
 private:
-    Image splat1;  // darkens by its high four bits
-    Image splat6;  // brightens below order 30
-    Image splat7;  // darkens from order 30 on
+    Image splat1_;  // darkens by its high four bits
+    Image splat6_;  // brightens below order 30
+    Image splat7_;  // darkens from order 30 on
 };
 
 }  // namespace textdemo
