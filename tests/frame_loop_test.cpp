@@ -9,6 +9,7 @@
 #include "resources/archive.hpp"
 #include "runtime/frame_loop.hpp"
 #include "runtime/pattern_data.hpp"
+#include "runtime/sound_layer.hpp"
 #include "runtime/timeline.hpp"
 #include "tests/support/test_content.hpp"
 #include "tests/support/empty_archive.hpp"
@@ -107,7 +108,7 @@ protected:
         clock.now = 1000;
         music = ScriptedMusic{};
         // 100 ms per query, then 0 from query 30 on: the music has ended.
-        music.script = [](int n) { return ScriptedMusic::Answer{0, n < 30 ? 100u * static_cast<std::uint32_t>(n + 1) : 0u}; };
+        music.script = [](int n) { return ScriptedMusic::Answer{SOUND_OK, n < 30 ? 100u * static_cast<std::uint32_t>(n + 1) : 0u}; };
         backend = FakeBackend{};
         backend.clock = &clock;
     }
@@ -125,7 +126,7 @@ protected:
 
 TEST_F(FrameLoopTest, LateFramesAreCaughtUpBackToBackThenPacedAt16Ms) {
     // Building the timeline took 100 ms: the deadline is 1000, the clock 1100.
-    music.script = [](int) { return ScriptedMusic::Answer{0, 500}; };
+    music.script = [](int) { return ScriptedMusic::Answer{SOUND_OK, 500}; };
     backend.outcome = [](int frame) { return frame == 9 ? FrameOutcome::Quit : FrameOutcome::Continue; };
     const FrameClock clock_table = clock.table();
     state = start_frame_loop(clock_table);
@@ -157,7 +158,7 @@ TEST_F(FrameLoopTest, TheDeadlineComparisonIsPlainUnsignedAcrossTheWrap) {
 }
 
 TEST_F(FrameLoopTest, PositionZeroEndsTheShowOnlyAfterMoreThanTenFrames) {
-    music.script = [](int) { return ScriptedMusic::Answer{0, 0}; };
+    music.script = [](int) { return ScriptedMusic::Answer{SOUND_OK, 0}; };
     EXPECT_EQ(run(false), LoopEnd::Teardown);
     EXPECT_EQ(backend.positions.size(), 12u);  // frame_count 0..10 go on, 11 ends
     EXPECT_EQ(state.frame_count, 12u);
@@ -169,25 +170,25 @@ TEST_F(FrameLoopTest, TheShowEndsInTheFrameWhoseMusicPositionReadsZero) {
     EXPECT_EQ(backend.positions[29], 3000u);
     EXPECT_EQ(backend.positions[30], 0u);
     // Channel stolen and invalid handle still carry the reported position (0 = ended).
-    for (std::int32_t code : {11, 36}) {
+    for (std::int32_t code : {SOUND_ERR_CHANNEL_STOLEN, SOUND_ERR_INVALID_HANDLE}) {
         reset();
-        music.script = [code](int n) { return ScriptedMusic::Answer{n < 15 ? 0 : code, n < 15 ? 50u : 0u}; };
+        music.script = [code](int n) { return ScriptedMusic::Answer{n < 15 ? SOUND_OK : code, n < 15 ? 50u : 0u}; };
         run(false);
         EXPECT_EQ(backend.positions.size(), 16u) << code;
     }
 }
 
 TEST_F(FrameLoopTest, FailedQueriesGiveMinusOneInTheWindowAndAFrameClockInTheConsole) {
-    EXPECT_EQ(frame_position(0, 1234, 7, false), 1234u);
-    EXPECT_EQ(frame_position(11, 1234, 7, true), 1234u);
-    EXPECT_EQ(frame_position(36, 0, 7, true), 0u);
-    EXPECT_EQ(frame_position(1, 1234, 7, false), 0xFFFFFFFFu);
-    EXPECT_EQ(frame_position(37, 1234, 7, true), 7u * 16);
-    EXPECT_EQ(frame_position(0, 0xFFFFFFFF, 7, true), 7u * 16);    // console: -1 reported
-    EXPECT_EQ(frame_position(0, 0xFFFFFFFF, 7, false), 0xFFFFFFFFu);
+    EXPECT_EQ(frame_position(SOUND_OK, 1234, 7, false), 1234u);
+    EXPECT_EQ(frame_position(SOUND_ERR_CHANNEL_STOLEN, 1234, 7, true), 1234u);
+    EXPECT_EQ(frame_position(SOUND_ERR_INVALID_HANDLE, 0, 7, true), 0u);
+    EXPECT_EQ(frame_position(SOUND_ERR_BAD_STREAM, 1234, 7, false), 0xFFFFFFFFu);
+    EXPECT_EQ(frame_position(SOUND_ERR_INVALID_PARAM, 1234, 7, true), 7u * 16);
+    EXPECT_EQ(frame_position(SOUND_OK, 0xFFFFFFFF, 7, true), 7u * 16);    // console: -1 reported
+    EXPECT_EQ(frame_position(SOUND_OK, 0xFFFFFFFF, 7, false), 0xFFFFFFFFu);
 
     // In the loop: a window frame at -1 is dark red and does not end the show.
-    music.script = [](int n) { return ScriptedMusic::Answer{n < 20 ? 46 : 0, 0}; };
+    music.script = [](int n) { return ScriptedMusic::Answer{n < 20 ? SOUND_ERR_NOT_INITIALISED : SOUND_OK, 0}; };
     run(true);
     ASSERT_EQ(backend.positions.size(), 21u);
     EXPECT_EQ(backend.positions[0], 0xFFFFFFFFu);
@@ -269,7 +270,7 @@ TEST_F(FrameLoopTest, MuteTogglesOncePerPressAfterTheCooldownAndEscapeQuitsOnAny
             default: return {};
         }
     };
-    music.script = [](int) { return ScriptedMusic::Answer{0, 500}; };
+    music.script = [](int) { return ScriptedMusic::Answer{SOUND_OK, 500}; };
     run(false);
     EXPECT_EQ(music.mutes, (std::vector<bool>{true, false}));
     EXPECT_FALSE(state.muted);
