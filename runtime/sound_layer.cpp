@@ -1,8 +1,10 @@
 // sound_layer: MP3 from memory through libmpg123, played by an SDL2 audio callback or by a
 // silent output that only keeps time.
 //
-// Depends on: libmpg123, SDL2. The audio callback runs on SDL's thread: it owns the decoder
-// while the device plays and shares only atomics with the main thread.
+// Depends on: libmpg123, SDL2, library_chatter. The audio callback runs on SDL's thread: it
+// owns the decoder while the device plays and shares only atomics with the main thread.
+// Opening and closing the device happen without library chatter: without a sound card the
+// audio libraries print a dozen lines of their configuration troubles.
 #include "runtime/sound_layer.hpp"
 
 #include <SDL.h>
@@ -15,6 +17,9 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string_view>
+
+#include "runtime/library_chatter.hpp"
 
 namespace textdemo {
 
@@ -95,8 +100,17 @@ struct SoundSystem {
 
 namespace {
 
+// One line that fits an 80-column terminal: SDL's reason is cut short where it would not.
 void say_silent(const char* reason) {
-    std::printf("no audio device (%s): the music plays silently\n", reason);
+    constexpr std::string_view LEAD = "no audio device, the music plays silently";
+    constexpr std::size_t LINE_WIDTH = 80;
+    constexpr std::size_t ROOM = LINE_WIDTH - LEAD.size() - 3;  // " (" and ")"
+    const std::string_view why(reason);
+    if (why.size() <= ROOM) {
+        std::printf("%s (%s)\n", LEAD.data(), reason);
+    } else {
+        std::printf("%s (%.*s...)\n", LEAD.data(), static_cast<int>(ROOM - 3), reason);
+    }
     std::fflush(stdout);
 }
 
@@ -132,7 +146,7 @@ bool open_device(SoundStream& stream) {
     wanted.callback = fill_audio;
     wanted.userdata = &stream;
     SDL_AudioSpec obtained{};
-    stream.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    stream.device = without_library_chatter([&] { return SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0); });
     if (stream.device == 0) return false;
     stream.device_frames = obtained.samples;
     return true;
@@ -195,7 +209,7 @@ std::int32_t system_init(SoundSystem* system, int max_channels) {
     if (max_channels < 1) return SOUND_ERR_INVALID_PARAM;
     system->silent = silent_output_forced;
     if (!system->silent) {
-        system->sdl_audio = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        system->sdl_audio = without_library_chatter([] { return SDL_InitSubSystem(SDL_INIT_AUDIO); }) == 0;
         if (!system->sdl_audio) {
             say_silent(SDL_GetError());
             system->silent = true;
@@ -307,7 +321,8 @@ std::int32_t channel_set_mute(SoundChannel* channel, bool muted) {
 
 std::int32_t sound_release(SoundStream* stream) {
     if (!stream) return SOUND_ERR_INVALID_HANDLE;
-    if (stream->device != 0) SDL_CloseAudioDevice(stream->device);  // waits for the callback
+    // Closing waits for the callback to finish.
+    if (stream->device != 0) without_library_chatter([&] { SDL_CloseAudioDevice(stream->device); });
     mpg123_delete(stream->decoder);
     SoundSystem* system = stream->system;
     if (system->channel.stream == stream) system->channel = SoundChannel{};
@@ -320,7 +335,7 @@ std::int32_t system_close(SoundSystem* system) {
     if (!system) return SOUND_ERR_INVALID_HANDLE;
     if (!system->initialised) return SOUND_ERR_NOT_INITIALISED;
     if (system->stream) sound_release(system->stream);
-    if (system->sdl_audio) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (system->sdl_audio) without_library_chatter([] { SDL_QuitSubSystem(SDL_INIT_AUDIO); });
     system->sdl_audio = false;
     system->initialised = false;
     return SOUND_OK;

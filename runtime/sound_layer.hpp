@@ -46,7 +46,8 @@ void force_silent_sound_output(bool silent);
 
 std::int32_t system_create(SoundSystem** system);
 std::int32_t system_get_version(SoundSystem* system, std::uint32_t* version);
-// Opens the audio output (or the silent fallback, announced by one line on stdout).
+// Opens the audio output, or the silent fallback, announced by one line of at most 80
+// characters on stdout; what the audio libraries print meanwhile never reaches the terminal.
 std::int32_t system_init(SoundSystem* system, int max_channels);
 // Streams the MP3 held at data (not copied: it must outlive the stream).
 std::int32_t system_create_stream(SoundSystem* system, const std::uint8_t* data, std::size_t size,
