@@ -1,6 +1,6 @@
 // frame_loop: the 16 ms frame loop both programs share, and the teardown after it.
 //
-// Offers: stop_requested; the three small function tables a program hands to the loop
+// Offers: stop_requested, request_stop and install_stop_signal_handlers; the three small function tables a program hands to the loop
 // (FrameClock, PositionSource, FrameBackend); FrameLoopState and start_frame_loop;
 // draw_song_frame (the drawing of one song position, shared with the capture tool);
 // frame_position (the position rules of a frame); picture_position (the audio delay);
@@ -31,9 +31,16 @@ namespace textdemo {
 
 struct MusicPlayer;
 
-// Set by the console program's signal handling; read (without a lock) at the head of every
-// frame, so the show ends through the normal teardown.
+// Set by the programs' signal handling; read (without a lock) at the head of every frame,
+// so the show ends through the normal teardown.
 extern volatile std::sig_atomic_t stop_requested;
+
+// Signal handler that only sets stop_requested.
+void request_stop(int signal_number);
+
+// Installs `handler` (request_stop or one that calls it) for interrupt, quit, terminate and
+// hang-up, the signals that end the show through the normal teardown.
+void install_stop_signal_handlers(void (*handler)(int));
 
 constexpr std::uint32_t FRAME_PERIOD_MS = 16;
 constexpr std::int32_t MUTE_COOLDOWN_FRAMES = 20;

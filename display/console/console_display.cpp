@@ -35,7 +35,6 @@ constexpr std::string_view GIVE_BACK = "\x1b[?2026l\x1b[0m\x1b[?7h\x1b[?25h\x1b[
 constexpr std::size_t FRAME_BYTES_RESERVED = 128 * 1024;
 constexpr std::size_t KEY_BYTES_PER_FRAME = 4096;
 constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-constexpr int STOP_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
 // What restoring needs; read by signal handlers, so fixed storage and plain writes only.
 struct TakenTerminal {
@@ -171,11 +170,9 @@ bool standard_output_is_terminal() { return isatty(STDOUT_FILENO) == 1; }
 
 int setup_console_font() { return 1; }
 
-void console_ctrl_handler(int) { stop_requested = 1; }
+void console_ctrl_handler(int signal_number) { request_stop(signal_number); }
 
-void install_console_ctrl_handler() {
-    for (int signal_number : STOP_SIGNALS) install_handler(signal_number, console_ctrl_handler, SA_RESTART);
-}
+void install_console_ctrl_handler() { install_stop_signal_handlers(console_ctrl_handler); }
 
 void setup_console(TextFrame& frame) {
     frame.console_out = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
