@@ -4,6 +4,8 @@
 // --window answered it), the window, cleared cells, clock, timeline, music started; then
 // the shared frame loop with this program's window steps and "m" for mute, and the shared
 // teardown. Leaving gives the desktop its mode and cursor back.
+// Interrupt, quit, terminate and hang-up end the show through the teardown; a window or
+// OpenGL that cannot be had ends the program with exit code 1.
 #include <SDL.h>
 
 #include <cstdlib>
@@ -61,6 +63,7 @@ int main(int argc, char** argv) {
     PlayerOptions options;
     if (int exit_code; !read_player_command_line(PlayerProgram::Window, argc, argv, options, exit_code))
         return exit_code;
+    install_stop_signal_handlers(request_stop);
     text_frame();
     use_archive_of(options);
     resource_archive();
@@ -73,7 +76,11 @@ int main(int argc, char** argv) {
     std::atexit(SDL_Quit);
     if (options.fullscreen) gl_window_state().fullscreen = *options.fullscreen;
     else ask_fullscreen();
-    if (!open_window()) return 0;
+    if (stop_requested) {  // a signal while the question was open
+        teardown_show();
+        return 0;
+    }
+    if (!open_window()) return EXIT_FAILURE;
     for (Cell& cell : text_frame().cells) cell = {0, 0};
 
     const FrameClock clock = system_clock();
@@ -82,7 +89,7 @@ int main(int argc, char** argv) {
     start_show_music(options, player, start_ms, state);
 
     const FrameBackend backend = {true, false, present_window_frame, read_window_keys, nullptr};
-    if (run_frame_loop(clock, music_position_source(player), backend, state) == LoopEnd::Abandon) return 0;
+    if (run_frame_loop(clock, music_position_source(player), backend, state) == LoopEnd::Abandon) return EXIT_FAILURE;
     teardown_show();
     close_window();
     return 0;

@@ -3,7 +3,20 @@
 #include <SDL.h>
 #include <SDL_opengl.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <pthread.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "display/gl/gl_renderer.hpp"
+#include "runtime/frame_loop.hpp"
+#include "runtime/library_chatter.hpp"
 
 namespace textdemo {
 
@@ -13,10 +26,65 @@ constexpr int WINDOWED_WIDTH = 640;
 constexpr int WINDOWED_HEIGHT = 400;
 constexpr const char* WINDOW_TITLE = "QUILLMOOR (OpenGL) - kelvaron 2010 - https://kelvaron.example.org";
 
+// A box closed without a button, one that could not be shown and one taken down by a stop
+// request all count as no answer.
 enum Answer { ANSWER_NONE = -1, ANSWER_NO = 0, ANSWER_YES = 1 };
+constexpr int BOX_FAILED = -2;
+constexpr int BOX_EXIT_OFFSET = 2;  // a box process exits with its result plus this
 
 SDL_Window* g_window = nullptr;
 SDL_GLContext g_context = nullptr;
+bool g_boxes_fail = false;         // a box could not be shown: the next ones would not be either
+pid_t g_box_parent = 0;            // the process a box process must not outlive
+std::uint8_t g_release_pending[256] = {};  // keys pressed and released within one pump
+
+// Shows the box in this process; on failure says so in one line.
+int show_box_here(const SDL_MessageBoxData& box) {
+    int answer = ANSWER_NONE;
+    if (SDL_ShowMessageBox(&box, &answer) == 0) return answer;
+    std::fprintf(stderr, "textdemo-gl: unable to show the message box \"%s\": %s\n", box.message, SDL_GetError());
+    return BOX_FAILED;
+}
+
+// Makes the calling process die with g_box_parent (also when that one is killed outright).
+void end_with_box_parent() {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != g_box_parent) _exit(BOX_FAILED + BOX_EXIT_OFFSET);
+}
+
+// SDL's X11 box forks a process of its own and waits for it, deaf to signals. So the box
+// runs in a child of ours, in a process group of its own: a stop request takes down the
+// child and SDL's process together, and each dies with its parent.
+int show_box(const SDL_MessageBoxData& box) {
+    if (g_boxes_fail) return ANSWER_NONE;
+    std::fflush(nullptr);
+    g_box_parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) return show_box_here(box);
+    if (child == 0) {
+        setpgid(0, 0);
+        end_with_box_parent();
+        g_box_parent = getpid();
+        pthread_atfork(nullptr, nullptr, end_with_box_parent);
+        _exit(show_box_here(box) + BOX_EXIT_OFFSET);
+    }
+    setpgid(child, child);
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) break;
+        if (done < 0 && errno != EINTR) return BOX_FAILED;
+        if (stop_requested) {
+            kill(-child, SIGKILL);
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+            return ANSWER_NONE;
+        }
+        SDL_Delay(10);
+    }
+    const int result = WIFEXITED(status) ? WEXITSTATUS(status) - BOX_EXIT_OFFSET : BOX_FAILED;
+    if (result == BOX_FAILED) g_boxes_fail = true;
+    return result;
+}
 
 // Yes / No question; Return picks Yes, Escape picks No.
 Answer ask_yes_no(const char* caption, const char* text, Uint32 icon) {
@@ -25,13 +93,28 @@ Answer ask_yes_no(const char* caption, const char* text, Uint32 icon) {
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, ANSWER_NO, "No"},
     };
     const SDL_MessageBoxData box = {icon, nullptr, caption, text, 2, buttons, nullptr};
-    int answer = ANSWER_NONE;
-    if (SDL_ShowMessageBox(&box, &answer) != 0) return ANSWER_NONE;
-    return static_cast<Answer>(answer);
+    const int answer = show_box(box);
+    return answer == ANSWER_YES || answer == ANSWER_NO ? static_cast<Answer>(answer) : ANSWER_NONE;
 }
 
-void report_error(const char* text) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "ERROR", text, nullptr);
+// One line on standard error, what failed and why, then the "ERROR" box.
+void report_error(const char* text, const char* what_failed, const std::string& reason) {
+    std::fprintf(stderr, "textdemo-gl: %s: %s\n", what_failed, reason.c_str());
+    const SDL_MessageBoxButtonData button = {
+        SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "OK"};
+    const SDL_MessageBoxData box = {SDL_MESSAGEBOX_WARNING, nullptr, "ERROR", text, 1, &button, nullptr};
+    show_box(box);
+}
+
+// SDL's text for its last failure.
+std::string sdl_reason() { return SDL_GetError(); }
+
+// Why no display could be had; SDL's own text after a failed start says nothing useful.
+std::string display_reason() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return std::string("no X11 or Wayland display (DISPLAY ") + (x11 ? std::string("= ") + x11 : "not set") +
+           ", WAYLAND_DISPLAY " + (wayland ? std::string("= ") + wayland : "not set") + ")";
 }
 
 // Virtual-key code of an SDL key, for the keys the show and its users care about.
@@ -45,12 +128,25 @@ int virtual_key_code(SDL_Keycode key) {
     return -1;
 }
 
+// Real displays only: without X11 or Wayland SDL would fall back to an off-screen driver
+// and play the show unseen (SDL_VIDEODRIVER still picks any driver). The program's own
+// signal handlers end the show, not SDL's.
 bool video_ready() {
-    return SDL_WasInit(SDL_INIT_VIDEO) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    return without_library_chatter([] { return SDL_InitSubSystem(SDL_INIT_VIDEO); }) == 0;
 }
 
 // Window and context for the state's mode; false with the window half made on failure.
 bool create_window(GlWindowState& state) {
+    // Without OpenGL (an X server without GLX) no window can be made; said as such rather
+    // than taken for a refused fullscreen mode.
+    if (SDL_GL_LoadLibrary(nullptr) != 0) {
+        report_error("Unable to init GL.", "unable to init OpenGL", sdl_reason());
+        return false;
+    }
+    SDL_GL_UnloadLibrary();
     int width = WINDOWED_WIDTH, height = WINDOWED_HEIGHT;
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE;
     if (state.fullscreen) {
@@ -65,19 +161,23 @@ bool create_window(GlWindowState& state) {
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     g_window = SDL_CreateWindow(WINDOW_TITLE, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height, flags);
     if (g_window == nullptr && state.fullscreen) {
-        if (ask_yes_no("Quillmoor", "Fullscren failed. Use windowed?", SDL_MESSAGEBOX_WARNING) != ANSWER_YES)
+        const std::string reason = sdl_reason();
+        if (ask_yes_no("Quillmoor", "Fullscren failed. Use windowed?", SDL_MESSAGEBOX_WARNING) != ANSWER_YES) {
+            std::fprintf(stderr, "textdemo-gl: unable to open a fullscreen window: %s\n", reason.c_str());
             return false;
+        }
         state.fullscreen = false;
         return create_window(state);
     }
     if (g_window == nullptr) {
-        report_error("Unable to create window.");
+        report_error("Unable to create window.", "unable to create the window", sdl_reason());
         return false;
     }
     g_context = SDL_GL_CreateContext(g_window);
     if (g_context == nullptr || SDL_GL_MakeCurrent(g_window, g_context) != 0) {
+        const std::string reason = sdl_reason();
         close_window();
-        report_error("Unable to init GL.");
+        report_error("Unable to init GL.", "unable to init OpenGL", reason);
         return false;
     }
     state.width = width;
@@ -101,7 +201,7 @@ void ask_fullscreen() {
 bool open_window() {
     GlWindowState& state = gl_window_state();
     if (!video_ready()) {
-        report_error("Unable to create window");
+        report_error("Unable to create window", "unable to create the window", display_reason());
         return false;
     }
     if (!create_window(state)) return false;
@@ -110,8 +210,9 @@ bool open_window() {
     SDL_RaiseWindow(g_window);
     set_viewport(state.width, state.height);
     if (!init_renderer()) {
+        const std::string reason = sdl_reason();
         close_window();
-        report_error("Unable to init GL.");
+        report_error("Unable to init GL.", "unable to init OpenGL", reason);
         return false;
     }
     state.window_active = true;
@@ -149,6 +250,12 @@ void set_viewport(int width, int height) {
 
 bool pump_window_events() {
     GlWindowState& state = gl_window_state();
+    // A key pressed and released since the last pump was down for one frame's key read.
+    for (int code = 0; code < 256; ++code) {
+        if (g_release_pending[code]) state.key_down[code] = 0;
+        g_release_pending[code] = 0;
+    }
+    std::uint8_t pressed[256] = {};
     bool close_requested = false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
@@ -159,7 +266,16 @@ bool pump_window_events() {
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             const int code = virtual_key_code(event.key.keysym.sym);
-            if (code >= 0) state.key_down[code] = event.type == SDL_KEYDOWN;
+            if (code < 0) break;
+            if (event.type == SDL_KEYDOWN) {
+                state.key_down[code] = 1;
+                pressed[code] = 1;
+                g_release_pending[code] = 0;
+            } else if (pressed[code]) {
+                g_release_pending[code] = 1;  // seen by this frame, released by the next pump
+            } else {
+                state.key_down[code] = 0;
+            }
             break;
         }
         case SDL_WINDOWEVENT:

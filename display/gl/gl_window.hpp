@@ -3,7 +3,12 @@
 // Offers: the window state the frame loop reads (fullscreen, window_active, key_down by
 // virtual-key code), ask_fullscreen (the start-up question), open_window / close_window,
 // set_viewport, pump_window_events (activation, keys, close, resize) and swap_window.
-// Depends on: SDL2, OpenGL 1.1, gl_renderer (init_renderer once the context is current).
+// Depends on: SDL2, OpenGL 1.1, gl_renderer (init_renderer once the context is current),
+// frame_loop (stop_requested), library_chatter.
+//
+// Message boxes run in a child process that a stop request (a signal) takes down, so the
+// program can end while one is open. Key presses are latched: a key pressed and released
+// between two pumps is still down for the frame after the first.
 #pragma once
 
 #include <cstdint>
@@ -22,11 +27,13 @@ struct GlWindowState {
 
 GlWindowState& gl_window_state();
 
-// Asks "Fullscreen?" with Yes and No; only No clears fullscreen.
+// Asks "Fullscreen?" with Yes and No; only No clears fullscreen. A box that cannot be
+// shown, or is taken down by a stop request, leaves fullscreen as it is.
 void ask_fullscreen();
 
 // Opens the window in the requested mode with a current GL context and the renderer set
-// up. On failure the user has been told in a message box and the result is false.
+// up. On failure the user has been told in a message box and in one line on standard error
+// (what failed, and why), and the result is false.
 bool open_window();
 
 // Undoes open_window: desktop mode and cursor restored, context and window destroyed.

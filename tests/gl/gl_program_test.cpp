@@ -1,6 +1,7 @@
 // Runs the real textdemo-gl on a private Xvfb display with a tiny show archive whose every
 // frame is known, answers "Fullscreen?" as a person would, reads the window's pixels back
-// and ends the show with Escape or the window's close button.
+// and ends the show with a tap of Escape, the window's close button or a signal. The
+// GlWithoutOpenGL suite runs on an X server without GLX (a ctest entry of its own).
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -9,6 +10,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,14 +83,23 @@ protected:
             prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test that was stopped
             if (chdir(dir_.c_str()) != 0) _exit(100);
             std::freopen("stdout.txt", "w", stdout);
+            std::freopen("stderr.txt", "w", stderr);
             execv(TEXTDEMO_GL_EXECUTABLE, argv.data());
             _exit(101);
         }
     }
 
-    // Exit status after the program ended by itself, or -1000 if it did not within 10 s.
-    int wait_for_exit() {
-        for (int i = 0; i < 200; ++i) {
+    std::string error_output() const {
+        std::ifstream in(dir_ + "/stderr.txt");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // Exit status after the program ended by itself, or -1000 if it did not within the
+    // given number of 50 ms polls (10 s by default).
+    int wait_for_exit(int polls = 200) {
+        for (int i = 0; i < polls; ++i) {
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
@@ -131,10 +143,18 @@ protected:
         return 0;
     }
 
-    // Presses a key on a window and holds it for 100 ms, as a person's key press lasts
-    // several frames (the show polls key states once per 16 ms frame).
+    // Taps a key on a window: down and up 10 ms apart, often within one 16 ms frame.
     void press(Window window, const std::string& key) {
-        run_command("timeout 10 xdotool windowfocus --sync " + std::to_string(window) + " keydown " + key + " sleep 0.1 keyup " + key);
+        run_command("timeout 10 xdotool windowfocus --sync " + std::to_string(window) + " keydown " + key + " sleep 0.01 keyup " + key);
+    }
+
+    // True once no mapped window's name starts with prefix, polling for up to 2 s.
+    bool gone(const std::string& prefix) {
+        for (int i = 0; i < 40; ++i) {
+            if (search(DefaultRootWindow(display_), prefix) == 0) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
     }
 
     // Answers the start-up question with the Escape key (the No button) and returns the
@@ -235,6 +255,32 @@ TEST_F(GlProgram, FullscreenThenF1SwitchesToAWindow) {
     EXPECT_EQ(wait_for_exit(), 0);
 }
 
+// The question box runs in a process of its own; a signal ends the program at once, through
+// the teardown (exit 0), and takes the box with it.
+TEST_F(GlProgram, TerminateWhileTheQuestionIsOpenEndsAtOnce) {
+    start_program();
+    ASSERT_NE(find_window("Quillmoor"), 0u) << "no \"Fullscreen?\" question";
+    const auto signalled = std::chrono::steady_clock::now();
+    kill(pid_, SIGTERM);
+    EXPECT_EQ(wait_for_exit(20), 0) << "not ended within a second";
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+    EXPECT_TRUE(gone("Quillmoor")) << "the question box outlived the program";
+    EXPECT_TRUE(gone("QUILLMOOR (OpenGL)"));
+}
+
+// Hang-up (like quit) used to end the program without its teardown, exit code 129.
+TEST_F(GlProgram, HangUpDuringTheShowEndsThroughTeardown) {
+    start_program();
+    const Window window = answer_windowed();
+    ASSERT_NE(window, 0u) << "no show window";
+    XImage* drawn = grab_when_drawn(window);
+    ASSERT_NE(drawn, nullptr) << "window never drawn";
+    XDestroyImage(drawn);
+    kill(pid_, SIGHUP);
+    EXPECT_EQ(wait_for_exit(), 0);
+    EXPECT_TRUE(gone("QUILLMOOR (OpenGL)"));
+}
+
 TEST_F(GlProgram, CloseButtonEndsTheShow) {
     start_program();
     const Window window = answer_windowed();
@@ -260,6 +306,23 @@ TEST_F(GlProgram, WindowAndFullscreenOptionsSkipTheQuestion) {
         press(window, "Escape");
         EXPECT_EQ(wait_for_exit(), 0);
     }
+}
+
+// Run on an X server without GLX: the window cannot have OpenGL. After the question and the
+// "ERROR" box the program says so on standard error and fails.
+using GlWithoutOpenGL = GlProgram;
+
+TEST_F(GlWithoutOpenGL, SaysOpenGLFailedAndExitsNonZero) {
+    start_program();
+    const Window question = find_window("Quillmoor");
+    ASSERT_NE(question, 0u) << "no \"Fullscreen?\" question";
+    press(question, "Return");
+    const Window error_box = find_window("ERROR");
+    ASSERT_NE(error_box, 0u) << "no \"ERROR\" box";
+    press(error_box, "Return");
+    EXPECT_EQ(wait_for_exit(), 1);
+    EXPECT_EQ(error_output().find("Fullscren"), std::string::npos) << error_output();
+    EXPECT_NE(error_output().find("textdemo-gl: unable to init OpenGL: "), std::string::npos) << error_output();
 }
 
 }  // namespace
