@@ -1,4 +1,5 @@
-// Keys out of terminal bytes: a lone ESC is Escape, escape sequences are nothing.
+// Keys out of terminal bytes: a lone ESC is Escape, escape sequences and Alt + key are
+// nothing, and a sequence left open is given up after a short time.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,10 +15,19 @@ using namespace textdemo;
 
 namespace {
 
-// One frame's bytes; returns the keys as text: 'E' for Escape, the character otherwise.
-std::string keys(KeyDecoder& decoder, const std::string& bytes) {
+// Reads one frame apart, 16 ms by default.
+struct Reads {
+    KeyDecoder decoder;
+    std::uint32_t now_ms = 1000;
+};
+
+// One read's bytes, `after_ms` after the last; returns the keys as text: 'E' for Escape,
+// the character otherwise.
+std::string keys(Reads& reads, const std::string& bytes, std::uint32_t after_ms = 16) {
+    reads.now_ms += after_ms;
     std::vector<KeyRecord> records;
-    decode_keys(decoder, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), records);
+    decode_keys(reads.decoder, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), reads.now_ms,
+                records);
     std::string text;
     for (const KeyRecord& record : records) {
         if (record.virtual_key == KEY_ESCAPE) {
@@ -32,41 +42,60 @@ std::string keys(KeyDecoder& decoder, const std::string& bytes) {
 }
 
 TEST(KeyDecoder, LoneEscapeIsSettledByTheNextFrame) {
-    KeyDecoder decoder;
-    EXPECT_EQ(keys(decoder, "\x1b"), "");
-    EXPECT_EQ(keys(decoder, ""), "E");
-    EXPECT_EQ(keys(decoder, ""), "");
-    EXPECT_EQ(keys(decoder, "\x1b"), "");
-    EXPECT_EQ(keys(decoder, "m"), "Em");
-    EXPECT_EQ(keys(decoder, "\x1b\x1b"), "E");
-    EXPECT_EQ(keys(decoder, ""), "E");
+    Reads reads;
+    EXPECT_EQ(keys(reads, "\x1b"), "");
+    EXPECT_EQ(keys(reads, ""), "E");
+    EXPECT_EQ(keys(reads, ""), "");
+    EXPECT_EQ(keys(reads, "\x1b"), "");
+    EXPECT_EQ(keys(reads, "m"), "Em");
+    EXPECT_EQ(keys(reads, "\x1b\x1b"), "E");
+    EXPECT_EQ(keys(reads, ""), "E");
 }
 
 TEST(KeyDecoder, SequencesAreNotKeys) {
-    KeyDecoder decoder;
-    EXPECT_EQ(keys(decoder, "\x1b[A\x1b[B\x1bOP\x1b[15~"), "");             // arrows, F1, F5
-    EXPECT_EQ(keys(decoder, "\x1b[1;5m\x1b[<0;12;5m"), "");                 // 'm' as final byte
-    EXPECT_EQ(keys(decoder, "\x1b]0;my mm title\x07\x1bP+q\x1b\\"), "");    // terminal replies
-    EXPECT_EQ(keys(decoder, "\x1bm"), "");                                   // Alt+m
-    EXPECT_EQ(keys(decoder, ""), "");
+    Reads reads;
+    EXPECT_EQ(keys(reads, "\x1b[A\x1b[B\x1bOP\x1b[15~"), "");             // arrows, F1, F5
+    EXPECT_EQ(keys(reads, "\x1b[1;5m\x1b[<0;12;5m"), "");                 // 'm' as final byte
+    EXPECT_EQ(keys(reads, "\x1b]0;my mm title\x07\x1bP+q\x1b\\"), "");    // terminal replies
+    EXPECT_EQ(keys(reads, "\x1bm\x1b\x7f"), "");                           // Alt+m, Alt+Backspace
+    EXPECT_EQ(keys(reads, ""), "");
 }
 
-TEST(KeyDecoder, SequenceSplitBetweenFrames) {
-    KeyDecoder decoder;
-    EXPECT_EQ(keys(decoder, "m\x1b"), "m");
-    EXPECT_EQ(keys(decoder, "[1;"), "");
-    EXPECT_EQ(keys(decoder, "2Mm"), "m");
-    EXPECT_EQ(keys(decoder, "\x1b]2;mm"), "");
-    EXPECT_EQ(keys(decoder, "mm\x1b"), "");
-    EXPECT_EQ(keys(decoder, "\\Mm"), "Mm");
+TEST(KeyDecoder, SequenceSplitBetweenReadsGoesOnOnlyInTime) {
+    Reads reads;
+    EXPECT_EQ(keys(reads, "m\x1b"), "m");
+    EXPECT_EQ(keys(reads, "[1;"), "");
+    EXPECT_EQ(keys(reads, "2Mm"), "m");
+    EXPECT_EQ(keys(reads, "\x1b[1;", 16), "");
+    EXPECT_EQ(keys(reads, "5m", SEQUENCE_TIMEOUT_MS - 16), "");         // 50 ms after its ESC: in time
+    EXPECT_EQ(keys(reads, "\x1b[1;"), "");
+    EXPECT_EQ(keys(reads, "5m", SEQUENCE_TIMEOUT_MS + 1), "5m");        // too late: given up
+    EXPECT_EQ(keys(reads, "\x1bO"), "");
+    EXPECT_EQ(keys(reads, ""), "");                                    // a read without bytes settles it
+    EXPECT_EQ(keys(reads, "P"), "P");
+}
+
+// Alt+Shift+P, Alt+] and Alt+_ are ESC P, ESC ] and ESC _, the starts of reply strings; they
+// used to swallow every later key, Escape included.
+TEST(KeyDecoder, AltKeysThatStartReplyStringsLeaveEscapeAlive) {
+    Reads reads;
+    for (const char* alt_key : {"\x1bP", "\x1b]", "\x1b_", "\x1b^"}) {
+        EXPECT_EQ(keys(reads, alt_key), "") << alt_key + 1;
+        EXPECT_EQ(keys(reads, "m"), "m") << alt_key + 1;
+        EXPECT_EQ(keys(reads, "\x1b"), "");
+        EXPECT_EQ(keys(reads, ""), "E") << alt_key + 1;
+    }
+    EXPECT_EQ(keys(reads, "\x1bPm\x1b"), "m");  // Alt+P, m and Escape typed faster than a frame
+    EXPECT_EQ(keys(reads, ""), "E");
+    EXPECT_EQ(keys(reads, "\x1b]0;t\x1b[A\x07"), "0;t\x07");  // an ESC ends a string's body
 }
 
 TEST(KeyDecoder, EveryCharacterIsOneRecordInOrder) {
-    KeyDecoder decoder;
-    EXPECT_EQ(keys(decoder, "mMm q"), "mMm q");
-    EXPECT_EQ(keys(decoder, "x\x1b[Cm\x1b"), "xm");
-    EXPECT_EQ(keys(decoder, "\x1b"), "E");  // the pending ESC was alone; this one waits
-    EXPECT_EQ(keys(decoder, ""), "E");
+    Reads reads;
+    EXPECT_EQ(keys(reads, "mMm q"), "mMm q");
+    EXPECT_EQ(keys(reads, "x\x1b[Cm\x1b"), "xm");
+    EXPECT_EQ(keys(reads, "\x1b"), "E");  // the pending ESC was alone; this one waits
+    EXPECT_EQ(keys(reads, ""), "E");
 }
 
 // Terminal bytes through the shared frame loop, as the console program reads them: the
@@ -107,7 +136,7 @@ TEST(ConsoleKeysInTheFrameLoop, MuteCooldownAndEscape) {
             case 45: bytes = "\x1b"; break;          // Escape, settled by the next frame
             default: break;
         }
-        decode_keys(r.decoder, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), records);
+        decode_keys(r.decoder, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), r.now, records);
     };
     backend.context = &run;
 
