@@ -1,7 +1,8 @@
 // End to end: textdemo-console in a real terminal, a detached tmux session of 80 x 50 cells
 // that the test makes itself. The shown picture must be a frame of the show (drawn again
 // here, in this process, from the same archive), and every way out must give the terminal
-// back: exit code, terminal modes, main screen, visible cursor, default colours.
+// back: exit code, terminal modes, main screen, visible cursor, default colours. A stop from
+// outside gives it back too, and `fg` takes it again.
 //
 // Needs the show archive (TEXTDEMO_SHOW_ARCHIVE, else the one the build packs) and tmux;
 // skipped without them.
@@ -66,15 +67,21 @@ std::string trimmed(std::string text) {
     return text;
 }
 
+// How the program is started: by a script, or typed into an interactive shell with job
+// control (which then also has to be told to record the exit code and modes afterwards).
+enum class Shell { Script, Interactive };
+
 // The program in a tmux session of its own, started by a script that records the terminal
 // modes before and after, the program's pid and its exit code, and then keeps the pane.
 class TerminalRun {
 public:
     // archive: the bytes of ruk.salad in the run's folder, or empty for a copy of the show's
     // archive; arguments: the program's command line (quoted for the shell); program and
-    // folder: what runs where (by default the built console program in the run's folder).
+    // folder: what runs where (by default the built console program in the run's folder);
+    // shell: started by the script, or typed into an interactive shell.
     explicit TerminalRun(const std::vector<std::uint8_t>& archive = {}, const std::string& arguments = "",
-                         const std::string& program = TEXTDEMO_CONSOLE_PROGRAM, const std::string& folder = "") {
+                         const std::string& program = TEXTDEMO_CONSOLE_PROGRAM, const std::string& folder = "",
+                         Shell shell = Shell::Script) {
         char pattern[] = "/tmp/textdemo-console-XXXXXX";
         dir_ = mkdtemp(pattern);
         socket_ = "textdemo-e2e-" + std::to_string(getpid()) + "-" + dir_.filename().string();
@@ -84,20 +91,57 @@ public:
             std::ofstream(dir_ / "ruk.salad", std::ios::binary)
                 .write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
         }
+        const std::string go_to_folder = "cd '" + (folder.empty() ? dir_.string() : folder) + "'";
+        const std::string start = "sh -c 'echo $$ > \"$0/pid.tmp\" && mv \"$0/pid.tmp\" \"$0/pid\" && exec \"$@\"' '" +
+                                  dir_.string() + "' '" + program + "' " + arguments;
         std::ofstream script(dir_ / "run.sh");
         script << "cd '" << dir_.string() << "'\n"
                << "stty -g > modes_before\n"
                << "echo BEFORE-SHOW\n"
-               << "(cd '" << (folder.empty() ? dir_.string() : folder) << "' && "
-               << "sh -c 'echo $$ > \"$0/pid.tmp\" && mv \"$0/pid.tmp\" \"$0/pid\" && exec \"$@\"' '"
-               << dir_.string() << "' '" << program << "' " << arguments << ")\n"
+               << "(" << go_to_folder << " && " << start << ")\n"
                << "echo $? > rc.tmp && mv rc.tmp rc\n"
                << "stty -g > modes_after.tmp && mv modes_after.tmp modes_after\n"
                << "echo AFTER-SHOW\n"
                << "sleep 600\n";
         script.close();
         started_ = std::chrono::steady_clock::now();
-        tmux("new-session -d -x 80 -y 50 -s show 'sh " + (dir_ / "run.sh").string() + "'");
+        if (shell == Shell::Script) {
+            tmux("new-session -d -x 80 -y 50 -s show 'sh " + (dir_ / "run.sh").string() + "'");
+            return;
+        }
+        // The program must be the shell's job itself (no subshell), so the shell sees it stop.
+        tmux("new-session -d -x 80 -y 50 -s show 'env PS1=\"$ \" bash --norc --noprofile -i'");
+        type_line("cd '" + dir_.string() + "'; stty -g > modes_before; echo BEFORE-SHOW; " + go_to_folder + "; " + start);
+    }
+
+    // Types a line into the pane, Enter included.
+    void type_line(const std::string& line) const {
+        std::string quoted;
+        for (const char c : line) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        tmux("send-keys -t show -l '" + quoted + "'");
+        tmux("send-keys -t show Enter");
+    }
+
+    // Waits until the pane shows the main screen with its cursor and `text` on it.
+    bool wait_for_main_screen_with(const std::string& text, std::chrono::seconds timeout) const {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < end) {
+            if (query("#{alternate_on} #{cursor_flag}") == "0 1" && capture(false).find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+
+    // Waits until the picture differs from what it was when called.
+    bool wait_for_picture_to_move(std::chrono::seconds timeout) const {
+        const std::string before = capture(true);
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(50ms);
+            if (query("#{alternate_on}") == "1" && capture(true) != before) return true;
+        }
+        return false;
     }
 
     ~TerminalRun() {
@@ -320,7 +364,8 @@ std::uint32_t section_start_ms(int section) {
 }
 
 // After the program has left: exit code, the same terminal modes, main screen with what was
-// there before, visible cursor, default colours for what follows.
+// there before, visible cursor, default colours for what follows; and, on a machine without
+// a sound device, no line of the audio libraries and one line about the silent music.
 void expect_terminal_given_back(const TerminalRun& run, const std::string& expected_rc) {
     EXPECT_EQ(run.wait_for_file("rc", 30s), expected_rc);
     ASSERT_FALSE(run.wait_for_file("modes_after", 5s).empty());
@@ -330,6 +375,9 @@ void expect_terminal_given_back(const TerminalRun& run, const std::string& expec
     const std::string screen = run.capture(true);
     EXPECT_NE(screen.find("BEFORE-SHOW"), std::string::npos) << screen;
     EXPECT_NE(screen.find("\nAFTER-SHOW\n"), std::string::npos) << screen;  // no colour codes around it
+    EXPECT_EQ(screen.find("ALSA lib"), std::string::npos) << screen;
+    const std::size_t silent = screen.find("plays silently");
+    EXPECT_TRUE(silent == std::string::npos || screen.find("plays silently", silent + 1) == std::string::npos) << screen;
 }
 
 class ConsoleTerminal : public testing::Test {
@@ -352,6 +400,33 @@ TEST_F(ConsoleTerminal, EscapeEndsTheShowAndGivesTheTerminalBack) {
     EXPECT_EQ(run.query("#{pane_title}"), CONSOLE_TITLE);
     EXPECT_EQ(run.query("#{cursor_flag}"), "0");
     expect_a_frame_of_the_show(run);
+    run.tmux("send-keys -t show Escape");
+    expect_terminal_given_back(run, "0");
+}
+
+// Stopped from outside, the show gives the terminal back before the shell says "Stopped";
+// `fg` brings the picture back moving, and Escape still ends it.
+TEST_F(ConsoleTerminal, StopFromOutsideAndResumeWithFg) {
+    TerminalRun run({}, "", TEXTDEMO_CONSOLE_PROGRAM, "", Shell::Interactive);
+    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    kill(run.pid(), SIGTSTP);
+    ASSERT_TRUE(run.wait_for_main_screen_with("Stopped", 10s)) << run.capture(false);
+    run.type_line("fg; echo $? > rc.tmp; mv rc.tmp rc; stty -g > modes_after.tmp; mv modes_after.tmp modes_after; echo AFTER-SHOW");
+    EXPECT_TRUE(run.wait_for_picture_to_move(10s)) << run.capture(false);
+    EXPECT_EQ(run.query("#{cursor_flag}"), "0");
+    run.tmux("send-keys -t show Escape");
+    expect_terminal_given_back(run, "0");
+}
+
+// Alt+Shift+P, Alt+] and Alt+_ look like the starts of terminal reply strings; Escape must
+// still end the show after them.
+TEST_F(ConsoleTerminal, EscapeWorksAfterAltKeysThatLookLikeReplies) {
+    TerminalRun run;
+    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    for (const char* key : {"M-P", "M-]", "M-_"}) {
+        run.tmux(std::string("send-keys -t show ") + key);
+        std::this_thread::sleep_for(100ms);
+    }
     run.tmux("send-keys -t show Escape");
     expect_terminal_given_back(run, "0");
 }

@@ -11,6 +11,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
@@ -44,13 +46,27 @@ struct TakenTerminal {
     int saved_error = -1;      // standard error while it writes into held_messages
     int mode_descriptor = -1;  // whose terminal modes were changed, -1 if none
     termios original_modes{};
+    termios show_modes{};
+    char take_over[256] = {};
+    std::size_t take_over_length = 0;
     char give_back[128] = {};
     std::size_t give_back_length = 0;
+    // The shell has the terminal: the show was stopped, or runs in the background.
+    volatile sig_atomic_t lent = 0;
+    pthread_t main_thread{};
 };
 
 TakenTerminal taken;
 // Crash handlers in place before ours (a sanitizer's, or the default), given back after us.
 struct sigaction crash_actions_before[std::size(CRASH_SIGNALS)];
+// Job control against frame writes: a stop or resume signal that comes while a frame is
+// being written leaves its work to the main thread, which does it once the write is done,
+// so no escape sequence is ever cut in two.
+volatile sig_atomic_t writing_frame = 0;
+volatile sig_atomic_t stop_deferred = 0;
+volatile sig_atomic_t resume_deferred = 0;
+volatile sig_atomic_t repaint_needed = 0;  // the terminal was taken again: repaint everything
+
 ScreenState screen;
 KeyDecoder key_decoder;
 std::string frame_bytes;
@@ -72,8 +88,10 @@ bool write_all(int descriptor, const char* data, std::size_t size) {
 void give_terminal_back() {
     if (!taken.active) return;
     taken.active = 0;
-    write_all(taken.output, taken.give_back, taken.give_back_length);
-    if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSAFLUSH, &taken.original_modes);
+    if (!taken.lent) {
+        write_all(taken.output, taken.give_back, taken.give_back_length);
+        if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSAFLUSH, &taken.original_modes);
+    }
     if (taken.held_messages < 0) return;
     // Messages of the show now reach the main screen, and so does all later output.
     dup2(taken.output, STDOUT_FILENO);
@@ -89,6 +107,93 @@ void give_terminal_back() {
 }
 
 void restore_at_exit() { give_terminal_back(); }
+
+// Async-signal-safe: the terminal as the shell had it, while the show is stopped.
+void lend_terminal() {
+    if (!taken.active || taken.lent) return;
+    write_all(taken.output, taken.give_back, taken.give_back_length);
+    if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSANOW, &taken.original_modes);
+    taken.lent = 1;
+}
+
+// Async-signal-safe: the show's terminal modes, alternate screen, hidden cursor, title and
+// size request again, and a full repaint; but only in the terminal's foreground (in the
+// background the terminal stays with the shell until the show is brought back).
+void take_terminal() {
+    if (!taken.active) return;
+    const pid_t foreground = tcgetpgrp(taken.output);
+    if (foreground >= 0 && foreground != getpgrp()) {
+        taken.lent = 1;
+        return;
+    }
+    if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSANOW, &taken.show_modes);
+    write_all(taken.output, taken.take_over, taken.take_over_length);
+    taken.lent = 0;
+    repaint_needed = 1;
+}
+
+// Job-control signals are handled on the main thread, the one that writes frames; another
+// thread that catches one hands it over. True when the caller should go on.
+bool on_main_thread(int signal_number) {
+    if (pthread_equal(pthread_self(), taken.main_thread)) return true;
+    pthread_kill(taken.main_thread, signal_number);
+    return false;
+}
+
+// SIGTSTP from outside: the terminal goes back to the shell first (so its "Stopped" line
+// lands on the main screen, cursor shown), then the show stops as by default.
+void stop_for_job_control(int signal_number) {
+    if (!on_main_thread(signal_number)) return;
+    if (writing_frame) {
+        stop_deferred = 1;
+        return;
+    }
+    const int saved_errno = errno;
+    lend_terminal();
+    struct sigaction ours {};
+    struct sigaction stop_by_default {};
+    stop_by_default.sa_handler = SIG_DFL;
+    sigaction(SIGTSTP, &stop_by_default, &ours);
+    sigset_t stop_signal;
+    sigemptyset(&stop_signal);
+    sigaddset(&stop_signal, SIGTSTP);
+    pthread_sigmask(SIG_UNBLOCK, &stop_signal, nullptr);
+    raise(SIGTSTP);  // stopped here until SIGCONT, whose handler takes the terminal again
+    sigaction(SIGTSTP, &ours, nullptr);
+    errno = saved_errno;
+}
+
+// SIGCONT, after any stop (ours, SIGSTOP, or one the shell sent): the shell has put the
+// terminal in its own modes meanwhile.
+void resume_after_stop(int signal_number) {
+    if (!on_main_thread(signal_number)) return;
+    if (writing_frame) {
+        resume_deferred = 1;
+        return;
+    }
+    const int saved_errno = errno;
+    take_terminal();
+    errno = saved_errno;
+}
+
+// On the main thread between frame writes: the job-control work the handlers left, and the
+// terminal taken back once the shell has brought the show to the foreground.
+void settle_job_control() {
+    if (stop_deferred) {
+        stop_deferred = 0;
+        raise(SIGTSTP);
+    }
+    if (resume_deferred || taken.lent) {
+        resume_deferred = 0;
+        take_terminal();
+    }
+}
+
+// True when a read of the descriptor returns at once, whatever the terminal's modes.
+bool input_waiting(int descriptor) {
+    pollfd wanted{descriptor, POLLIN, 0};
+    return poll(&wanted, 1, 0) == 1 && (wanted.revents & POLLIN) != 0;
+}
 
 void install_handler(int signal_number, void (*handler)(int), int flags, struct sigaction* before = nullptr) {
     struct sigaction action {};
@@ -124,8 +229,8 @@ bool locale_is_utf8() {
 }
 
 // No echo, no line editing, no flow control, reads that return at once; the interrupt and
-// quit keys still raise their signals, the suspend key is off (a stopped show would keep
-// the terminal taken).
+// quit keys still raise their signals, the suspend key is off (a stop comes only from
+// outside, as kill -TSTP).
 termios raw_modes(termios modes) {
     modes.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
     modes.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN);
@@ -198,15 +303,20 @@ void setup_console(TextFrame& frame) {
         install_handler(CRASH_SIGNALS[i], restore_and_crash, 0, &crash_actions_before[i]);
     if (frame.console_out != STDOUT_FILENO) hold_messages();
 
+    taken.main_thread = pthread_self();
+    install_handler(SIGTSTP, stop_for_job_control, SA_RESTART);
+    install_handler(SIGCONT, resume_after_stop, SA_RESTART);
     taken.active = 1;
     if (taken.mode_descriptor >= 0) {
-        const termios modes = raw_modes(taken.original_modes);
-        tcsetattr(taken.mode_descriptor, TCSANOW, &modes);
+        taken.show_modes = raw_modes(taken.original_modes);
+        tcsetattr(taken.mode_descriptor, TCSANOW, &taken.show_modes);
     }
     std::string take_over(TAKE_OVER_START);
     take_over += CONSOLE_TITLE;
     take_over += TAKE_OVER_END;
     if (resize) take_over += "\x1b[8;50;80t";
+    taken.take_over_length = std::min(take_over.size(), sizeof taken.take_over);
+    std::memcpy(taken.take_over, take_over.data(), taken.take_over_length);
     write_all(frame.console_out, take_over.data(), take_over.size());
 
     screen.utf8 = locale_is_utf8();
@@ -217,27 +327,38 @@ void setup_console(TextFrame& frame) {
 }
 
 void present_console_frame(TextFrame& frame) {
+    settle_job_control();
+    if (taken.lent) return;  // the shell has the terminal
+    if (repaint_needed) {
+        repaint_needed = 0;
+        invalidate_screen(screen);
+    }
     ConsoleCell cells[FRAME_CELLS];
     convert_frame_console(frame.pixels, cells);
     int rows, columns;
     if (terminal_size(frame.console_out, rows, columns)) resize_screen(screen, rows, columns);
     frame_bytes.clear();
     write_frame_changes(screen, cells, frame_bytes);
+    writing_frame = 1;
+    const bool written = write_all(frame.console_out, frame_bytes.data(), frame_bytes.size());
+    writing_frame = 0;
     // After a failed write the terminal holds an unknown picture: repaint next time.
-    if (!write_all(frame.console_out, frame_bytes.data(), frame_bytes.size())) invalidate_screen(screen);
+    if (!written) invalidate_screen(screen);
+    settle_job_control();
 }
 
 void read_console_keys(const TextFrame& frame, std::vector<KeyRecord>& records) {
-    if (frame.console_in < 0) return;
+    if (frame.console_in < 0 || taken.lent) return;
     std::uint8_t bytes[KEY_BYTES_PER_FRAME];
     std::size_t count = 0;
-    while (count < sizeof bytes) {
+    while (count < sizeof bytes && input_waiting(frame.console_in)) {
         const ssize_t got = read(frame.console_in, bytes + count, sizeof bytes - count);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         count += static_cast<std::size_t>(got);
     }
-    decode_keys(key_decoder, bytes, count, records);
+    const FrameClock clock = system_clock();
+    decode_keys(key_decoder, bytes, count, clock.now_ms(clock.context), records);
 }
 
 void restore_console() {

@@ -5,7 +5,8 @@
 // restore_console and console_frame_backend (the console's presentation and key steps for
 // the shared frame loop).
 // Depends on: text_frame, convert (console form), screen_writer, key_decoder, frame_loop
-// (stop_requested, KeyRecord, FrameBackend); POSIX termios, signals and ioctl.
+// (stop_requested, KeyRecord, FrameBackend, system_clock); POSIX termios, signals,
+// poll, ioctl and pthread_kill.
 //
 // setup_console takes the terminal over (raw non-blocking input, alternate screen, hidden
 // cursor, no autowrap, title, a request for 80 x 50 cells) and makes sure every way out
@@ -13,6 +14,11 @@
 // exit() from deep inside (fatal messages stay buffered until the terminal is restored, so
 // they land on the main screen), and handlers for the crash signals that restore and then
 // die as before.
+//
+// Job control: a stop from outside (SIGTSTP) gives the terminal back before the show stops;
+// every resume (SIGCONT, after any stop) takes it again and repaints the whole frame. While
+// the show runs in the background it neither draws nor reads keys. Key reads never block,
+// whatever modes the terminal is in.
 #pragma once
 
 #include <vector>
@@ -41,7 +47,7 @@ void setup_console(TextFrame& frame);
 // Converts the frame and writes what changed since the last one, in one write.
 void present_console_frame(TextFrame& frame);
 
-// Appends the keys typed since the last call (Escape, characters).
+// Appends the keys typed since the last call (Escape, characters); never waits for input.
 void read_console_keys(const TextFrame& frame, std::vector<KeyRecord>& records);
 
 // Gives the terminal back: attributes reset, cursor shown, main screen, title and size as
