@@ -2,6 +2,9 @@
 # packages first when run as root; otherwise they print the apt-get line to run.
 # `make install` installs under PREFIX (default /usr/local); `make package` builds a
 # Debian package in the build folder.
+# fonts-dejavu-extra has the condensed lettering font of the content build; xfonts-base the
+# core X fonts the window program's message boxes draw with. tools/fresh_root_check.sh
+# checks the list on a fresh Debian 12 root.
 
 BUILD ?= build
 CMAKE_FLAGS ?=
@@ -10,8 +13,8 @@ PREFIX ?= /usr/local
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libgtest-dev libgmock-dev libbenchmark-dev liblzma-dev libstb-dev \
 	libmpg123-dev libmp3lame-dev libsdl2-dev libcaca-dev \
-	tmux xvfb xauth xdotool libx11-dev libgl1-mesa-dri ffmpeg fonts-dejavu-core \
-	dpkg-dev file man-db
+	tmux xvfb xauth xdotool libx11-dev libgl1-mesa-dri ffmpeg \
+	fonts-dejavu-core fonts-dejavu-extra xfonts-base dpkg-dev file man-db
 
 .PHONY: all deps configure build test run run-gl install package bench fuzz clean
 
