@@ -38,10 +38,11 @@ bool g_boxes_fail = false;         // a box could not be shown: the next ones wo
 pid_t g_box_parent = 0;            // the process a box process must not outlive
 std::uint8_t g_release_pending[256] = {};  // keys pressed and released within one pump
 
-// Shows the box in this process; on failure says so in one line.
+// Shows the box in this process; on failure says so in one line. What the toolkits SDL
+// tries print on the way stays off the terminal.
 int show_box_here(const SDL_MessageBoxData& box) {
     int answer = ANSWER_NONE;
-    if (SDL_ShowMessageBox(&box, &answer) == 0) return answer;
+    if (without_library_chatter([&] { return SDL_ShowMessageBox(&box, &answer); }) == 0) return answer;
     std::fprintf(stderr, "textdemo-gl: unable to show the message box \"%s\": %s\n", box.message, SDL_GetError());
     return BOX_FAILED;
 }
