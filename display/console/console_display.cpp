@@ -84,14 +84,18 @@ bool write_all(int descriptor, const char* data, std::size_t size) {
     return true;
 }
 
+// Async-signal-safe: attributes, cursor, main screen, title and size, and the modes as
+// they were found.
+void write_give_back() {
+    write_all(taken.output, taken.give_back, taken.give_back_length);
+    if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSAFLUSH, &taken.original_modes);
+}
+
 // Async-signal-safe (write, tcsetattr, dup2, lseek, read, close), for the crash handlers.
 void give_terminal_back() {
     if (!taken.active) return;
     taken.active = 0;
-    if (!taken.lent) {
-        write_all(taken.output, taken.give_back, taken.give_back_length);
-        if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSAFLUSH, &taken.original_modes);
-    }
+    if (!taken.lent) write_give_back();
     if (taken.held_messages < 0) return;
     // Messages of the show now reach the main screen, and so does all later output.
     dup2(taken.output, STDOUT_FILENO);
@@ -111,8 +115,7 @@ void restore_at_exit() { give_terminal_back(); }
 // Async-signal-safe: the terminal as the shell had it, while the show is stopped.
 void lend_terminal() {
     if (!taken.active || taken.lent) return;
-    write_all(taken.output, taken.give_back, taken.give_back_length);
-    if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSANOW, &taken.original_modes);
+    write_give_back();
     taken.lent = 1;
 }
 
