@@ -135,22 +135,25 @@ void take_terminal() {
     repaint_needed = 1;
 }
 
-// Job-control signals are handled on the main thread, the one that writes frames; another
-// thread that catches one hands it over. True when the caller should go on.
-bool on_main_thread(int signal_number) {
-    if (pthread_equal(pthread_self(), taken.main_thread)) return true;
-    pthread_kill(taken.main_thread, signal_number);
-    return false;
+// Job-control work is done on the main thread, the one that writes frames, and never in the
+// middle of a frame write. True when the handler can act now; otherwise the signal is handed
+// to the main thread, or `deferred` is set for after the write.
+bool can_act_now(int signal_number, volatile sig_atomic_t& deferred) {
+    if (!pthread_equal(pthread_self(), taken.main_thread)) {
+        pthread_kill(taken.main_thread, signal_number);
+        return false;
+    }
+    if (writing_frame) {
+        deferred = 1;
+        return false;
+    }
+    return true;
 }
 
 // SIGTSTP from outside: the terminal goes back to the shell first (so its "Stopped" line
 // lands on the main screen, cursor shown), then the show stops as by default.
 void stop_for_job_control(int signal_number) {
-    if (!on_main_thread(signal_number)) return;
-    if (writing_frame) {
-        stop_deferred = 1;
-        return;
-    }
+    if (!can_act_now(signal_number, stop_deferred)) return;
     const int saved_errno = errno;
     lend_terminal();
     struct sigaction ours {};
@@ -169,11 +172,7 @@ void stop_for_job_control(int signal_number) {
 // SIGCONT, after any stop (ours, SIGSTOP, or one the shell sent): the shell has put the
 // terminal in its own modes meanwhile.
 void resume_after_stop(int signal_number) {
-    if (!on_main_thread(signal_number)) return;
-    if (writing_frame) {
-        resume_deferred = 1;
-        return;
-    }
+    if (!can_act_now(signal_number, resume_deferred)) return;
     const int saved_errno = errno;
     take_terminal();
     errno = saved_errno;

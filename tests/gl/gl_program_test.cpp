@@ -157,14 +157,17 @@ protected:
         return false;
     }
 
-    // Answers the start-up question with the Escape key (the No button) and returns the
-    // show's window.
-    Window answer_windowed() {
+    // Answers the start-up question with a key (Return for Yes, Escape for No) and returns
+    // the next window whose name starts with next_prefix.
+    Window answer_question(const std::string& key, const std::string& next_prefix) {
         const Window question = find_window("Quillmoor");
         EXPECT_NE(question, 0u) << "no \"Fullscreen?\" question";
-        press(question, "Escape");
-        return find_window("QUILLMOOR (OpenGL)");
+        press(question, key);
+        return find_window(next_prefix);
     }
+
+    // Answers No to the start-up question and returns the show's window.
+    Window answer_windowed() { return answer_question("Escape", "QUILLMOOR (OpenGL)"); }
 
     int window_width(Window window) {
         XWindowAttributes attributes = {};
@@ -232,10 +235,7 @@ TEST_F(GlProgram, WindowedShowDrawsKnownCellsAndEscapeQuits) {
 
 TEST_F(GlProgram, FullscreenThenF1SwitchesToAWindow) {
     start_program();
-    const Window question = find_window("Quillmoor");
-    ASSERT_NE(question, 0u) << "no \"Fullscreen?\" question";
-    press(question, "Return");
-    const Window fullscreen = find_window("QUILLMOOR (OpenGL)");
+    const Window fullscreen = answer_question("Return", "QUILLMOOR (OpenGL)");
     ASSERT_NE(fullscreen, 0u) << "no show window";
     EXPECT_EQ(window_width(fullscreen), DisplayWidth(display_, DefaultScreen(display_)));
     XImage* drawn = grab_when_drawn(fullscreen);
@@ -314,10 +314,7 @@ using GlWithoutOpenGL = GlProgram;
 
 TEST_F(GlWithoutOpenGL, SaysOpenGLFailedAndExitsNonZero) {
     start_program();
-    const Window question = find_window("Quillmoor");
-    ASSERT_NE(question, 0u) << "no \"Fullscreen?\" question";
-    press(question, "Return");
-    const Window error_box = find_window("ERROR");
+    const Window error_box = answer_question("Return", "ERROR");
     ASSERT_NE(error_box, 0u) << "no \"ERROR\" box";
     press(error_box, "Return");
     EXPECT_EQ(wait_for_exit(), 1);
