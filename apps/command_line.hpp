@@ -24,7 +24,7 @@ struct OptionSpec {
 };
 
 struct OptionValue {
-    std::string_view name;  // the spec's name
+    std::string_view name;  // the option's name, as listed
     std::string value;      // empty for a flag
 };
 
