@@ -1,0 +1,58 @@
+// console_layout: where and how the 80 x 50 picture goes in a terminal of a given size.
+//
+// Offers: LayoutKind, ScreenRegion, ScreenLayout, choose_layout, MIN_HALF_COLUMNS,
+// MIN_HALF_ROWS and too_small_message.
+// Depends on: console_settings (ConsoleLayout), text_frame (the frame's size).
+//
+// Terminal cells are about twice as tall as wide. Native puts one frame cell in each
+// terminal cell (the picture twice as tall as the window program's); half puts two frame
+// cells, one above the other, in each terminal cell, which keeps the window program's
+// proportions. A terminal too small for the half picture at full size gets a smaller one
+// of the same proportions, averaged down; one too small even for that gets one line
+// saying how large it must be.
+#pragma once
+
+#include <string_view>
+
+#include "display/console/console_settings.hpp"
+#include "frame/text_frame.hpp"
+
+namespace textdemo {
+
+enum class LayoutKind {
+    Native,    // one terminal cell per frame cell
+    Half,      // one terminal cell per two frame cells (or per averaged pixel pair)
+    TooSmall,  // one centred line asking for a larger terminal
+};
+
+// A rectangle of terminal cells; it may reach past a terminal smaller than it (clipped).
+struct ScreenRegion {
+    int top = 0;
+    int left = 0;
+    int rows = FRAME_HEIGHT;
+    int columns = FRAME_WIDTH;
+    friend bool operator==(const ScreenRegion&, const ScreenRegion&) = default;
+};
+
+struct ScreenLayout {
+    LayoutKind kind = LayoutKind::Native;
+    ScreenRegion region;
+    // Half: the picture in pixels (columns x 2 rows of the region); 80 x 50 unless smaller.
+    int picture_width = FRAME_WIDTH;
+    int picture_height = FRAME_HEIGHT;
+};
+
+// The smallest terminal that gets a picture in the half layout: 40 pixels wide, half the
+// frame's width, needs 13 rows at the frame's proportions.
+constexpr int MIN_HALF_COLUMNS = 40;
+constexpr int MIN_HALF_ROWS = 13;
+
+// Auto picks native where the terminal holds 80 x 50 cells, else half. Native is centred
+// in a larger terminal and clipped at the right and bottom of a smaller one; half is
+// centred, made smaller to fit, or TooSmall.
+ScreenLayout choose_layout(ConsoleLayout asked, int terminal_rows, int terminal_columns);
+
+// The line a TooSmall layout shows: the longer form where it fits in `columns`.
+std::string_view too_small_message(int columns);
+
+}  // namespace textdemo
