@@ -1,0 +1,112 @@
+#include "display/console/terminal_colours.hpp"
+
+#include <cstring>
+#include <string_view>
+
+namespace textdemo {
+
+namespace {
+
+constexpr int CUBE_LEVELS[6] = {0, 95, 135, 175, 215, 255};
+constexpr int GREY_STEPS = 24;
+
+void put_number(SgrText& text, int value) {
+    if (value >= 100) text.bytes[text.length++] = static_cast<char>('0' + value / 100);
+    if (value >= 10) text.bytes[text.length++] = static_cast<char>('0' + value / 10 % 10);
+    text.bytes[text.length++] = static_cast<char>('0' + value % 10);
+}
+
+int square(int value) { return value * value; }
+
+int distance(Rgb8 a, int red, int green, int blue) {
+    return square(a.red - red) + square(a.green - green) + square(a.blue - blue);
+}
+
+// Index 0..5 of the cube level closest to a channel value; the lower level wins a tie.
+int nearest_level(int value) {
+    int best = 0;
+    for (int i = 1; i < 6; ++i)
+        if (square(value - CUBE_LEVELS[i]) < square(value - CUBE_LEVELS[best])) best = i;
+    return best;
+}
+
+int grey_level(int step) { return 8 + 10 * step; }
+
+}  // namespace
+
+SgrText sgr_colour(TerminalColour colour, bool background) {
+    SgrText text{};
+    const int base = background ? 40 : 30;
+    switch (colour & 0xFF000000u) {
+        case ANSI_KIND:
+            put_number(text, background ? sgr_background(static_cast<int>(colour & 15))
+                                        : sgr_foreground(static_cast<int>(colour & 15)));
+            break;
+        case INDEXED_KIND:
+            put_number(text, base + 8);
+            std::memcpy(text.bytes + text.length, ";5;", 3);
+            text.length += 3;
+            put_number(text, static_cast<int>(colour & 0xFF));
+            break;
+        case RGB_KIND:
+            put_number(text, base + 8);
+            std::memcpy(text.bytes + text.length, ";2", 2);
+            text.length += 2;
+            for (int shift = 16; shift >= 0; shift -= 8) {
+                text.bytes[text.length++] = ';';
+                put_number(text, static_cast<int>((colour >> shift) & 0xFF));
+            }
+            break;
+        default: put_number(text, base + 9); break;
+    }
+    return text;
+}
+
+int nearest_palette_index(Rgb8 colour) {
+    int best = 0, best_distance = 1 << 30;
+    for (int index = 0; index < 16; ++index) {
+        const Rgb8 p = palette_rgb8(index);
+        const int d = distance(colour, p.red, p.green, p.blue);
+        if (d < best_distance) best = index, best_distance = d;
+    }
+    return best;
+}
+
+// The cube's nearest colour is the nearest level in each channel on its own; the grey
+// ramp's is the step nearest the channels' mean. The cube's indices come first, so it wins
+// a tie, and within each the lower index does.
+int nearest_indexed_colour(Rgb8 colour) {
+    const int r = nearest_level(colour.red), g = nearest_level(colour.green), b = nearest_level(colour.blue);
+    const int cube_distance = distance(colour, CUBE_LEVELS[r], CUBE_LEVELS[g], CUBE_LEVELS[b]);
+    const int mean_times_3 = colour.red + colour.green + colour.blue;
+    int step = (mean_times_3 - 3 * 8) / 30;  // the step at or below the mean
+    if (step < 0) step = 0;
+    if (step > GREY_STEPS - 1) step = GREY_STEPS - 1;
+    const auto grey_distance = [&](int s) { return distance(colour, grey_level(s), grey_level(s), grey_level(s)); };
+    if (step + 1 < GREY_STEPS && grey_distance(step + 1) < grey_distance(step)) ++step;
+    if (grey_distance(step) < cube_distance) return 232 + step;
+    return 16 + 36 * r + 6 * g + b;
+}
+
+TerminalColour palette_colour(ConsoleColours mode, int console_index) {
+    if (mode == ConsoleColours::Ansi16) return ansi_colour(console_index);
+    return mix_colour(mode, palette_rgb8(console_index));
+}
+
+TerminalColour mix_colour(ConsoleColours mode, Rgb8 colour) {
+    switch (mode) {
+        case ConsoleColours::TrueColour: return rgb_colour(colour);
+        case ConsoleColours::Indexed256: return indexed_colour(nearest_indexed_colour(colour));
+        default: return ansi_colour(nearest_palette_index(colour));
+    }
+}
+
+ConsoleColours choose_colours(ConsoleColours asked, const char* colorterm, const char* term) {
+    if (asked != ConsoleColours::Auto) return asked;
+    if (colorterm && (std::strcmp(colorterm, "truecolor") == 0 || std::strcmp(colorterm, "24bit") == 0))
+        return ConsoleColours::TrueColour;
+    if (term && std::string_view(term).ends_with("256color")) return ConsoleColours::Indexed256;
+    return ConsoleColours::Ansi16;
+}
+
+}  // namespace textdemo
