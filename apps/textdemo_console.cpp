@@ -5,6 +5,7 @@
 // Depends on: player_options, player_start, console_display, frame_loop, archive,
 // music_player, timeline, text_frame.
 #include <cstdio>
+#include <cstdlib>
 
 #include "apps/player_options.hpp"
 #include "apps/player_start.hpp"
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "textdemo-console: standard output is not a terminal\n");
         return 1;
     }
+    if (!terminal_addresses_cursor(std::getenv("TERM"))) {
+        std::fprintf(stderr, "textdemo-console: the terminal cannot address the cursor (TERM is unset or dumb)\n");
+        return 1;
+    }
     setup_console_font();
     install_console_ctrl_handler();
     TextFrame& frame = text_frame();
@@ -34,7 +39,7 @@ int main(int argc, char** argv) {
     load_music(player);
     std::uint32_t start_ms = 0;
     if (!show_start_ms(PlayerProgram::Console, options, player, start_ms)) return 2;
-    setup_console(frame);
+    setup_console(frame, options.console);
 
     const FrameClock clock = system_clock();
     FrameLoopState state = start_frame_loop(clock);

@@ -1,23 +1,28 @@
-// Presentation cost of the console program on frames of the show: bytes sent to the
-// terminal per frame (median, worst) and time per frame (conversion and the bytes built),
-// writing only what changed against repainting all 4000 cells every frame, and how many
-// cells change from one frame to the next.
+// Bytes the console program sends to the terminal over the whole show, every 16 ms frame,
+// per layout and colour mode, next to the writer the console had before layouts and colour
+// modes (baseline_screen_writer) in the same run. Prints one table: median and worst bytes
+// per frame, bytes per changed cell (all bytes over all cells that look different from the
+// frame before), the median count of changed cells and the time to build and write a frame.
 //
-// The frames come from the show's archive (TEXTDEMO_SHOW_ARCHIVE, else ruk.salad in the
-// build folder): several stretches of consecutive 16 ms frames spread over the music.
-#include <benchmark/benchmark.h>
-
+// Reads the show's archive (TEXTDEMO_SHOW_ARCHIVE, else ruk.salad in the build folder).
+// Native runs in an 80 x 50 terminal, half in 80 x 25 (and 80 x 24, averaged down).
 #include <algorithm>
+#include <chrono>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
-#include "display/console/screen_writer.hpp"
+#include "bench/baseline_screen_writer.hpp"
+#include "display/console/console_picture.hpp"
 #include "frame/convert.hpp"
 #include "resources/archive.hpp"
+#include "resources/font_texture.hpp"
+#include "resources/image.hpp"
 #include "runtime/frame_loop.hpp"
 #include "runtime/music_player.hpp"
 #include "runtime/sound_layer.hpp"
@@ -26,111 +31,143 @@
 namespace {
 
 using namespace textdemo;
+using Clock = std::chrono::steady_clock;
 
-constexpr int STRETCHES = 12;
-constexpr int FRAMES_PER_STRETCH = 150;
+struct Series {
+    std::vector<std::size_t> bytes, changed;
+    double total_bytes = 0, total_changed = 0, total_us = 0;
 
-struct Frame {
-    std::uint32_t pixels[FRAME_CELLS];
+    void add(std::size_t frame_bytes, std::size_t changed_cells, double us) {
+        bytes.push_back(frame_bytes);
+        changed.push_back(changed_cells);
+        total_bytes += static_cast<double>(frame_bytes);
+        total_changed += static_cast<double>(changed_cells);
+        total_us += us;
+    }
 };
 
-std::string show_archive_path() {
-    if (const char* path = std::getenv("TEXTDEMO_SHOW_ARCHIVE")) return path;
-    return TEXTDEMO_BUILD_DIR "/ruk.salad";
+std::size_t median(std::vector<std::size_t> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
 }
 
-// Consecutive frames of the show, as the frame loop draws them.
-const std::vector<Frame>& show_frames() {
-    static std::vector<Frame> frames;
-    if (!frames.empty()) return frames;
-    const std::string path = show_archive_path();
-    if (access(path.c_str(), R_OK) != 0) return frames;
+// One layout and colour mode in a terminal of a fixed size.
+struct Setup {
+    const char* name;
+    ConsoleLayout layout;
+    ConsoleColours colours;
+    int rows, columns;
+};
+
+constexpr Setup SETUPS[] = {
+    {"native-16", ConsoleLayout::Native, ConsoleColours::Ansi16, 50, 80},
+    {"native-256", ConsoleLayout::Native, ConsoleColours::Indexed256, 50, 80},
+    {"native-truecolor", ConsoleLayout::Native, ConsoleColours::TrueColour, 50, 80},
+    {"half-16", ConsoleLayout::Half, ConsoleColours::Ansi16, 25, 80},
+    {"half-256", ConsoleLayout::Half, ConsoleColours::Indexed256, 25, 80},
+    {"half-truecolor", ConsoleLayout::Half, ConsoleColours::TrueColour, 25, 80},
+    {"half-16", ConsoleLayout::Half, ConsoleColours::Ansi16, 24, 80},
+    {"half-truecolor", ConsoleLayout::Half, ConsoleColours::TrueColour, 24, 80},
+};
+constexpr int CONFIGURATIONS = static_cast<int>(std::size(SETUPS));
+
+// A setup with its own screen and the cells of its last frame.
+struct Configuration {
+    Setup setup;
+    ScreenState screen{};
+    ScreenCell previous[FRAME_CELLS]{};
+    Series series{};
+};
+
+double us_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
+void present(Configuration& c, const GlyphInk& glyphs, const std::uint32_t (&pixels)[FRAME_CELLS], std::string& out) {
+    static ScreenCell cells[FRAME_CELLS];
+    const auto start = Clock::now();
+    const ScreenLayout layout = choose_layout(c.setup.layout, c.setup.rows, c.setup.columns);
+    picture_cells(layout, {c.setup.colours, true, glyphs}, pixels, cells);
+    resize_screen(c.screen, c.setup.rows, c.setup.columns);
+    place_region(c.screen, layout.region);
+    out.clear();
+    write_frame_changes(c.screen, cells, out);
+    const double us = us_since(start);
+    const int count = layout.region.rows * layout.region.columns;
+    std::size_t changed = 0;
+    for (int i = 0; i < count; ++i) changed += c.series.bytes.empty() || !looks_same(cells[i], c.previous[i], true);
+    std::copy(cells, cells + count, c.previous);
+    c.series.add(out.size(), changed, us);
+}
+
+void present_baseline(baseline::BaselineScreen& screen, ConsoleCell (&previous)[FRAME_CELLS], Series& series,
+                      const std::uint32_t (&pixels)[FRAME_CELLS], std::string& out) {
+    static ConsoleCell cells[FRAME_CELLS];
+    const auto start = Clock::now();
+    convert_frame_console(pixels, cells);
+    out.clear();
+    baseline::write_frame_changes(screen, cells, out);
+    const double us = us_since(start);
+    std::size_t changed = 0;
+    for (int i = 0; i < FRAME_CELLS; ++i)
+        changed += series.bytes.empty() || cells[i].character != previous[i].character ||
+                   cells[i].attribute != previous[i].attribute;
+    std::copy(std::begin(cells), std::end(cells), previous);
+    series.add(out.size(), changed, us);
+}
+
+void print_row(const char* name, const char* terminal, const Series& s, std::size_t baseline_median) {
+    const std::size_t m = median(s.bytes);
+    const double frames = static_cast<double>(s.bytes.size());
+    std::printf("| %-17s | %-7s | %7zu | %+6.1f%% | %7zu | %6.2f | %7zu | %7.1f |\n", name, terminal, m,
+                100.0 * (static_cast<double>(m) - static_cast<double>(baseline_median)) / static_cast<double>(baseline_median),
+                *std::max_element(s.bytes.begin(), s.bytes.end()), s.total_changed > 0 ? s.total_bytes / s.total_changed : 0.0,
+                median(s.changed), s.total_us / frames);
+}
+
+}  // namespace
+
+int main() {
+    const char* env = std::getenv("TEXTDEMO_SHOW_ARCHIVE");
+    const std::string path = env ? env : TEXTDEMO_BUILD_DIR "/ruk.salad";
+    if (access(path.c_str(), R_OK) != 0) {
+        std::printf("no show archive at %s\n", path.c_str());
+        return 1;
+    }
     set_archive_path(path);
     force_silent_sound_output(true);
     MusicPlayer& player = music_player();
     load_music(player);
     build_timeline();
-    const std::uint32_t stride = player.length / STRETCHES;
-    frames.resize(STRETCHES * FRAMES_PER_STRETCH);
-    for (int s = 0; s < STRETCHES; ++s) {
-        for (int f = 0; f < FRAMES_PER_STRETCH; ++f) {
-            draw_song_frame(s * stride + f * FRAME_PERIOD_MS);
-            std::copy(std::begin(text_frame().pixels), std::end(text_frame().pixels),
-                      frames[s * FRAMES_PER_STRETCH + f].pixels);
-        }
-    }
-    return frames;
-}
+    Image font;
+    load_image(font, "textmodechars.png");
+    const GlyphInk glyphs = glyph_ink(font_texture(font));
 
-// Bytes of every frame in order; a stretch starts from the last frame of the one before,
-// as a cut does in the show.
-std::vector<std::size_t> bytes_per_frame(const std::vector<Frame>& frames, bool repaint) {
-    static ScreenState screen;
-    static ConsoleCell cells[FRAME_CELLS];
-    screen = ScreenState{};
-    std::vector<std::size_t> sizes;
+    auto configurations = std::make_unique<Configuration[]>(CONFIGURATIONS);
+    for (int i = 0; i < CONFIGURATIONS; ++i) configurations[i].setup = SETUPS[i];
+    auto baseline_screen = std::make_unique<baseline::BaselineScreen>();
+    static ConsoleCell baseline_previous[FRAME_CELLS];
+    Series baseline_series;
+
+    const std::uint32_t frames = player.length / FRAME_PERIOD_MS + 1;
     std::string out;
-    for (const Frame& frame : frames) {
-        convert_frame_console(frame.pixels, cells);
-        if (repaint) invalidate_screen(screen);
-        out.clear();
-        write_frame_changes(screen, cells, out);
-        sizes.push_back(out.size());
+    out.reserve(256 * 1024);
+    for (std::uint32_t f = 0; f < frames; ++f) {
+        draw_song_frame(f * FRAME_PERIOD_MS);
+        present_baseline(*baseline_screen, baseline_previous, baseline_series, text_frame().pixels, out);
+        for (int i = 0; i < CONFIGURATIONS; ++i) present(configurations[i], glyphs, text_frame().pixels, out);
     }
-    return sizes;
+
+    const std::size_t baseline_median = median(baseline_series.bytes);
+    std::printf("console bytes over %u frames of the show (every 16 ms)\n\n", frames);
+    std::printf("| writer            | terminal | median bytes | vs before | worst bytes | bytes / changed cell | "
+                "median changed cells | us / frame |\n|---|---|---:|---:|---:|---:|---:|---:|\n");
+    print_row("before (native-16)", "80 x 50", baseline_series, baseline_median);
+    for (int i = 0; i < CONFIGURATIONS; ++i) {
+        const Setup& s = configurations[i].setup;
+        const std::string terminal = std::to_string(s.columns) + " x " + std::to_string(s.rows);
+        print_row(s.name, terminal.c_str(), configurations[i].series, baseline_median);
+    }
+    teardown_show();
+    return 0;
 }
-
-// Cells that differ from the frame before, per frame.
-std::vector<std::size_t> changed_cells_per_frame(const std::vector<Frame>& frames) {
-    static ConsoleCell cells[FRAME_CELLS], previous[FRAME_CELLS];
-    std::vector<std::size_t> counts;
-    for (std::size_t f = 0; f < frames.size(); ++f) {
-        convert_frame_console(frames[f].pixels, cells);
-        std::size_t changed = 0;
-        for (int i = 0; i < FRAME_CELLS; ++i) {
-            changed += f == 0 || cells[i].character != previous[i].character || cells[i].attribute != previous[i].attribute;
-        }
-        counts.push_back(changed);
-        std::copy(std::begin(cells), std::end(cells), previous);
-    }
-    std::sort(counts.begin(), counts.end());
-    return counts;
-}
-
-void present(benchmark::State& state, bool repaint) {
-    const std::vector<Frame>& frames = show_frames();
-    if (frames.empty()) {
-        state.SkipWithError(("no show archive at " + show_archive_path()).c_str());
-        return;
-    }
-    std::vector<std::size_t> sizes = bytes_per_frame(frames, repaint);
-    std::sort(sizes.begin(), sizes.end());
-    static ScreenState screen;
-    static ConsoleCell cells[FRAME_CELLS];
-    screen = ScreenState{};
-    std::string out;
-    out.reserve(128 * 1024);
-    std::size_t next = 0;
-    for (auto _ : state) {
-        convert_frame_console(frames[next].pixels, cells);
-        if (repaint) invalidate_screen(screen);
-        out.clear();
-        write_frame_changes(screen, cells, out);
-        benchmark::DoNotOptimize(out.data());
-        next = (next + 1) % frames.size();
-    }
-    state.counters["frames"] = static_cast<double>(frames.size());
-    state.counters["median_bytes"] = static_cast<double>(sizes[sizes.size() / 2]);
-    state.counters["worst_bytes"] = static_cast<double>(sizes.back());
-    const std::vector<std::size_t> changed = changed_cells_per_frame(frames);
-    state.counters["median_changed_cells"] = static_cast<double>(changed[changed.size() / 2]);
-}
-
-void BM_PresentChangedCells(benchmark::State& state) { present(state, false); }
-void BM_PresentFullRepaint(benchmark::State& state) { present(state, true); }
-BENCHMARK(BM_PresentChangedCells);
-BENCHMARK(BM_PresentFullRepaint);
-
-}  // namespace
-
-BENCHMARK_MAIN();

@@ -23,7 +23,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "display/console/screen_writer.hpp"
+#include "display/console/console_picture.hpp"
 #include "frame/convert.hpp"
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
@@ -149,7 +149,8 @@ int main() {
     std::vector<std::vector<double>> slot_times(effects.size());
     std::vector<double> bytes;
     static ScreenState screen;
-    static ConsoleCell console[FRAME_CELLS];
+    static ScreenCell cells[FRAME_CELLS];
+    const ScreenLayout native = choose_layout(ConsoleLayout::Native, FRAME_HEIGHT, FRAME_WIDTH);
     std::string out;
     for (std::uint32_t f = 0; f < frames; ++f) {
         const std::uint32_t position = f * FRAME_PERIOD_MS;
@@ -159,9 +160,9 @@ int main() {
                 break;
             }
         draw_song_frame(position);
-        convert_frame_console(frame.pixels, console);
+        picture_cells(native, PictureStyle{}, frame.pixels, cells);
         out.clear();
-        write_frame_changes(screen, console, out);
+        write_frame_changes(screen, cells, out);
         bytes.push_back(static_cast<double>(out.size()));
     }
 

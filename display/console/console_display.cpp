@@ -19,9 +19,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "display/console/console_picture.hpp"
 #include "display/console/key_decoder.hpp"
 #include "display/console/screen_writer.hpp"
-#include "frame/convert.hpp"
+#include "resources/font_texture.hpp"
+#include "resources/image.hpp"
 
 namespace textdemo {
 
@@ -37,6 +39,9 @@ constexpr std::string_view GIVE_BACK = "\x1b[?2026l\x1b[0m\x1b[?7h\x1b[?25h\x1b[
 constexpr std::size_t FRAME_BYTES_RESERVED = 128 * 1024;
 constexpr std::size_t KEY_BYTES_PER_FRAME = 4096;
 constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+// Frames the terminal gets to answer the request for 80 x 50 cells before the layout is
+// chosen from whatever size it has.
+constexpr int RESIZE_ANSWER_FRAMES = 8;
 
 // What restoring needs; read by signal handlers, so fixed storage and plain writes only.
 struct TakenTerminal {
@@ -68,6 +73,9 @@ volatile sig_atomic_t resume_deferred = 0;
 volatile sig_atomic_t repaint_needed = 0;  // the terminal was taken again: repaint everything
 
 ScreenState screen;
+ConsoleLayout layout_asked = ConsoleLayout::Auto;
+PictureStyle picture_style;
+int resize_answer_frames = 0;
 KeyDecoder key_decoder;
 std::string frame_bytes;
 bool exit_hook_registered = false;
@@ -275,13 +283,22 @@ void hold_messages() {
 
 bool standard_output_is_terminal() { return isatty(STDOUT_FILENO) == 1; }
 
+bool terminal_addresses_cursor(const char* term) { return term && *term && std::strcmp(term, "dumb") != 0; }
+
 int setup_console_font() { return 1; }
 
 void console_ctrl_handler(int signal_number) { request_stop(signal_number); }
 
 void install_console_ctrl_handler() { install_stop_signal_handlers(console_ctrl_handler); }
 
-void setup_console(TextFrame& frame) {
+void setup_console(TextFrame& frame, const ConsoleSettings& settings) {
+    // Before the terminal is taken over, so a damaged glyph image's message stays readable.
+    Image font;
+    load_image(font, "textmodechars.png");
+    picture_style.glyphs = glyph_ink(font_texture(font));
+    picture_style.colours = choose_colours(settings.colours, std::getenv("COLORTERM"), std::getenv("TERM"));
+    layout_asked = settings.layout;
+
     frame.console_out = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     if (frame.console_out < 0) frame.console_out = STDOUT_FILENO;
     frame.console_in = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
@@ -321,9 +338,10 @@ void setup_console(TextFrame& frame) {
     std::memcpy(taken.take_over, take_over.data(), taken.take_over_length);
     write_all(frame.console_out, take_over.data(), take_over.size());
 
-    screen.utf8 = locale_is_utf8();
+    screen.utf8 = picture_style.utf8 = locale_is_utf8();
     resize_screen(screen, rows, columns);
     invalidate_screen(screen);
+    resize_answer_frames = resize ? RESIZE_ANSWER_FRAMES : 0;
     key_decoder = KeyDecoder{};
     frame_bytes.reserve(FRAME_BYTES_RESERVED);
 }
@@ -335,10 +353,17 @@ void present_console_frame(TextFrame& frame) {
         repaint_needed = 0;
         invalidate_screen(screen);
     }
-    ConsoleCell cells[FRAME_CELLS];
-    convert_frame_console(frame.pixels, cells);
     int rows, columns;
     if (terminal_size(frame.console_out, rows, columns)) resize_screen(screen, rows, columns);
+    if (resize_answer_frames > 0 && (screen.rows != FRAME_HEIGHT || screen.columns != FRAME_WIDTH)) {
+        --resize_answer_frames;
+        return;
+    }
+    resize_answer_frames = 0;
+    const ScreenLayout layout = choose_layout(layout_asked, screen.rows, screen.columns);
+    static ScreenCell cells[FRAME_CELLS];
+    picture_cells(layout, picture_style, frame.pixels, cells);
+    place_region(screen, layout.region);
     frame_bytes.clear();
     write_frame_changes(screen, cells, frame_bytes);
     writing_frame = 1;

@@ -1,12 +1,14 @@
 // console_display: the show in the terminal it runs in.
 //
-// Offers: standard_output_is_terminal, setup_console_font, console_ctrl_handler and
-// install_console_ctrl_handler (the signal handling), setup_console, present_console_frame, read_console_keys,
-// restore_console and console_frame_backend (the console's presentation and key steps for
-// the shared frame loop).
-// Depends on: text_frame, convert (console form), screen_writer, key_decoder, frame_loop
-// (stop_requested, KeyRecord, FrameBackend, system_clock); POSIX termios, signals,
-// poll, ioctl and pthread_kill.
+// Offers: standard_output_is_terminal, terminal_addresses_cursor, setup_console_font,
+// console_ctrl_handler and install_console_ctrl_handler (the signal handling),
+// setup_console, present_console_frame, read_console_keys, restore_console and
+// console_frame_backend (the console's presentation and key steps for the shared frame
+// loop).
+// Depends on: text_frame, console_settings, console_layout, console_picture, screen_writer,
+// key_decoder, image and font_texture (the glyphs' ink), frame_loop (stop_requested,
+// KeyRecord, FrameBackend, system_clock); POSIX termios, signals, poll, ioctl and
+// pthread_kill.
 //
 // setup_console takes the terminal over (raw non-blocking input, alternate screen, hidden
 // cursor, no autowrap, title, a request for 80 x 50 cells) and makes sure every way out
@@ -19,10 +21,15 @@
 // every resume (SIGCONT, after any stop) takes it again and repaints the whole frame. While
 // the show runs in the background it neither draws nor reads keys. Key reads never block,
 // whatever modes the terminal is in.
+//
+// Each frame the terminal's size is read and the layout chosen from it (console_layout); a
+// new size or layout clears the terminal and repaints it. Right after the request for
+// 80 x 50 cells, a few frames are left out while the terminal may still answer it.
 #pragma once
 
 #include <vector>
 
+#include "display/console/console_settings.hpp"
 #include "frame/text_frame.hpp"
 #include "runtime/frame_loop.hpp"
 
@@ -33,6 +40,9 @@ inline constexpr const char CONSOLE_TITLE[] = "QUILLMOOR - kelvaron 2010 - www.k
 
 bool standard_output_is_terminal();
 
+// False for a TERM that is unset, empty or "dumb": no cursor addressing to draw with.
+bool terminal_addresses_cursor(const char* term);
+
 // A terminal emulator offers no standard way to pick an 8 x 8 font: always 1 (font kept).
 int setup_console_font();
 
@@ -41,10 +51,13 @@ int setup_console_font();
 void console_ctrl_handler(int signal_number);
 void install_console_ctrl_handler();
 
-// Stores the terminal descriptors in the frame and takes the terminal over.
-void setup_console(TextFrame& frame);
+// Reads the glyphs' ink from the archive's "textmodechars.png", settles the colour mode
+// (Auto: from COLORTERM and TERM), stores the terminal descriptors in the frame and takes
+// the terminal over.
+void setup_console(TextFrame& frame, const ConsoleSettings& settings);
 
-// Converts the frame and writes what changed since the last one, in one write.
+// Converts the frame in the layout the terminal's size calls for and writes what changed
+// since the last one, in one write.
 void present_console_frame(TextFrame& frame);
 
 // Appends the keys typed since the last call (Escape, characters); never waits for input.

@@ -1,9 +1,10 @@
 #include "display/console/screen_writer.hpp"
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
 
 #include "display/console/cp437.hpp"
-#include "display/console/terminal_colours.hpp"
 
 namespace textdemo {
 
@@ -13,9 +14,6 @@ constexpr std::string_view BEGIN_FRAME = "\x1b[?2026h";
 constexpr std::string_view END_FRAME = "\x1b[?2026l";
 constexpr std::string_view CLEAR_SCREEN = "\x1b[0m\x1b[2J";
 constexpr int UNKNOWN = -1;
-// Longest run of unchanged cells worth pricing for a rewrite: a cursor move and a colour
-// change together cost at most 14 bytes.
-constexpr int LONGEST_REWRITTEN_GAP = 12;
 
 void append_number(std::string& out, int value) {
     if (value >= 100) out.push_back(static_cast<char>('0' + value / 100));
@@ -25,86 +23,164 @@ void append_number(std::string& out, int value) {
 
 int digits(int value) { return value >= 100 ? 3 : value >= 10 ? 2 : 1; }
 
-bool same(ConsoleCell a, ConsoleCell b) { return a.character == b.character && a.attribute == b.attribute; }
+bool inkless(std::uint8_t character, bool utf8) { return cp437_text(character, utf8) == " "; }
 
-// Where the next written character lands and which colours it gets.
+constexpr TerminalColour ANY_COLOUR = 0xFFFFFFFFu;  // a colour the cell does not show
+
+// Where the next written character lands (row and column of the region) and the colours
+// it gets.
 struct Pen {
     int row = UNKNOWN;
     int column = UNKNOWN;
-    int attribute = UNKNOWN;
+    PenColours colours;
 };
 
-// Bytes of the colour change from one attribute to another (UNKNOWN: both colours).
-int colours_cost(int from, int to) {
-    if (from == to) return 0;
-    const bool new_background = from == UNKNOWN || (from >> 4) != (to >> 4);
-    const bool new_foreground = from == UNKNOWN || (from & 15) != (to & 15);
-    int bytes = 3;  // CSI ... m
-    if (new_foreground) bytes += digits(sgr_foreground(to & 15));
-    if (new_background) bytes += digits(sgr_background(to >> 4));
-    return bytes + (new_foreground && new_background ? 1 : 0);
-}
+// An SGR sequence and the pen colours after it; empty when nothing changes.
+struct ColourChange {
+    char bytes[48];
+    int length = 0;
+    PenColours after;
+};
 
-void set_colours(Pen& pen, int attribute, std::string& out) {
-    if (pen.attribute == attribute) return;
-    const int background = attribute >> 4, foreground = attribute & 15;
-    const bool new_background = pen.attribute == UNKNOWN || (pen.attribute >> 4) != background;
-    const bool new_foreground = pen.attribute == UNKNOWN || (pen.attribute & 15) != foreground;
-    out.append("\x1b[");
-    if (new_foreground) append_number(out, sgr_foreground(foreground));
-    if (new_foreground && new_background) out.push_back(';');
-    if (new_background) append_number(out, sgr_background(background));
-    out.push_back('m');
-    pen.attribute = attribute;
-}
-
-// Bytes of rewriting the unchanged cells [from, to) of a row as they are, with their colour
-// changes, and of going on from there with `next_attribute`.
-int rewrite_cost(const ConsoleCell* row_cells, int from, int to, int attribute, int next_attribute, bool utf8) {
-    int bytes = 0;
-    for (int c = from; c < to; ++c) {
-        bytes += colours_cost(attribute, row_cells[c].attribute);
-        bytes += static_cast<int>(cp437_text(row_cells[c].character, utf8).size());
-        attribute = row_cells[c].attribute;
+// The change that leaves the pen in reverse video or not, showing `background` and, unless
+// it is ANY_COLOUR, `foreground`. In reverse video the foreground colour is shown as the
+// background and the other way round.
+ColourChange change_to(const PenColours& pen, bool reverse, TerminalColour background, TerminalColour foreground) {
+    ColourChange change;
+    change.after = pen;
+    change.after.reverse = reverse;
+    (reverse ? change.after.foreground : change.after.background) = background;
+    if (foreground != ANY_COLOUR) (reverse ? change.after.background : change.after.foreground) = foreground;
+    const auto put = [&](const char* bytes, int length) {
+        if (change.length == 0) {
+            std::memcpy(change.bytes, "\x1b[", 2);
+            change.length = 2;
+        } else {
+            change.bytes[change.length++] = ';';
+        }
+        std::memcpy(change.bytes + change.length, bytes, static_cast<std::size_t>(length));
+        change.length += length;
+    };
+    if (reverse != pen.reverse) reverse ? put("7", 1) : put("27", 2);
+    if (change.after.foreground != pen.foreground) {
+        const SgrText text = sgr_colour(change.after.foreground, false);
+        put(text.bytes, text.length);
     }
-    return bytes + colours_cost(attribute, next_attribute);
+    if (change.after.background != pen.background) {
+        const SgrText text = sgr_colour(change.after.background, true);
+        put(text.bytes, text.length);
+    }
+    if (change.length > 0) change.bytes[change.length++] = 'm';
+    return change;
 }
 
-// Puts the pen on cell `column` of `row`, which is written next. Along a row, unchanged
-// cells are either skipped with a cursor move or written again, whichever is shorter
-// counting the colour changes either way needs.
-void move_to(Pen& pen, int row, int column, const ConsoleCell* row_cells, bool utf8, std::string& out) {
+TerminalColour shown_foreground(ScreenCell cell, bool utf8) {
+    return inkless(cell.character, utf8) ? ANY_COLOUR : cell.foreground;
+}
+
+// Reverse video swaps the two colours the terminal shows, but not the terminal's own
+// default colours, which differ from each other.
+bool reverse_allowed(ScreenCell cell) { return cell.foreground != DEFAULT_COLOUR && cell.background != DEFAULT_COLOUR; }
+
+// The shortest change to the colours `cell` needs, counting the change `next` needs after
+// it when `next` is written right after it. Either keeps reverse video as it is or switches
+// it (a cell whose colours swap with the pen's then needs only the switch). A space leaves
+// its foreground free, which can take the next cell's in the same sequence.
+ColourChange shortest_change(const PenColours& pen, ScreenCell cell, const ScreenCell* next, bool utf8) {
+    const TerminalColour foreground = shown_foreground(cell, utf8);
+    const TerminalColour choices[2] = {foreground, next ? shown_foreground(*next, utf8) : ANY_COLOUR};
+    const int choice_count = foreground == ANY_COLOUR && next ? 2 : 1;
+    ColourChange best;
+    int best_cost = INT_MAX;
+    for (bool reverse : {pen.reverse, !pen.reverse}) {
+        if (reverse && !reverse_allowed(cell)) continue;
+        for (int c = 0; c < choice_count; ++c) {
+            const ColourChange change = change_to(pen, reverse, cell.background, choices[c]);
+            const int cost = change.length + (next ? shortest_change(change.after, *next, nullptr, utf8).length : 0);
+            if (cost < best_cost) best = change, best_cost = cost;
+        }
+    }
+    return best;
+}
+
+void put_cell(Pen& pen, ScreenCell cell, const ScreenCell* next, bool utf8, std::string& out) {
+    const ColourChange change = shortest_change(pen.colours, cell, next, utf8);
+    out.append(change.bytes, static_cast<std::size_t>(change.length));
+    pen.colours = change.after;
+    out.append(cp437_text(cell.character, utf8));
+}
+
+// Bytes of writing cells [from, to) of a row again as they are, with their colour changes,
+// and then the colours of the cell at `to`; gives up (returns `limit`) once that reaches
+// `limit`.
+int rewrite_cost(PenColours pen, const ScreenCell* row_cells, int from, int to, bool utf8, int limit) {
+    int bytes = 0;
+    for (int c = from; c < to && bytes < limit; ++c) {
+        const ColourChange change = shortest_change(pen, row_cells[c], &row_cells[c + 1], utf8);
+        pen = change.after;
+        bytes += change.length + static_cast<int>(cp437_text(row_cells[c].character, utf8).size());
+    }
+    return std::min(limit, bytes + shortest_change(pen, row_cells[to], nullptr, utf8).length);
+}
+
+void append_forward(std::string& out, int gap) {
+    out.append("\x1b[");
+    if (gap > 1) append_number(out, gap);
+    out.push_back('C');
+}
+
+int forward_bytes(int gap) { return gap == 1 ? 3 : 3 + digits(gap); }
+
+// Moves the cursor to a row below or another row: a carriage return and line feeds plus a
+// step forward, or an absolute position, whichever is shorter. Line feeds only ever go to
+// rows of the terminal, so they never scroll.
+void move_to_row(const Pen& pen, int row, int column, const ScreenState& screen, std::string& out) {
+    const int terminal_row = screen.region.top + row, terminal_column = screen.region.left + column;
+    const int position_bytes = 3 + digits(terminal_row + 1) + (terminal_column > 0 ? 1 + digits(terminal_column + 1) : 0);
+    const int rows_down = pen.row == UNKNOWN ? 0 : row - pen.row;
+    if (rows_down > 0 && 1 + rows_down + (terminal_column > 0 ? forward_bytes(terminal_column) : 0) < position_bytes) {
+        out.push_back('\r');
+        out.append(static_cast<std::size_t>(rows_down), '\n');
+        if (terminal_column > 0) append_forward(out, terminal_column);
+        return;
+    }
+    out.append("\x1b[");
+    append_number(out, terminal_row + 1);
+    if (terminal_column > 0) {
+        out.push_back(';');
+        append_number(out, terminal_column + 1);
+    }
+    out.push_back('H');
+}
+
+// Puts the pen on cell `column` of region row `row`, which is written next. Along a row,
+// unchanged cells are either skipped with a cursor move or written again, whichever is
+// shorter counting the colour changes either way needs.
+void move_to(Pen& pen, int row, int column, const ScreenCell* row_cells, const ScreenState& screen, std::string& out) {
     if (pen.row == row && pen.column == column) return;
     if (pen.row == row && pen.column != UNKNOWN && pen.column < column) {
         const int gap = column - pen.column;
-        const int next_attribute = row_cells[column].attribute;
-        const int forward_cost = (gap == 1 ? 3 : 3 + digits(gap)) + colours_cost(pen.attribute, next_attribute);
-        if (gap <= LONGEST_REWRITTEN_GAP &&
-            rewrite_cost(row_cells, pen.column, column, pen.attribute, next_attribute, utf8) < forward_cost) {
-            for (int c = pen.column; c < column; ++c) {
-                set_colours(pen, row_cells[c].attribute, out);
-                out.append(cp437_text(row_cells[c].character, utf8));
-            }
+        const int forward_cost =
+            forward_bytes(gap) + shortest_change(pen.colours, row_cells[column], nullptr, screen.utf8).length;
+        if (rewrite_cost(pen.colours, row_cells, pen.column, column, screen.utf8, forward_cost) < forward_cost) {
+            for (int c = pen.column; c < column; ++c) put_cell(pen, row_cells[c], &row_cells[c + 1], screen.utf8, out);
         } else {
-            out.append("\x1b[");
-            if (gap > 1) append_number(out, gap);
-            out.push_back('C');
+            append_forward(out, gap);
         }
     } else {
-        out.append("\x1b[");
-        append_number(out, row + 1);
-        if (column > 0) {
-            out.push_back(';');
-            append_number(out, column + 1);
-        }
-        out.push_back('H');
+        move_to_row(pen, row, column, screen, out);
     }
     pen.row = row;
     pen.column = column;
 }
 
-
 }  // namespace
+
+bool looks_same(ScreenCell a, ScreenCell b, bool utf8) {
+    if (a.background != b.background) return false;
+    if (a.character != b.character && cp437_text(a.character, utf8) != cp437_text(b.character, utf8)) return false;
+    return a.foreground == b.foreground || inkless(a.character, utf8);
+}
 
 void resize_screen(ScreenState& screen, int rows, int columns) {
     if (rows == screen.rows && columns == screen.columns) return;
@@ -113,31 +189,45 @@ void resize_screen(ScreenState& screen, int rows, int columns) {
     screen.valid = false;
 }
 
+void place_region(ScreenState& screen, ScreenRegion region) {
+    region.rows = std::clamp(region.rows, 0, FRAME_HEIGHT);
+    region.columns = std::clamp(region.columns, 0, FRAME_WIDTH);
+    if (region == screen.region) return;
+    screen.region = region;
+    screen.valid = false;
+}
+
 void invalidate_screen(ScreenState& screen) { screen.valid = false; }
 
-void write_frame_changes(ScreenState& screen, const ConsoleCell (&cells)[FRAME_CELLS], std::string& out) {
+void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::string& out) {
     out.append(BEGIN_FRAME);
-    const bool repaint = !screen.valid;
-    if (repaint) out.append(CLEAR_SCREEN);
-    const int rows = std::clamp(screen.rows, 0, FRAME_HEIGHT);
-    const int columns = std::clamp(screen.columns, 0, FRAME_WIDTH);
-    Pen pen;
+    const ScreenRegion& region = screen.region;
+    if (!screen.valid) {
+        out.append(CLEAR_SCREEN);
+        std::fill(std::begin(screen.shown), std::end(screen.shown), BLANK_CELL);
+        screen.pen = PenColours{};
+    }
+    // Cells past the terminal's edge are not written; a larger terminal repaints through
+    // resize_screen.
+    const int rows = std::clamp(screen.rows - region.top, 0, region.rows);
+    const int columns = std::clamp(screen.columns - region.left, 0, region.columns);
+    Pen pen{UNKNOWN, UNKNOWN, screen.pen};
     for (int row = 0; row < rows; ++row) {
-        const ConsoleCell* row_cells = &cells[row * FRAME_WIDTH];
-        ConsoleCell* shown = &screen.shown[row * FRAME_WIDTH];
+        const ScreenCell* row_cells = &cells[row * region.columns];
+        ScreenCell* shown = &screen.shown[row * region.columns];
         for (int column = 0; column < columns; ++column) {
-            const ConsoleCell cell = row_cells[column];
-            if (!repaint && same(cell, shown[column])) continue;
-            move_to(pen, row, column, row_cells, screen.utf8, out);
-            set_colours(pen, cell.attribute, out);
-            out.append(cp437_text(cell.character, screen.utf8));
+            const ScreenCell cell = row_cells[column];
+            if (looks_same(cell, shown[column], screen.utf8)) continue;
+            move_to(pen, row, column, row_cells, screen, out);
+            const bool next_written = column + 1 < columns && !looks_same(row_cells[column + 1], shown[column + 1], screen.utf8);
+            put_cell(pen, cell, next_written ? &row_cells[column + 1] : nullptr, screen.utf8, out);
             shown[column] = cell;
             // In the terminal's last column the cursor stays put (or, where autowrap is
             // still on, waits to wrap): its next position is not known.
-            pen.column = column + 1 < screen.columns ? column + 1 : UNKNOWN;
+            pen.column = region.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
         }
     }
-    // Clipped cells were not written; a later, larger terminal repaints through resize.
+    screen.pen = pen.colours;
     screen.valid = true;
     out.append(END_FRAME);
 }

@@ -1,38 +1,76 @@
-// screen_writer: turns the picture the terminal shows into the next frame with as few bytes
-// as it can.
+// screen_writer: turns what the terminal shows into the next frame with as few bytes as it
+// can.
 //
-// Offers: ScreenState (what the terminal holds, its size for clipping, UTF-8 or ASCII),
-// resize_screen, invalidate_screen and write_frame_changes.
-// Depends on: convert (ConsoleCell), cp437, terminal_colours.
+// Offers: ScreenCell, BLANK_CELL, ScreenState (the terminal's size, the region the picture
+// takes, what the region shows, UTF-8 or ASCII, the colours last set), looks_same,
+// resize_screen, place_region, invalidate_screen and write_frame_changes.
+// Depends on: console_layout (ScreenRegion), cp437, terminal_colours, text_frame.
 //
 // Every frame is wrapped in synchronized-output mode (CSI ? 2026 h ... l) so a terminal that
-// knows it never shows half a frame; others ignore it. Only cells that differ from the
-// shown picture are written; the cursor is moved and the colours changed only where the
-// next written cell needs it. Autowrap is assumed off, so the last column never scrolls.
+// knows it never shows half a frame; others ignore it. Only cells that look different from
+// what the terminal shows are written. A space shows no foreground: it does not make a cell
+// look different, and no foreground is set for it. The cursor is moved and the colours
+// changed only where the next written cell needs it; a gap of unchanged cells is written
+// again where that is shorter than moving over it with its colour changes. The colours set
+// carry over from one frame to the next. Autowrap is assumed off, so the last column never
+// scrolls.
+//
+// The first frame, and the first after a new terminal size, a new region or
+// invalidate_screen, clears the whole terminal to blanks in its default colours and then
+// writes every cell of the region that shows anything else.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "frame/convert.hpp"
+#include "display/console/console_layout.hpp"
+#include "display/console/terminal_colours.hpp"
+#include "frame/text_frame.hpp"
 
 namespace textdemo {
 
-struct ScreenState {
-    ConsoleCell shown[FRAME_CELLS];  // the picture on the terminal, valid if `valid`
-    bool valid = false;              // false: the next frame clears and repaints everything
-    int rows = FRAME_HEIGHT;         // terminal size; cells beyond it are clipped
-    int columns = FRAME_WIDTH;
-    bool utf8 = true;                // UTF-8 shapes, or ASCII look-alikes
+struct ScreenCell {
+    TerminalColour foreground;
+    TerminalColour background;
+    std::uint8_t character;  // code page 437
 };
+
+// What a cleared terminal shows.
+constexpr ScreenCell BLANK_CELL = {DEFAULT_COLOUR, DEFAULT_COLOUR, ' '};
+
+// The terminal's colour state: the two SGR colours and reverse video (SGR 7), which shows
+// each of them in the other's place.
+struct PenColours {
+    TerminalColour foreground = DEFAULT_COLOUR;
+    TerminalColour background = DEFAULT_COLOUR;
+    bool reverse = false;
+};
+
+struct ScreenState {
+    ScreenCell shown[FRAME_CELLS];  // the region as the terminal shows it, region.columns a row
+    bool valid = false;             // false: the next frame clears and repaints everything
+    int rows = FRAME_HEIGHT;        // terminal size; region cells beyond it are clipped
+    int columns = FRAME_WIDTH;
+    ScreenRegion region;            // at most 80 x 50 cells
+    bool utf8 = true;               // UTF-8 shapes, or ASCII look-alikes
+    PenColours pen;                 // the terminal's colours after the last frame
+};
+
+// Same character shape and background, and the same foreground unless the shape is a space.
+bool looks_same(ScreenCell a, ScreenCell b, bool utf8);
 
 // New terminal size; a change means the terminal may have moved or dropped what it showed.
 void resize_screen(ScreenState& screen, int rows, int columns);
 
-// The next frame repaints every visible cell.
+// Where the next frames go (clamped to 80 x 50 cells); a change clears the terminal.
+void place_region(ScreenState& screen, ScreenRegion region);
+
+// The next frame clears the terminal and repaints the region.
 void invalidate_screen(ScreenState& screen);
 
-// Appends to `out` what turns the shown picture into `cells`, and records `cells` as shown.
-// A frame equal to the shown one appends only the synchronized-output wrapper.
-void write_frame_changes(ScreenState& screen, const ConsoleCell (&cells)[FRAME_CELLS], std::string& out);
+// Appends to `out` what turns the shown region into `cells` (region.rows x region.columns,
+// row-major), and records what the terminal then shows. A frame that looks like the shown
+// one appends only the synchronized-output wrapper.
+void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::string& out);
 
 }  // namespace textdemo

@@ -1,0 +1,41 @@
+#include "display/console/console_picture.hpp"
+
+namespace textdemo {
+
+namespace {
+
+void native_cells(ConsoleColours mode, const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell (&out)[FRAME_CELLS]) {
+    TerminalColour colours[16];
+    for (int index = 0; index < 16; ++index) colours[index] = palette_colour(mode, index);
+    static ConsoleCell console[FRAME_CELLS];
+    convert_frame_console(pixels, console);
+    for (int i = 0; i < FRAME_CELLS; ++i)
+        out[i] = {colours[console[i].attribute & 15], colours[console[i].attribute >> 4], console[i].character};
+}
+
+void half_cells(const ScreenLayout& layout, const PictureStyle& style, const std::uint32_t (&pixels)[FRAME_CELLS],
+                ScreenCell (&out)[FRAME_CELLS]) {
+    static Rgb8 mixes[FRAME_CELLS], picture[FRAME_CELLS];
+    frame_mixes(style.glyphs, pixels, mixes);
+    resample_picture(mixes, layout.picture_width, layout.picture_height, picture);
+    half_block_cells(picture, layout.picture_width, layout.picture_height, style.colours, style.utf8, out);
+}
+
+void message_cells(const ScreenLayout& layout, ScreenCell (&out)[FRAME_CELLS]) {
+    const std::string_view text = too_small_message(layout.region.columns);
+    for (int i = 0; i < layout.region.columns; ++i)
+        out[i] = {DEFAULT_COLOUR, DEFAULT_COLOUR, static_cast<std::uint8_t>(i < static_cast<int>(text.size()) ? text[i] : ' ')};
+}
+
+}  // namespace
+
+void picture_cells(const ScreenLayout& layout, const PictureStyle& style, const std::uint32_t (&pixels)[FRAME_CELLS],
+                   ScreenCell (&out)[FRAME_CELLS]) {
+    switch (layout.kind) {
+        case LayoutKind::Native: native_cells(style.colours, pixels, out); break;
+        case LayoutKind::Half: half_cells(layout, style, pixels, out); break;
+        case LayoutKind::TooSmall: message_cells(layout, out); break;
+    }
+}
+
+}  // namespace textdemo

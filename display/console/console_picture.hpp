@@ -1,0 +1,26 @@
+// console_picture: the cells of the terminal region a layout shows for one frame.
+//
+// Offers: PictureStyle (colour mode, UTF-8 or ASCII, the glyphs' ink) and picture_cells.
+// Depends on: console_layout, half_block, screen_writer (ScreenCell), terminal_colours,
+// convert (console form).
+#pragma once
+
+#include "display/console/console_layout.hpp"
+#include "display/console/half_block.hpp"
+#include "display/console/screen_writer.hpp"
+
+namespace textdemo {
+
+struct PictureStyle {
+    ConsoleColours colours = ConsoleColours::Ansi16;  // never Auto
+    bool utf8 = true;
+    GlyphInk glyphs;
+};
+
+// Native: the console form of the conversion, colours in the style's mode. Half: the half
+// block picture of the frame. TooSmall: the message in the terminal's default colours.
+// Writes layout.region.rows x layout.region.columns cells.
+void picture_cells(const ScreenLayout& layout, const PictureStyle& style, const std::uint32_t (&pixels)[FRAME_CELLS],
+                   ScreenCell (&out)[FRAME_CELLS]);
+
+}  // namespace textdemo

@@ -1,0 +1,117 @@
+#include "display/console/half_block.hpp"
+
+#include <algorithm>
+
+namespace textdemo {
+
+namespace {
+
+// Code page 437's upper half block, U+2580.
+constexpr std::uint8_t UPPER_HALF_BLOCK = 0xDF;
+constexpr std::uint8_t SPACE = 32;
+constexpr int GLYPH_SIZE = 8;
+
+std::uint8_t mix_channel(std::uint8_t background, std::uint8_t foreground, std::uint32_t ink) {
+    return static_cast<std::uint8_t>((background * (FULL_INK - ink) + foreground * ink + FULL_INK / 2) / FULL_INK);
+}
+
+std::uint32_t character_ink(const GlyphInk& glyphs, std::uint8_t character) {
+    for (int g = 0; g < 16; ++g)
+        if (ShadeChars[g] == character) return glyphs.ink[g];
+    return FULL_INK / 2;
+}
+
+// The source pixels a target pixel covers along one axis, with their weights: source pixel
+// i spans [i x size, (i + 1) x size), target pixel t spans [t x source_size, (t + 1) x
+// source_size), and the weight is the overlap; a target's weights add up to source_size.
+struct Span {
+    int first = 0;
+    int count = 0;
+    int weight[FRAME_WIDTH] = {};
+};
+
+Span span_of(int target, int size, int source_size) {
+    Span span;
+    const int begin = target * source_size, end = begin + source_size;
+    span.first = begin / size;
+    for (int i = span.first; i * size < end; ++i)
+        span.weight[span.count++] = std::min(end, (i + 1) * size) - std::max(begin, i * size);
+    return span;
+}
+
+Rgb8 average(Rgb8 a, Rgb8 b) {
+    return {static_cast<std::uint8_t>((a.red + b.red + 1) / 2), static_cast<std::uint8_t>((a.green + b.green + 1) / 2),
+            static_cast<std::uint8_t>((a.blue + b.blue + 1) / 2)};
+}
+
+}  // namespace
+
+GlyphInk glyph_ink(const FontTexture& font) {
+    GlyphInk glyphs;
+    for (int g = 0; g < 16; ++g)
+        for (int y = 0; y < GLYPH_SIZE; ++y)
+            for (int x = 0; x < GLYPH_SIZE; ++x)
+                glyphs.ink[g] += font.rgba[(static_cast<std::size_t>(y) * FONT_TEXTURE_SIZE + GLYPH_SIZE * g + x) * 4 + 3];
+    return glyphs;
+}
+
+Rgb8 cell_mix(int attribute, std::uint32_t ink) {
+    const Rgb8 foreground = palette_rgb8(attribute & 15), background = palette_rgb8((attribute >> 4) & 15);
+    return {mix_channel(background.red, foreground.red, ink), mix_channel(background.green, foreground.green, ink),
+            mix_channel(background.blue, foreground.blue, ink)};
+}
+
+void frame_mixes(const GlyphInk& glyphs, const std::uint32_t (&pixels)[FRAME_CELLS], Rgb8 (&out)[FRAME_CELLS]) {
+    for (int i = 0; i < FRAME_CELLS; ++i) {
+        const std::uint32_t word = pixels[i];
+        if ((word >> 24) == CELL_WORD_KIND) {
+            out[i] = cell_mix(static_cast<int>((word >> 8) & 0xFF), character_ink(glyphs, word & 0xFF));
+        } else {
+            const Cell cell = convert_word(word);
+            out[i] = cell_mix(static_cast<int>(cell.attribute), glyphs.ink[cell.glyph & 15]);
+        }
+    }
+}
+
+void resample_picture(const Rgb8 (&picture)[FRAME_CELLS], int width, int height, Rgb8* out) {
+    static Span columns[FRAME_WIDTH];
+    for (int x = 0; x < width; ++x) columns[x] = span_of(x, width, FRAME_WIDTH);
+    constexpr int TOTAL = FRAME_WIDTH * FRAME_HEIGHT;
+    for (int y = 0; y < height; ++y) {
+        const Span rows = span_of(y, height, FRAME_HEIGHT);
+        for (int x = 0; x < width; ++x) {
+            const Span& across = columns[x];
+            int red = 0, green = 0, blue = 0;
+            for (int j = 0; j < rows.count; ++j) {
+                const Rgb8* source = &picture[(rows.first + j) * FRAME_WIDTH + across.first];
+                for (int i = 0; i < across.count; ++i) {
+                    const int weight = rows.weight[j] * across.weight[i];
+                    red += weight * source[i].red;
+                    green += weight * source[i].green;
+                    blue += weight * source[i].blue;
+                }
+            }
+            out[y * width + x] = {static_cast<std::uint8_t>((red + TOTAL / 2) / TOTAL),
+                                  static_cast<std::uint8_t>((green + TOTAL / 2) / TOTAL),
+                                  static_cast<std::uint8_t>((blue + TOTAL / 2) / TOTAL)};
+        }
+    }
+}
+
+void half_block_cells(const Rgb8* picture, int width, int height, ConsoleColours mode, bool utf8, ScreenCell* out) {
+    for (int row = 0; row < height / 2; ++row) {
+        for (int column = 0; column < width; ++column) {
+            const Rgb8 upper = picture[2 * row * width + column], lower = picture[(2 * row + 1) * width + column];
+            ScreenCell& cell = out[row * width + column];
+            if (!utf8) {
+                const TerminalColour both = mix_colour(mode, average(upper, lower));
+                cell = {both, both, SPACE};
+                continue;
+            }
+            const TerminalColour top = mix_colour(mode, upper), bottom = mix_colour(mode, lower);
+            cell = {top, bottom, top == bottom ? SPACE : UPPER_HALF_BLOCK};
+        }
+    }
+}
+
+}  // namespace textdemo

@@ -1,0 +1,51 @@
+// half_block: the picture of the half layout. Each frame cell shows the colour it shows in
+// the window program seen from afar: its foreground and background mixed by how much of
+// the cell its shade glyph inks. Where the terminal is small the picture is averaged down;
+// each terminal cell then shows two pixels, one above the other, with the upper-half-block
+// character (foreground: upper pixel, background: lower pixel), or a space where both
+// halves get the same colour.
+//
+// Offers: GlyphInk, glyph_ink (the ink of the 16 shade glyphs, from the window font's
+// texels), cell_mix (one cell's colour), frame_mixes (the 80 x 50 colours of a frame),
+// resample_picture (area average to a smaller size) and half_block_cells.
+// Depends on: convert, text_palette, font_texture, terminal_colours, screen_writer
+// (ScreenCell).
+#pragma once
+
+#include <cstdint>
+
+#include "display/console/screen_writer.hpp"
+#include "display/console/terminal_colours.hpp"
+#include "frame/convert.hpp"
+#include "resources/font_texture.hpp"
+
+namespace textdemo {
+
+// Alpha of all 64 texels of a glyph together: 0 (no ink) .. FULL_INK (every texel opaque).
+constexpr std::uint32_t FULL_INK = 64 * 255;
+
+struct GlyphInk {
+    std::uint32_t ink[16] = {};
+};
+
+// Glyph g is the 8 x 8 texels at x = 8g .. 8g + 7, y = 0 .. 7 of the window font, whose
+// alpha the window blends the foreground over the background with.
+GlyphInk glyph_ink(const FontTexture& font);
+
+// background + (foreground - background) x ink / FULL_INK per channel, rounded.
+Rgb8 cell_mix(int attribute, std::uint32_t ink);
+
+// The colour of every frame cell. A cell word (kind 2) mixes its attribute with the ink of
+// the shade glyph its character stands for; other characters count as half inked.
+void frame_mixes(const GlyphInk& glyphs, const std::uint32_t (&pixels)[FRAME_CELLS], Rgb8 (&out)[FRAME_CELLS]);
+
+// Area average of the 80 x 50 picture to width x height (at most 80 x 50) pixels: each
+// source pixel weighs by how much of the target pixel it covers; rounded.
+void resample_picture(const Rgb8 (&picture)[FRAME_CELLS], int width, int height, Rgb8* out);
+
+// width x height / 2 terminal cells from a width x height picture (height even), colours
+// in `mode`. Without UTF-8 the half block cannot be shown: each cell is a space in the
+// average of its two pixels.
+void half_block_cells(const Rgb8* picture, int width, int height, ConsoleColours mode, bool utf8, ScreenCell* out);
+
+}  // namespace textdemo
