@@ -27,10 +27,13 @@ constexpr OptionSpec SHARED_OPTIONS[] = {
     {"mute", "", "start with the music muted (m unmutes it)"},
 };
 constexpr OptionSpec CONSOLE_OPTIONS[] = {
-    {"layout", "MODE", "native, half or auto (default): native where 80 x 50\n"
-                       "cells fit, else half (two frame cells a terminal cell)"},
-    {"colors", "MODE", "16, 256, truecolor or auto (default: from COLORTERM\n"
-                       "and TERM)"},
+    {"layout", "MODE", "auto (default): native where 80 x 50 cells fit, else\n"
+                       "half; native: one terminal cell a frame cell (clipped\n"
+                       "in a smaller terminal); half: two frame cells a\n"
+                       "terminal cell in half blocks, averaged down to fit"},
+    {"colors", "MODE", "auto (default): truecolor when COLORTERM is truecolor\n"
+                       "or 24bit, 256 when TERM ends in 256color, else 16; or\n"
+                       "16 (the terminal's themed colours), 256 or truecolor"},
 };
 constexpr OptionSpec WINDOW_OPTIONS[] = {
     {"fullscreen", "", "fill the screen without asking \"Fullscreen?\""},
