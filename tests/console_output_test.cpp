@@ -66,6 +66,14 @@ TEST(TerminalColours, SgrTextOfEveryKind) {
     EXPECT_EQ(text(rgb_colour({0, 0, 0}), true), "48;2;0;0;0");
     EXPECT_EQ(text(DEFAULT_COLOUR, false), "39");
     EXPECT_EQ(text(DEFAULT_COLOUR, true), "49");
+    // The writer weighs changes by their length without writing them.
+    for (std::uint32_t value = 0; value < 0x1000000; value += 0x10101 * 3 + 1)
+        for (TerminalColour colour : {ansi_colour(static_cast<int>(value & 15)), indexed_colour(static_cast<int>(value & 255)),
+                                      rgb_colour({static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                                                  static_cast<std::uint8_t>(value)}),
+                                      DEFAULT_COLOUR})
+            for (bool background : {false, true})
+                ASSERT_EQ(sgr_colour_length(colour, background), static_cast<int>(text(colour, background).size())) << colour;
 }
 
 // The 256-colour set above 15, written out from its definition, searched exhaustively.

@@ -1,8 +1,6 @@
 #include "display/console/screen_writer.hpp"
 
 #include <algorithm>
-#include <climits>
-#include <cstring>
 
 #include "display/console/cp437.hpp"
 
@@ -35,43 +33,47 @@ struct Pen {
     PenColours colours;
 };
 
-// An SGR sequence and the pen colours after it; empty when nothing changes.
+// The pen colours after a change, and the bytes of the SGR sequence that makes it (0 when
+// nothing changes).
 struct ColourChange {
-    char bytes[48];
-    int length = 0;
     PenColours after;
+    int length = 0;
 };
 
 // The change that leaves the pen in reverse video or not, showing `background` and, unless
 // it is ANY_COLOUR, `foreground`. In reverse video the foreground colour is shown as the
 // background and the other way round.
 ColourChange change_to(const PenColours& pen, bool reverse, TerminalColour background, TerminalColour foreground) {
-    ColourChange change;
-    change.after = pen;
+    ColourChange change{pen, 0};
     change.after.reverse = reverse;
     (reverse ? change.after.foreground : change.after.background) = background;
     if (foreground != ANY_COLOUR) (reverse ? change.after.background : change.after.foreground) = foreground;
-    const auto put = [&](const char* bytes, int length) {
-        if (change.length == 0) {
-            std::memcpy(change.bytes, "\x1b[", 2);
-            change.length = 2;
-        } else {
-            change.bytes[change.length++] = ';';
-        }
-        std::memcpy(change.bytes + change.length, bytes, static_cast<std::size_t>(length));
-        change.length += length;
-    };
-    if (reverse != pen.reverse) reverse ? put("7", 1) : put("27", 2);
-    if (change.after.foreground != pen.foreground) {
-        const SgrText text = sgr_colour(change.after.foreground, false);
-        put(text.bytes, text.length);
-    }
-    if (change.after.background != pen.background) {
-        const SgrText text = sgr_colour(change.after.background, true);
-        put(text.bytes, text.length);
-    }
-    if (change.length > 0) change.bytes[change.length++] = 'm';
+    int parts = 0;
+    if (reverse != pen.reverse) change.length += reverse ? 1 : 2, ++parts;
+    if (change.after.foreground != pen.foreground) change.length += sgr_colour_length(change.after.foreground, false), ++parts;
+    if (change.after.background != pen.background) change.length += sgr_colour_length(change.after.background, true), ++parts;
+    if (parts > 0) change.length += 3 + parts - 1;  // CSI, separators, 'm'
     return change;
+}
+
+// Appends the SGR sequence that turns `pen` into `after`: reverse video, foreground,
+// background, as change_to counts them.
+void append_change(const PenColours& pen, const PenColours& after, std::string& out) {
+    const std::size_t start = out.size();
+    const auto part = [&](std::string_view text) {
+        out.append(out.size() == start ? "\x1b[" : ";");
+        out.append(text);
+    };
+    if (after.reverse != pen.reverse) part(after.reverse ? "7" : "27");
+    if (after.foreground != pen.foreground) {
+        const SgrText text = sgr_colour(after.foreground, false);
+        part({text.bytes, text.length});
+    }
+    if (after.background != pen.background) {
+        const SgrText text = sgr_colour(after.background, true);
+        part({text.bytes, text.length});
+    }
+    if (out.size() != start) out.push_back('m');
 }
 
 TerminalColour shown_foreground(ScreenCell cell, bool utf8) {
@@ -82,30 +84,30 @@ TerminalColour shown_foreground(ScreenCell cell, bool utf8) {
 // default colours, which differ from each other.
 bool reverse_allowed(ScreenCell cell) { return cell.foreground != DEFAULT_COLOUR && cell.background != DEFAULT_COLOUR; }
 
-// The shortest change to the colours `cell` needs, counting the change `next` needs after
-// it when `next` is written right after it. Either keeps reverse video as it is or switches
-// it (a cell whose colours swap with the pen's then needs only the switch). A space leaves
-// its foreground free, which can take the next cell's in the same sequence.
-ColourChange shortest_change(const PenColours& pen, ScreenCell cell, const ScreenCell* next, bool utf8) {
+// The shortest change to the colours `cell` needs: keeping reverse video as it is, or
+// switching it where that shows one of the pen's colours where the cell needs it (a cell
+// whose colours swap with the pen's then needs only the switch). Elsewhere switching costs
+// its own bytes on top of the same colour changes.
+ColourChange shortest_change(const PenColours& pen, ScreenCell cell, bool utf8) {
     const TerminalColour foreground = shown_foreground(cell, utf8);
-    const TerminalColour choices[2] = {foreground, next ? shown_foreground(*next, utf8) : ANY_COLOUR};
-    const int choice_count = foreground == ANY_COLOUR && next ? 2 : 1;
+    const bool may_keep = !pen.reverse || reverse_allowed(cell);
     ColourChange best;
-    int best_cost = INT_MAX;
-    for (bool reverse : {pen.reverse, !pen.reverse}) {
-        if (reverse && !reverse_allowed(cell)) continue;
-        for (int c = 0; c < choice_count; ++c) {
-            const ColourChange change = change_to(pen, reverse, cell.background, choices[c]);
-            const int cost = change.length + (next ? shortest_change(change.after, *next, nullptr, utf8).length : 0);
-            if (cost < best_cost) best = change, best_cost = cost;
-        }
+    if (may_keep) {
+        best = change_to(pen, pen.reverse, cell.background, foreground);
+        if (best.length == 0) return best;
+    }
+    const TerminalColour shown_as_background = pen.reverse ? pen.background : pen.foreground;  // once switched
+    const TerminalColour shown_as_foreground = pen.reverse ? pen.foreground : pen.background;
+    if (!may_keep || (reverse_allowed(cell) && (cell.background == shown_as_background || foreground == shown_as_foreground))) {
+        const ColourChange switched = change_to(pen, !pen.reverse, cell.background, foreground);
+        if (!may_keep || switched.length < best.length) best = switched;
     }
     return best;
 }
 
-void put_cell(Pen& pen, ScreenCell cell, const ScreenCell* next, bool utf8, std::string& out) {
-    const ColourChange change = shortest_change(pen.colours, cell, next, utf8);
-    out.append(change.bytes, static_cast<std::size_t>(change.length));
+void put_cell(Pen& pen, ScreenCell cell, bool utf8, std::string& out) {
+    const ColourChange change = shortest_change(pen.colours, cell, utf8);
+    append_change(pen.colours, change.after, out);
     pen.colours = change.after;
     out.append(cp437_text(cell.character, utf8));
 }
@@ -116,11 +118,11 @@ void put_cell(Pen& pen, ScreenCell cell, const ScreenCell* next, bool utf8, std:
 int rewrite_cost(PenColours pen, const ScreenCell* row_cells, int from, int to, bool utf8, int limit) {
     int bytes = 0;
     for (int c = from; c < to && bytes < limit; ++c) {
-        const ColourChange change = shortest_change(pen, row_cells[c], &row_cells[c + 1], utf8);
+        const ColourChange change = shortest_change(pen, row_cells[c], utf8);
         pen = change.after;
         bytes += change.length + static_cast<int>(cp437_text(row_cells[c].character, utf8).size());
     }
-    return std::min(limit, bytes + shortest_change(pen, row_cells[to], nullptr, utf8).length);
+    return std::min(limit, bytes + shortest_change(pen, row_cells[to], utf8).length);
 }
 
 void append_forward(std::string& out, int gap) {
@@ -161,9 +163,9 @@ void move_to(Pen& pen, int row, int column, const ScreenCell* row_cells, const S
     if (pen.row == row && pen.column != UNKNOWN && pen.column < column) {
         const int gap = column - pen.column;
         const int forward_cost =
-            forward_bytes(gap) + shortest_change(pen.colours, row_cells[column], nullptr, screen.utf8).length;
+            forward_bytes(gap) + shortest_change(pen.colours, row_cells[column], screen.utf8).length;
         if (rewrite_cost(pen.colours, row_cells, pen.column, column, screen.utf8, forward_cost) < forward_cost) {
-            for (int c = pen.column; c < column; ++c) put_cell(pen, row_cells[c], &row_cells[c + 1], screen.utf8, out);
+            for (int c = pen.column; c < column; ++c) put_cell(pen, row_cells[c], screen.utf8, out);
         } else {
             append_forward(out, gap);
         }
@@ -219,8 +221,7 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
             const ScreenCell cell = row_cells[column];
             if (looks_same(cell, shown[column], screen.utf8)) continue;
             move_to(pen, row, column, row_cells, screen, out);
-            const bool next_written = column + 1 < columns && !looks_same(row_cells[column + 1], shown[column + 1], screen.utf8);
-            put_cell(pen, cell, next_written ? &row_cells[column + 1] : nullptr, screen.utf8, out);
+            put_cell(pen, cell, screen.utf8, out);
             shown[column] = cell;
             // In the terminal's last column the cursor stays put (or, where autowrap is
             // still on, waits to wrap): its next position is not known.

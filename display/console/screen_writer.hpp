@@ -9,11 +9,13 @@
 // Every frame is wrapped in synchronized-output mode (CSI ? 2026 h ... l) so a terminal that
 // knows it never shows half a frame; others ignore it. Only cells that look different from
 // what the terminal shows are written. A space shows no foreground: it does not make a cell
-// look different, and no foreground is set for it. The cursor is moved and the colours
-// changed only where the next written cell needs it; a gap of unchanged cells is written
-// again where that is shorter than moving over it with its colour changes. The colours set
-// carry over from one frame to the next. Autowrap is assumed off, so the last column never
-// scrolls.
+// look different, and no foreground is set for it. Colours are changed only where the next
+// written cell needs it, foreground and background in one sequence, and by switching
+// reverse video where a cell's colours are the pen's swapped. The cursor moves forward
+// over unchanged cells, or they are written again where that is shorter with their colour
+// changes; a row below is reached with CR LF where that is shorter than a position. The
+// colours set carry over from one frame to the next. Autowrap is assumed off, so the last
+// column never scrolls.
 //
 // The first frame, and the first after a new terminal size, a new region or
 // invalidate_screen, clears the whole terminal to blanks in its default colours and then

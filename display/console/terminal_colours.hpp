@@ -1,8 +1,8 @@
 // terminal_colours: the colours a terminal is asked to show, and how they are sent.
 //
 // Offers: sgr_foreground and sgr_background (console colour index -> ANSI code),
-// TerminalColour with ansi_colour, indexed_colour, rgb_colour and DEFAULT_COLOUR, SgrText
-// and sgr_colour (the SGR parameters of a colour), nearest_palette_index and
+// TerminalColour with ansi_colour, indexed_colour, rgb_colour and DEFAULT_COLOUR, SgrText,
+// sgr_colour and sgr_colour_length (the SGR parameters of a colour), nearest_palette_index and
 // nearest_indexed_colour (the closest colour of the 16 palette colours, or of indices
 // 16..255 of the 256-colour set), palette_colour and mix_colour (a palette index or an RGB
 // colour in a colour mode), choose_colours (the mode from the command line and the
@@ -56,6 +56,8 @@ struct SgrText {
     std::uint8_t length;
 };
 SgrText sgr_colour(TerminalColour colour, bool background);
+// sgr_colour(colour, background).length, without writing the text.
+int sgr_colour_length(TerminalColour colour, bool background);
 
 // Nearest by squared RGB distance; the lowest index wins a tie.
 int nearest_palette_index(Rgb8 colour);
