@@ -16,8 +16,6 @@ void put_number(SgrText& text, int value) {
     text.bytes[text.length++] = static_cast<char>('0' + value % 10);
 }
 
-int digits(int value) { return value >= 100 ? 3 : value >= 10 ? 2 : 1; }
-
 int square(int value) { return value * value; }
 
 int distance(Rgb8 a, int red, int green, int blue) {
@@ -62,17 +60,6 @@ SgrText sgr_colour(TerminalColour colour, bool background) {
         default: put_number(text, base + 9); break;
     }
     return text;
-}
-
-int sgr_colour_length(TerminalColour colour, bool background) {
-    switch (colour & 0xFF000000u) {
-        case ANSI_KIND: return background && (colour & 8) ? 3 : 2;
-        case INDEXED_KIND: return 5 + digits(static_cast<int>(colour & 0xFF));
-        case RGB_KIND:
-            return 7 + digits(static_cast<int>((colour >> 16) & 0xFF)) + digits(static_cast<int>((colour >> 8) & 0xFF)) +
-                   digits(static_cast<int>(colour & 0xFF));
-        default: return 2;
-    }
 }
 
 int nearest_palette_index(Rgb8 colour) {

@@ -56,8 +56,17 @@ struct SgrText {
     std::uint8_t length;
 };
 SgrText sgr_colour(TerminalColour colour, bool background);
+
 // sgr_colour(colour, background).length, without writing the text.
-int sgr_colour_length(TerminalColour colour, bool background);
+constexpr int sgr_colour_length(TerminalColour colour, bool background) {
+    const auto digits = [](TerminalColour value) { return value >= 100 ? 3 : value >= 10 ? 2 : 1; };
+    switch (colour & 0xFF000000u) {
+        case ANSI_KIND: return background && (colour & 8) ? 3 : 2;
+        case INDEXED_KIND: return 5 + digits(colour & 0xFF);
+        case RGB_KIND: return 7 + digits((colour >> 16) & 0xFF) + digits((colour >> 8) & 0xFF) + digits(colour & 0xFF);
+        default: return 2;
+    }
+}
 
 // Nearest by squared RGB distance; the lowest index wins a tie.
 int nearest_palette_index(Rgb8 colour);
