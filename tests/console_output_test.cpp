@@ -288,11 +288,18 @@ TEST(ScreenWriter, ChangesMoveTheCursorAndColoursOnlyWhereNeeded) {
     cells[21 * 80 + 0] = native(250, 0x28);
     EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[21H\x1b[47m \x1b[C\x1b[42m \r\n\x1b[90m\xC2\xB7" + kEnd);
 
-    // Colours that swap with the pen's need only reverse video, and back.
+    // Colours that swap with the pen's need only reverse video. The row starts where the
+    // pen's colours fit, and a carriage return comes back for the cell left of it.
     cells[30 * 80 + 0] = native(79, 0x82);
     cells[30 * 80 + 1] = native(79, 0x28);
     cells[30 * 80 + 2] = native(79, 0x82);
-    EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[31H\x1b[7mO\x1b[27mO\x1b[7mO" + kEnd);
+    EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[31;2HO\x1b[7mO\rO" + kEnd);
+
+    // Alternating colours go in two passes, each stepping over the other's cells; the
+    // second starts two backspaces back (reverse video is still on: the foreground colour
+    // set is the one shown behind).
+    for (int c = 0; c < 4; ++c) cells[40 * 80 + 10 + c] = native(43, c % 2 ? 0x1E : 0x5A);
+    EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[41;11H\x1b[35;102m+\x1b[C+\b\b\x1b[34;103m+\x1b[C+" + kEnd);
 }
 
 TEST(ScreenWriter, SmallTerminalClipsAndGrowingRepaints) {

@@ -12,6 +12,21 @@ constexpr std::string_view BEGIN_FRAME = "\x1b[?2026h";
 constexpr std::string_view END_FRAME = "\x1b[?2026l";
 constexpr std::string_view CLEAR_SCREEN = "\x1b[0m\x1b[2J";
 constexpr int UNKNOWN = -1;
+// Moving back along a row: up to this many backspaces, one byte each.
+constexpr int MOST_BACKSPACES = 3;
+
+// How a row is split into passes (see write_row).
+struct RowLimits {
+    int near;
+    int far;
+};
+constexpr int NO_LIMIT = 1 << 20;
+// The shortest colour change there is: CSI 7 m.
+constexpr int SHORTEST_CHANGE = 4;
+// Each row is written in the shorter of these: in order, or in passes that take a cell at
+// the cursor for a reverse switch or one 16-colour change (6 bytes at most) and skip the
+// others. Over the show either alone sends 5 to 8% more bytes than the two together.
+constexpr RowLimits ROW_LIMITS[] = {{NO_LIMIT, NO_LIMIT}, {6, 0}};
 
 void append_number(std::string& out, int value) {
     if (value >= 100) out.push_back(static_cast<char>('0' + value / 100));
@@ -84,18 +99,24 @@ TerminalColour shown_foreground(ScreenCell cell, bool utf8) {
 // default colours, which differ from each other.
 bool reverse_allowed(ScreenCell cell) { return cell.foreground != DEFAULT_COLOUR && cell.background != DEFAULT_COLOUR; }
 
+// The pen already shows what `cell` needs.
+bool shows_colours_of(const PenColours& pen, ScreenCell cell, bool utf8) {
+    if (pen.reverse && !reverse_allowed(cell)) return false;
+    const TerminalColour background = pen.reverse ? pen.foreground : pen.background;
+    const TerminalColour foreground = pen.reverse ? pen.background : pen.foreground;
+    return cell.background == background && (cell.foreground == foreground || inkless(cell.character, utf8));
+}
+
 // The shortest change to the colours `cell` needs: keeping reverse video as it is, or
 // switching it where that shows one of the pen's colours where the cell needs it (a cell
 // whose colours swap with the pen's then needs only the switch). Elsewhere switching costs
 // its own bytes on top of the same colour changes.
 ColourChange shortest_change(const PenColours& pen, ScreenCell cell, bool utf8) {
+    if (shows_colours_of(pen, cell, utf8)) return {pen, 0};
     const TerminalColour foreground = shown_foreground(cell, utf8);
     const bool may_keep = !pen.reverse || reverse_allowed(cell);
     ColourChange best;
-    if (may_keep) {
-        best = change_to(pen, pen.reverse, cell.background, foreground);
-        if (best.length == 0) return best;
-    }
+    if (may_keep) best = change_to(pen, pen.reverse, cell.background, foreground);
     const TerminalColour shown_as_background = pen.reverse ? pen.background : pen.foreground;  // once switched
     const TerminalColour shown_as_foreground = pen.reverse ? pen.foreground : pen.background;
     if (!may_keep || (reverse_allowed(cell) && (cell.background == shown_as_background || foreground == shown_as_foreground))) {
@@ -118,9 +139,12 @@ void put_cell(Pen& pen, ScreenCell cell, bool utf8, std::string& out) {
 int rewrite_cost(PenColours pen, const ScreenCell* row_cells, int from, int to, bool utf8, int limit) {
     int bytes = 0;
     for (int c = from; c < to && bytes < limit; ++c) {
+        bytes += static_cast<int>(cp437_text(row_cells[c].character, utf8).size());
+        if (shows_colours_of(pen, row_cells[c], utf8)) continue;
+        if (bytes + SHORTEST_CHANGE >= limit) return limit;
         const ColourChange change = shortest_change(pen, row_cells[c], utf8);
         pen = change.after;
-        bytes += change.length + static_cast<int>(cp437_text(row_cells[c].character, utf8).size());
+        bytes += change.length;
     }
     return std::min(limit, bytes + shortest_change(pen, row_cells[to], utf8).length);
 }
@@ -133,26 +157,31 @@ void append_forward(std::string& out, int gap) {
 
 int forward_bytes(int gap) { return gap == 1 ? 3 : 3 + digits(gap); }
 
-// Moves the cursor to a row below or another row: a carriage return and line feeds plus a
-// step forward, or an absolute position, whichever is shorter. Line feeds only ever go to
-// rows of the terminal, so they never scroll.
-void move_to_row(const Pen& pen, int row, int column, const ScreenState& screen, std::string& out) {
+// Moves the cursor anywhere but forward along its row: back along the row with backspaces
+// (a few) or a carriage return and a step forward, down with a carriage return, line feeds
+// and a step forward, or to an absolute position, whichever is shortest. Line feeds only
+// ever go to rows of the terminal, so they never scroll.
+void move_elsewhere(const Pen& pen, int row, int column, const ScreenState& screen, std::string& out) {
     const int terminal_row = screen.region.top + row, terminal_column = screen.region.left + column;
     const int position_bytes = 3 + digits(terminal_row + 1) + (terminal_column > 0 ? 1 + digits(terminal_column + 1) : 0);
-    const int rows_down = pen.row == UNKNOWN ? 0 : row - pen.row;
-    if (rows_down > 0 && 1 + rows_down + (terminal_column > 0 ? forward_bytes(terminal_column) : 0) < position_bytes) {
+    const int rows_down = pen.row == UNKNOWN ? -1 : row - pen.row;
+    const int back = rows_down == 0 && pen.column != UNKNOWN ? pen.column - column : 0;
+    const int return_bytes = 1 + rows_down + (terminal_column > 0 ? forward_bytes(terminal_column) : 0);
+    if (back > 0 && back <= MOST_BACKSPACES && back < return_bytes && back < position_bytes) {
+        out.append(static_cast<std::size_t>(back), '\b');
+    } else if (rows_down >= 0 && return_bytes < position_bytes) {
         out.push_back('\r');
         out.append(static_cast<std::size_t>(rows_down), '\n');
         if (terminal_column > 0) append_forward(out, terminal_column);
-        return;
+    } else {
+        out.append("\x1b[");
+        append_number(out, terminal_row + 1);
+        if (terminal_column > 0) {
+            out.push_back(';');
+            append_number(out, terminal_column + 1);
+        }
+        out.push_back('H');
     }
-    out.append("\x1b[");
-    append_number(out, terminal_row + 1);
-    if (terminal_column > 0) {
-        out.push_back(';');
-        append_number(out, terminal_column + 1);
-    }
-    out.push_back('H');
 }
 
 // Puts the pen on cell `column` of region row `row`, which is written next. Along a row,
@@ -170,10 +199,45 @@ void move_to(Pen& pen, int row, int column, const ScreenCell* row_cells, const S
             append_forward(out, gap);
         }
     } else {
-        move_to_row(pen, row, column, screen, out);
+        move_elsewhere(pen, row, column, screen, out);
     }
     pen.row = row;
     pen.column = column;
+}
+
+// Writes the changed cells of a row (`pending`, cleared as they are written) in passes from
+// left to right. A pass starts at the leftmost cell still to write that needs no colour
+// change, else at the leftmost one, and takes every later cell whose colour change costs
+// at most `limits.far` bytes, or `limits.near` for the cell right at the cursor; the cells
+// it leaves out wait for a later pass. NO_LIMIT writes the row in order (in two passes
+// when it starts right of the leftmost cell); low limits gather cells of like colours into
+// a pass each, moving the cursor over the others instead of changing colours back and
+// forth.
+void write_row(Pen& pen, int row, const ScreenCell* row_cells, bool (&pending)[FRAME_WIDTH], int columns,
+               const RowLimits& limits, const ScreenState& screen, std::string& out) {
+    while (true) {
+        int first = -1;
+        for (int column = 0; column < columns; ++column) {
+            if (!pending[column]) continue;
+            if (first < 0) first = column;
+            if (shows_colours_of(pen.colours, row_cells[column], screen.utf8)) {
+                first = column;
+                break;
+            }
+        }
+        if (first < 0) return;
+        for (int column = first; column < columns; ++column) {
+            if (!pending[column]) continue;
+            const int limit = column == pen.column ? limits.near : limits.far;
+            if (column != first && limit < NO_LIMIT && !shows_colours_of(pen.colours, row_cells[column], screen.utf8) &&
+                shortest_change(pen.colours, row_cells[column], screen.utf8).length > limit)
+                continue;
+            move_to(pen, row, column, row_cells, screen, out);
+            put_cell(pen, row_cells[column], screen.utf8, out);
+            pen.column = screen.region.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
+            pending[column] = false;
+        }
+    }
 }
 
 }  // namespace
@@ -214,19 +278,28 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
     const int rows = std::clamp(screen.rows - region.top, 0, region.rows);
     const int columns = std::clamp(screen.columns - region.left, 0, region.columns);
     Pen pen{UNKNOWN, UNKNOWN, screen.pen};
+    std::string shortest, trial;
     for (int row = 0; row < rows; ++row) {
         const ScreenCell* row_cells = &cells[row * region.columns];
         ScreenCell* shown = &screen.shown[row * region.columns];
-        for (int column = 0; column < columns; ++column) {
-            const ScreenCell cell = row_cells[column];
-            if (looks_same(cell, shown[column], screen.utf8)) continue;
-            move_to(pen, row, column, row_cells, screen, out);
-            put_cell(pen, cell, screen.utf8, out);
-            shown[column] = cell;
-            // In the terminal's last column the cursor stays put (or, where autowrap is
-            // still on, waits to wrap): its next position is not known.
-            pen.column = region.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
+        bool changed[FRAME_WIDTH];
+        bool any = false;
+        for (int column = 0; column < columns; ++column)
+            any |= changed[column] = !looks_same(row_cells[column], shown[column], screen.utf8);
+        if (!any) continue;
+        Pen after = pen;
+        shortest.clear();
+        for (const RowLimits& limits : ROW_LIMITS) {
+            bool pending[FRAME_WIDTH];
+            std::copy(changed, changed + columns, pending);
+            Pen trial_pen = pen;
+            trial.clear();
+            write_row(trial_pen, row, row_cells, pending, columns, limits, screen, trial);
+            if (&limits == ROW_LIMITS || trial.size() < shortest.size()) shortest.swap(trial), after = trial_pen;
         }
+        out += shortest;
+        pen = after;
+        std::copy(row_cells, row_cells + columns, shown);
     }
     screen.pen = pen.colours;
     screen.valid = true;

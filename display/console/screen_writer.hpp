@@ -10,12 +10,13 @@
 // knows it never shows half a frame; others ignore it. Only cells that look different from
 // what the terminal shows are written. A space shows no foreground: it does not make a cell
 // look different, and no foreground is set for it. Colours are changed only where the next
-// written cell needs it, foreground and background in one sequence, and by switching
-// reverse video where a cell's colours are the pen's swapped. The cursor moves forward
-// over unchanged cells, or they are written again where that is shorter with their colour
-// changes; a row below is reached with CR LF where that is shorter than a position. The
-// colours set carry over from one frame to the next. Autowrap is assumed off, so the last
-// column never scrolls.
+// written cell needs it, foreground and background in one sequence, or by switching
+// reverse video where a cell's colours are the pen's swapped. Each row goes out in the
+// shorter of two orders: left to right, or in passes that each take the cells of like
+// colours and step over the rest. The cursor steps forward over cells, or they are written
+// again where that is shorter with their colour changes; it goes back with backspaces or a
+// carriage return, down with CR LF, elsewhere with a position. The colours set carry over
+// from one frame to the next. Autowrap is assumed off, so the last column never scrolls.
 //
 // The first frame, and the first after a new terminal size, a new region or
 // invalidate_screen, clears the whole terminal to blanks in its default colours and then

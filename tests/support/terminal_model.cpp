@@ -37,6 +37,11 @@ void TerminalModel::apply(const std::string& bytes) {
             ++i;
             continue;
         }
+        if (lead == '\b') {
+            if (column > 0) --column;
+            ++i;
+            continue;
+        }
         if (lead == '\n') {
             ASSERT_LT(row + 1, rows) << "a line feed would scroll";
             ++row;

@@ -4,7 +4,7 @@
 // Offers: TerminalModel (a grid of UTF-8 characters with the colours they are shown in)
 // and the colour values it records: model_default, model_ansi, model_indexed, model_rgb.
 //
-// Understood: printable UTF-8, carriage return, line feed (never past the last row),
+// Understood: printable UTF-8, backspace, carriage return, line feed (never past the last row),
 // cursor position (H), cursor forward (C), clear screen (2J), synchronized output (?2026 h
 // and l), and SGR 0, 7, 27, 30..37, 39, 40..47, 49, 90..97, 100..107, 38/48;5;n and
 // 38/48;2;r;g;b. Autowrap is off: the cursor stays in the last column. Anything else fails
