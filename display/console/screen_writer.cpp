@@ -1,6 +1,7 @@
 #include "display/console/screen_writer.hpp"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "display/console/cp437.hpp"
 
@@ -212,10 +213,10 @@ void move_to(Pen& pen, int row, int column, const ScreenCell* row_cells, const S
 // it leaves out wait for a later pass. NO_LIMIT writes the row in order (in two passes
 // when it starts right of the leftmost cell); low limits gather cells of like colours into
 // a pass each, moving the cursor over the others instead of changing colours back and
-// forth.
-void write_row(Pen& pen, int row, const ScreenCell* row_cells, bool (&pending)[FRAME_WIDTH], int columns,
-               const RowLimits& limits, const ScreenState& screen, std::string& out) {
-    while (true) {
+// forth. Gives up (false) once `out` grows past `budget` bytes.
+bool write_row(Pen& pen, int row, const ScreenCell* row_cells, bool (&pending)[FRAME_WIDTH], int columns,
+               const RowLimits& limits, const ScreenState& screen, std::size_t budget, std::string& out) {
+    while (out.size() <= budget) {
         int first = -1;
         for (int column = 0; column < columns; ++column) {
             if (!pending[column]) continue;
@@ -225,12 +226,12 @@ void write_row(Pen& pen, int row, const ScreenCell* row_cells, bool (&pending)[F
                 break;
             }
         }
-        if (first < 0) return;
+        if (first < 0) return true;
         for (int column = first; column < columns; ++column) {
             if (!pending[column]) continue;
             const int limit = column == pen.column ? limits.near : limits.far;
             if (column != first && limit < NO_LIMIT && !shows_colours_of(pen.colours, row_cells[column], screen.utf8) &&
-                shortest_change(pen.colours, row_cells[column], screen.utf8).length > limit)
+                (limit == 0 || shortest_change(pen.colours, row_cells[column], screen.utf8).length > limit))
                 continue;
             move_to(pen, row, column, row_cells, screen, out);
             put_cell(pen, row_cells[column], screen.utf8, out);
@@ -238,6 +239,7 @@ void write_row(Pen& pen, int row, const ScreenCell* row_cells, bool (&pending)[F
             pending[column] = false;
         }
     }
+    return false;
 }
 
 }  // namespace
@@ -294,8 +296,10 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
             std::copy(changed, changed + columns, pending);
             Pen trial_pen = pen;
             trial.clear();
-            write_row(trial_pen, row, row_cells, pending, columns, limits, screen, trial);
-            if (&limits == ROW_LIMITS || trial.size() < shortest.size()) shortest.swap(trial), after = trial_pen;
+            const bool first = &limits == ROW_LIMITS;
+            if (write_row(trial_pen, row, row_cells, pending, columns, limits, screen,
+                          first ? SIZE_MAX : shortest.size() - 1, trial))
+                shortest.swap(trial), after = trial_pen;
         }
         out += shortest;
         pen = after;
