@@ -1,8 +1,10 @@
 // Bytes the console program sends to the terminal over the whole show, every 16 ms frame,
 // per layout and colour mode, next to the writer the console had before layouts and colour
 // modes (baseline_screen_writer) in the same run. Prints one table: median and worst bytes
-// per frame, bytes per changed cell (all bytes over all cells that look different from the
-// frame before), the median count of changed cells and the time to build and write a frame.
+// per frame, bytes per changed cell (all bytes over all changed cells: cells of the picture
+// that look different from the frame before; for the baseline, cells whose character or
+// attribute changed, as it compares them), the median count of changed cells and the time
+// to build and write a frame.
 //
 // Reads the show's archive (TEXTDEMO_SHOW_ARCHIVE, else ruk.salad in the build folder).
 // Native runs in an 80 x 50 terminal, half in 80 x 25 (and 80 x 24, averaged down).
@@ -118,11 +120,11 @@ void present_baseline(baseline::BaselineScreen& screen, ConsoleCell (&previous)[
 
 void print_row(const char* name, const char* terminal, const Series& s, std::size_t baseline_median) {
     const std::size_t m = median(s.bytes);
-    const double frames = static_cast<double>(s.bytes.size());
-    std::printf("| %-17s | %-7s | %7zu | %+6.1f%% | %7zu | %6.2f | %7zu | %7.1f |\n", name, terminal, m,
-                100.0 * (static_cast<double>(m) - static_cast<double>(baseline_median)) / static_cast<double>(baseline_median),
-                *std::max_element(s.bytes.begin(), s.bytes.end()), s.total_changed > 0 ? s.total_bytes / s.total_changed : 0.0,
-                median(s.changed), s.total_us / frames);
+    const double change = 100.0 * (static_cast<double>(m) / static_cast<double>(baseline_median) - 1.0);
+    const std::size_t worst = *std::max_element(s.bytes.begin(), s.bytes.end());
+    const double per_cell = s.total_changed > 0 ? s.total_bytes / s.total_changed : 0.0;
+    std::printf("| %-18s | %-7s | %7zu | %+6.1f%% | %7zu | %6.2f | %7zu | %7.1f |\n", name, terminal, m, change, worst,
+                per_cell, median(s.changed), s.total_us / static_cast<double>(s.bytes.size()));
 }
 
 }  // namespace

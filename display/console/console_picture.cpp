@@ -1,5 +1,7 @@
 #include "display/console/console_picture.hpp"
 
+#include <iterator>
+
 namespace textdemo {
 
 namespace {
@@ -24,7 +26,7 @@ void half_cells(const ScreenLayout& layout, const PictureStyle& style, const std
 void message_cells(const ScreenLayout& layout, ScreenCell (&out)[FRAME_CELLS]) {
     const std::string_view text = too_small_message(layout.region.columns);
     for (int i = 0; i < layout.region.columns; ++i)
-        out[i] = {DEFAULT_COLOUR, DEFAULT_COLOUR, static_cast<std::uint8_t>(i < static_cast<int>(text.size()) ? text[i] : ' ')};
+        out[i] = {DEFAULT_COLOUR, DEFAULT_COLOUR, static_cast<std::uint8_t>(i < std::ssize(text) ? text[i] : ' ')};
 }
 
 }  // namespace

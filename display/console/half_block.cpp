@@ -50,8 +50,10 @@ GlyphInk glyph_ink(const FontTexture& font) {
     GlyphInk glyphs;
     for (int g = 0; g < 16; ++g)
         for (int y = 0; y < GLYPH_SIZE; ++y)
-            for (int x = 0; x < GLYPH_SIZE; ++x)
-                glyphs.ink[g] += font.rgba[(static_cast<std::size_t>(y) * FONT_TEXTURE_SIZE + GLYPH_SIZE * g + x) * 4 + 3];
+            for (int x = 0; x < GLYPH_SIZE; ++x) {
+                const std::size_t texel = static_cast<std::size_t>(y) * FONT_TEXTURE_SIZE + GLYPH_SIZE * g + x;
+                glyphs.ink[g] += font.rgba[texel * 4 + 3];  // alpha
+            }
     return glyphs;
 }
 

@@ -66,8 +66,14 @@ ColourChange change_to(const PenColours& pen, bool reverse, TerminalColour backg
     if (foreground != ANY_COLOUR) (reverse ? change.after.background : change.after.foreground) = foreground;
     int parts = 0;
     if (reverse != pen.reverse) change.length += reverse ? 1 : 2, ++parts;
-    if (change.after.foreground != pen.foreground) change.length += sgr_colour_length(change.after.foreground, false), ++parts;
-    if (change.after.background != pen.background) change.length += sgr_colour_length(change.after.background, true), ++parts;
+    if (change.after.foreground != pen.foreground) {
+        change.length += sgr_colour_length(change.after.foreground, false);
+        ++parts;
+    }
+    if (change.after.background != pen.background) {
+        change.length += sgr_colour_length(change.after.background, true);
+        ++parts;
+    }
     if (parts > 0) change.length += 3 + parts - 1;  // CSI, separators, 'm'
     return change;
 }
@@ -120,7 +126,8 @@ ColourChange shortest_change(const PenColours& pen, ScreenCell cell, bool utf8) 
     if (may_keep) best = change_to(pen, pen.reverse, cell.background, foreground);
     const TerminalColour shown_as_background = pen.reverse ? pen.background : pen.foreground;  // once switched
     const TerminalColour shown_as_foreground = pen.reverse ? pen.foreground : pen.background;
-    if (!may_keep || (reverse_allowed(cell) && (cell.background == shown_as_background || foreground == shown_as_foreground))) {
+    const bool switch_helps = cell.background == shown_as_background || foreground == shown_as_foreground;
+    if (!may_keep || (reverse_allowed(cell) && switch_helps)) {
         const ColourChange switched = change_to(pen, !pen.reverse, cell.background, foreground);
         if (!may_keep || switched.length < best.length) best = switched;
     }
@@ -206,40 +213,43 @@ void move_to(Pen& pen, int row, int column, const ScreenCell* row_cells, const S
     pen.column = column;
 }
 
-// Writes the changed cells of a row (`pending`, cleared as they are written) in passes from
-// left to right. A pass starts at the leftmost cell still to write that needs no colour
+// Writes the changed cells of a row (the `count` columns in `changed`, in order) in passes
+// from left to right. A pass starts at the leftmost cell still to write that needs no colour
 // change, else at the leftmost one, and takes every later cell whose colour change costs
 // at most `limits.far` bytes, or `limits.near` for the cell right at the cursor; the cells
 // it leaves out wait for a later pass. NO_LIMIT writes the row in order (in two passes
 // when it starts right of the leftmost cell); low limits gather cells of like colours into
 // a pass each, moving the cursor over the others instead of changing colours back and
 // forth. Gives up (false) once `out` grows past `budget` bytes.
-bool write_row(Pen& pen, int row, const ScreenCell* row_cells, bool (&pending)[FRAME_WIDTH], int columns,
-               const RowLimits& limits, const ScreenState& screen, std::size_t budget, std::string& out) {
-    while (out.size() <= budget) {
-        int first = -1;
-        for (int column = 0; column < columns; ++column) {
-            if (!pending[column]) continue;
-            if (first < 0) first = column;
-            if (shows_colours_of(pen.colours, row_cells[column], screen.utf8)) {
-                first = column;
-                break;
+bool write_row(Pen& pen, int row, const ScreenCell* row_cells, const int* changed, int count, const RowLimits& limits,
+               const ScreenState& screen, std::size_t budget, std::string& out) {
+    int pending[FRAME_WIDTH];
+    std::copy(changed, changed + count, pending);
+    while (count > 0 && out.size() <= budget) {
+        int start = 0;
+        while (start < count && !shows_colours_of(pen.colours, row_cells[pending[start]], screen.utf8)) ++start;
+        if (start == count) start = 0;
+        int left = 0;  // cells for a later pass, kept in order
+        for (int k = 0; k < count; ++k) {
+            const int column = pending[k];
+            bool taken = k == start;
+            if (k > start && !taken) {
+                const int limit = column == pen.column ? limits.near : limits.far;
+                const ScreenCell cell = row_cells[column];
+                taken = limit == NO_LIMIT || shows_colours_of(pen.colours, cell, screen.utf8) ||
+                        (limit > 0 && shortest_change(pen.colours, cell, screen.utf8).length <= limit);
             }
-        }
-        if (first < 0) return true;
-        for (int column = first; column < columns; ++column) {
-            if (!pending[column]) continue;
-            const int limit = column == pen.column ? limits.near : limits.far;
-            if (column != first && limit < NO_LIMIT && !shows_colours_of(pen.colours, row_cells[column], screen.utf8) &&
-                (limit == 0 || shortest_change(pen.colours, row_cells[column], screen.utf8).length > limit))
+            if (!taken) {
+                pending[left++] = column;
                 continue;
+            }
             move_to(pen, row, column, row_cells, screen, out);
             put_cell(pen, row_cells[column], screen.utf8, out);
             pen.column = screen.region.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
-            pending[column] = false;
         }
+        count = left;
     }
-    return false;
+    return count == 0 && out.size() <= budget;
 }
 
 }  // namespace
@@ -284,21 +294,18 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
     for (int row = 0; row < rows; ++row) {
         const ScreenCell* row_cells = &cells[row * region.columns];
         ScreenCell* shown = &screen.shown[row * region.columns];
-        bool changed[FRAME_WIDTH];
-        bool any = false;
+        int changed[FRAME_WIDTH];
+        int count = 0;
         for (int column = 0; column < columns; ++column)
-            any |= changed[column] = !looks_same(row_cells[column], shown[column], screen.utf8);
-        if (!any) continue;
+            if (!looks_same(row_cells[column], shown[column], screen.utf8)) changed[count++] = column;
+        if (count == 0) continue;
         Pen after = pen;
         shortest.clear();
         for (const RowLimits& limits : ROW_LIMITS) {
-            bool pending[FRAME_WIDTH];
-            std::copy(changed, changed + columns, pending);
             Pen trial_pen = pen;
             trial.clear();
-            const bool first = &limits == ROW_LIMITS;
-            if (write_row(trial_pen, row, row_cells, pending, columns, limits, screen,
-                          first ? SIZE_MAX : shortest.size() - 1, trial))
+            const std::size_t budget = &limits == ROW_LIMITS ? SIZE_MAX : shortest.size() - 1;
+            if (write_row(trial_pen, row, row_cells, changed, count, limits, screen, budget, trial))
                 shortest.swap(trial), after = trial_pen;
         }
         out += shortest;

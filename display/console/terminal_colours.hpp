@@ -44,7 +44,9 @@ constexpr TerminalColour ANSI_KIND = 0, INDEXED_KIND = 1u << 24, RGB_KIND = 2u <
 // The terminal's own foreground or background, as a cleared screen shows it.
 constexpr TerminalColour DEFAULT_COLOUR = DEFAULT_KIND;
 
-constexpr TerminalColour ansi_colour(int console_index) { return ANSI_KIND | static_cast<TerminalColour>(console_index & 15); }
+constexpr TerminalColour ansi_colour(int console_index) {
+    return ANSI_KIND | static_cast<TerminalColour>(console_index & 15);
+}
 constexpr TerminalColour indexed_colour(int index) { return INDEXED_KIND | static_cast<TerminalColour>(index & 255); }
 constexpr TerminalColour rgb_colour(Rgb8 c) {
     return RGB_KIND | static_cast<TerminalColour>(c.red) << 16 | static_cast<TerminalColour>(c.green) << 8 | c.blue;
