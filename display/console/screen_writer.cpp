@@ -1,6 +1,7 @@
 #include "display/console/screen_writer.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "display/console/cp437.hpp"
@@ -37,7 +38,16 @@ void append_number(std::string& out, int value) {
 
 int digits(int value) { return value >= 100 ? 3 : value >= 10 ? 2 : 1; }
 
-bool inkless(std::uint8_t character, bool utf8) { return cp437_text(character, utf8) == " "; }
+// Characters shown as a blank, with UTF-8 and without.
+bool inkless(std::uint8_t character, bool utf8) {
+    static const auto blanks = [] {
+        std::array<std::array<bool, 256>, 2> table{};
+        for (int code = 0; code < 256; ++code)
+            for (int form = 0; form < 2; ++form) table[form][code] = cp437_text(static_cast<std::uint8_t>(code), form) == " ";
+        return table;
+    }();
+    return blanks[utf8][character];
+}
 
 constexpr TerminalColour ANY_COLOUR = 0xFFFFFFFFu;  // a colour the cell does not show
 
