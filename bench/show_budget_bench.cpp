@@ -127,11 +127,12 @@ int main() {
     build_timeline();
     const double timeline_ms = ms_since(start);
     start = Clock::now();
+    const ScreenLayout native = choose_layout(ConsoleLayout::Native, FRAME_HEIGHT, FRAME_WIDTH);
     static ScreenState first_screen;
-    static ConsoleCell first_cells[FRAME_CELLS];
+    static ScreenCell first_cells[FRAME_CELLS];
     std::string first_bytes;
     draw_song_frame(0);
-    convert_frame_console(frame.pixels, first_cells);
+    picture_cells(native, PictureStyle{}, frame.pixels, first_cells);
     write_frame_changes(first_screen, first_cells, first_bytes);
     const double first_frame_ms = ms_since(start);
 
@@ -150,7 +151,6 @@ int main() {
     std::vector<double> bytes;
     static ScreenState screen;
     static ScreenCell cells[FRAME_CELLS];
-    const ScreenLayout native = choose_layout(ConsoleLayout::Native, FRAME_HEIGHT, FRAME_WIDTH);
     std::string out;
     for (std::uint32_t f = 0; f < frames; ++f) {
         const std::uint32_t position = f * FRAME_PERIOD_MS;
