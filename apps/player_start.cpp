@@ -6,10 +6,10 @@
 
 #include "resources/archive.hpp"
 #include "resources/archive_places.hpp"
-#include "runtime/frame_loop.hpp"
-#include "runtime/music_player.hpp"
-#include "runtime/pattern_data.hpp"
-#include "runtime/timeline.hpp"
+#include "show/frame_loop.hpp"
+#include "show/timeline.hpp"
+#include "song/music_player.hpp"
+#include "song/pattern_data.hpp"
 
 namespace textdemo {
 
@@ -31,6 +31,14 @@ bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const Mu
         std::fprintf(stderr, "%s: --start %s lies past the music's end at %s\n", player_program_name(program),
                      start.c_str(), end.c_str());
     return false;
+}
+
+bool load_show_music(PlayerProgram program, const PlayerOptions& options, std::uint32_t& start_ms) {
+    use_archive_of(options);
+    resource_archive();
+    MusicPlayer& player = music_player();
+    load_music(player);
+    return show_start_ms(program, options, player, start_ms);
 }
 
 void start_show_music(const PlayerOptions& options, MusicPlayer& player, std::uint32_t start_ms,

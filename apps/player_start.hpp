@@ -1,17 +1,16 @@
 // player_start: what both players do with their options while starting the show.
 //
 // Offers: use_archive_of (where the archive is read from), show_start_ms (where the show
-// begins, checked against the music) and start_show_music (the music started there, muted
-// when asked, and the frame loop told the audio delay and the music's end).
+// begins, checked against the music), load_show_music (both, with the archive read and
+// the music loaded) and start_show_music (the music started there, muted when asked, and
+// the frame loop told the audio delay and the music's end).
 // Depends on: player_options, archive, archive_places, music_player, timeline, frame_loop.
 //
 // In start-up order:
-//     use_archive_of(options);
-//     resource_archive(); load_music(player);
 //     std::uint32_t start_ms;
-//     if (!show_start_ms(program, options, player, start_ms)) return 2;  // before the display
+//     if (!load_show_music(program, options, start_ms)) return 2;  // before the display
 //     ... display, start_frame_loop, build_timeline ...
-//     start_show_music(options, player, start_ms, state);
+//     start_show_music(options, music_player(), start_ms, state);
 #pragma once
 
 #include <cstdint>
@@ -32,6 +31,9 @@ void use_archive_of(const PlayerOptions& options);
 // where the music ends; the result is then false.
 bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const MusicPlayer& player,
                    std::uint32_t& start_ms);
+
+// use_archive_of, the archive read, the music loaded, then show_start_ms.
+bool load_show_music(PlayerProgram program, const PlayerOptions& options, std::uint32_t& start_ms);
 
 // Plays the music from start_ms (when there is a sound), muted with --mute, and sets the
 // loop state's mute flag, audio delay and picture end to match.

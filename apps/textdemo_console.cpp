@@ -12,9 +12,9 @@
 #include "display/console/console_display.hpp"
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
-#include "runtime/frame_loop.hpp"
-#include "runtime/music_player.hpp"
-#include "runtime/timeline.hpp"
+#include "show/frame_loop.hpp"
+#include "song/music_player.hpp"
+#include "show/timeline.hpp"
 
 int main(int argc, char** argv) {
     using namespace textdemo;
@@ -33,17 +33,14 @@ int main(int argc, char** argv) {
     setup_console_font();
     install_console_ctrl_handler();
     TextFrame& frame = text_frame();
-    use_archive_of(options);
-    resource_archive();
-    MusicPlayer& player = music_player();
-    load_music(player);
     std::uint32_t start_ms = 0;
-    if (!show_start_ms(PlayerProgram::Console, options, player, start_ms)) return 2;
+    if (!load_show_music(PlayerProgram::Console, options, start_ms)) return 2;
     setup_console(frame, options.console);
 
     const FrameClock clock = system_clock();
     FrameLoopState state = start_frame_loop(clock);
     build_timeline();
+    MusicPlayer& player = music_player();
     start_show_music(options, player, start_ms, state);
     if (run_frame_loop(clock, music_position_source(player), console_frame_backend(), state) == LoopEnd::Teardown)
         teardown_show();

@@ -25,10 +25,10 @@
 #include "resources/archive.hpp"
 #include "resources/font_texture.hpp"
 #include "resources/image.hpp"
-#include "runtime/frame_loop.hpp"
-#include "runtime/music_player.hpp"
-#include "runtime/sound_layer.hpp"
-#include "runtime/timeline.hpp"
+#include "show/frame_loop.hpp"
+#include "show/headless_show.hpp"
+#include "song/music_player.hpp"
+#include "tests/support/show_resources.hpp"
 
 namespace {
 
@@ -130,17 +130,13 @@ void print_row(const char* name, const char* terminal, const Series& s, std::siz
 }  // namespace
 
 int main() {
-    const char* env = std::getenv("TEXTDEMO_SHOW_ARCHIVE");
-    const std::string path = env ? env : TEXTDEMO_BUILD_DIR "/ruk.salad";
+    const std::string path = test::show_archive_path();
     if (access(path.c_str(), R_OK) != 0) {
         std::printf("no show archive at %s\n", path.c_str());
         return 1;
     }
     set_archive_path(path);
-    force_silent_sound_output(true);
-    MusicPlayer& player = music_player();
-    load_music(player);
-    build_timeline();
+    const MusicPlayer& player = build_headless_show();
     Image font;
     load_image(font, "textmodechars.png");
     const GlyphInk glyphs = glyph_ink(font_texture(font));
@@ -170,6 +166,6 @@ int main() {
         const std::string terminal = std::to_string(s.columns) + " x " + std::to_string(s.rows);
         print_row(s.name, terminal.c_str(), configurations[i].series, baseline_median);
     }
-    teardown_show();
+    end_headless_show();
     return 0;
 }

@@ -6,11 +6,7 @@
 // (16 ms further, wrapping inside the slot), so the figures cover its whole time on screen.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <memory>
-#include <vector>
 
 #include "effects/effect_demo_logo.hpp"
 #include "effects/effect_kelvaron_logo.hpp"
@@ -18,51 +14,19 @@
 #include "effects/effect_wobbly.hpp"
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
-#include "runtime/pattern_data.hpp"
-#include "runtime/timeline.hpp"
-#include "tests/support/test_content.hpp"
+#include "song/pattern_data.hpp"
+#include "show/timeline.hpp"
+#include "tests/support/show_resources.hpp"
 
 namespace {
 
 using namespace textdemo;
 
-const char* const REAL_ARCHIVE = TEXTDEMO_BUILD_DIR "/ruk.salad";
-
-// Grey levels (i x step) & 255: masks have a transparent (0) pixel wherever that is 0.
-void put_synthetic_image(const char* name, int width, int height, unsigned step) {
-    std::vector<std::uint32_t> words(static_cast<std::size_t>(width) * height);
-    for (std::size_t i = 0; i < words.size(); ++i) words[i] = ((i * step) & 255) * 0x010101u;
-    test::put_png(name, width, height, words);
-}
-
 // Spans of the nine slots. Entries the archive lacks (all of them without ruk.salad) get
 // stand-ins: 64-row patterns and grey images of the right shapes.
 const std::array<EffectSpan, TIMELINE_SLOTS>& slot_spans() {
     static const auto spans = [] {
-        const bool exists = std::filesystem::exists(REAL_ARCHIVE);
-        if (exists) set_archive_path(REAL_ARCHIVE);
-        else use_no_archive_file();
-        struct Picture {
-            const char* name;
-            int width, height;
-            unsigned step;
-        };
-        const Picture pictures[] = {
-            {"kelvaron.png", 80, 50, 37}, {"kelvaron_opacity.png", 80, 50, 37}, {"splat2.png", 80, 50, 37},
-            {"logo_overlay.png", 80, 50, 37}, {"splat9.png", 80, 50, 37},     {"splat1.png", 80, 50, 37},
-            {"splat6.png", 80, 50, 37},       {"splat7.png", 80, 50, 37},     {"tunnel.png", 256, 256, 13},
-            {"ruk.png", 400, 50, 7},          {"ruk_opacity.png", 400, 50, 5}};
-        int stand_ins = 0;
-        for (const Picture& p : pictures) {
-            if (lookup_resource(resource_archive(), p.name)) continue;
-            put_synthetic_image(p.name, p.width, p.height, p.step);
-            ++stand_ins;
-        }
-        if (!lookup_resource(resource_archive(), "patterndata.bin")) {
-            test::put_pattern_dump({0}, {64});
-            ++stand_ins;
-        }
-        std::printf("content: %s, %d stand-in entries\n", exists ? REAL_ARCHIVE : "no archive", stand_ins);
+        test::use_show_content();
         return timeline_spans(pattern_data(), 0xFFFFFFFF);
     }();
     return spans;

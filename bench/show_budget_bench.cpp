@@ -27,10 +27,11 @@
 #include "frame/convert.hpp"
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
-#include "runtime/frame_loop.hpp"
-#include "runtime/music_player.hpp"
-#include "runtime/sound_layer.hpp"
-#include "runtime/timeline.hpp"
+#include "show/frame_loop.hpp"
+#include "show/headless_show.hpp"
+#include "show/timeline.hpp"
+#include "song/music_player.hpp"
+#include "tests/support/show_resources.hpp"
 
 namespace {
 
@@ -107,8 +108,7 @@ double program_start_ms(const std::string& archive) {
 }  // namespace
 
 int main() {
-    const char* env = std::getenv("TEXTDEMO_SHOW_ARCHIVE");
-    const std::string path = env ? env : TEXTDEMO_BUILD_DIR "/ruk.salad";
+    const std::string path = test::show_archive_path();
     if (access(path.c_str(), R_OK) != 0) {
         std::printf("no show archive at %s\n", path.c_str());
         return 1;
@@ -119,13 +119,8 @@ int main() {
     resource_archive();
     const double archive_ms = ms_since(start);
     start = Clock::now();
-    force_silent_sound_output(true);
-    MusicPlayer& player = music_player();
-    load_music(player);
-    const double music_ms = ms_since(start);
-    start = Clock::now();
-    build_timeline();
-    const double timeline_ms = ms_since(start);
+    const MusicPlayer& player = build_headless_show();  // the archive is read already
+    const double show_ms = ms_since(start);
     start = Clock::now();
     const ScreenLayout native = choose_layout(ConsoleLayout::Native, FRAME_HEIGHT, FRAME_WIDTH);
     static ScreenState first_screen;
@@ -172,10 +167,9 @@ int main() {
 
     std::printf("| %-40s |     time |   16 ms frames |\n|---|---:|---:|\n", "start-up step");
     print_share("archive read and decoded", archive_ms);
-    print_share("music loaded and scanned", music_ms);
-    print_share("sine tables and effects", timeline_ms);
+    print_share("music scanned, sine tables and effects", show_ms);
     print_share("first frame drawn and written", first_frame_ms);
-    print_share("to the first frame, in this process", archive_ms + music_ms + timeline_ms + first_frame_ms);
+    print_share("to the first frame, in this process", archive_ms + show_ms + first_frame_ms);
     if (program_ms.front() < 0) {
         std::printf("| %-40s | no frame within 10 s |\n", "textdemo-console in a terminal");
     } else {
@@ -194,6 +188,6 @@ int main() {
     std::printf("\nconsole bytes per frame over %zu frames: median %.0f, mean %.0f, worst %.0f\n", bytes.size(), median(bytes),
                 bytes.empty() ? 0 : total_bytes / static_cast<double>(bytes.size()),
                 bytes.empty() ? 0 : *std::max_element(bytes.begin(), bytes.end()));
-    teardown_show();
+    end_headless_show();
     return 0;
 }

@@ -8,20 +8,17 @@
 
 #include <array>
 #include <cmath>
-#include <filesystem>
-#include <vector>
 
 #include "effects/effect_skull_logo.hpp"
 #include "frame/fixed_math.hpp"
 #include "resources/archive.hpp"
-#include "runtime/pattern_data.hpp"
+#include "song/pattern_data.hpp"
+#include "tests/support/show_resources.hpp"
 #include "tests/support/test_content.hpp"
 
 namespace {
 
 using namespace textdemo;
-
-const char* const REAL_ARCHIVE = TEXTDEMO_BUILD_DIR "/ruk.salad";
 
 // A sphere of radius 2.5 units, 20 bands of 20 segments: half the faces environment-mapped.
 test::MeshContent sphere() {
@@ -53,19 +50,10 @@ test::MeshContent sphere() {
 
 bool prepare_content() {
     static const bool real = [] {
-        const bool exists = std::filesystem::exists(REAL_ARCHIVE);
-        if (exists) set_archive_path(REAL_ARCHIVE);
-        else use_no_archive_file();
-        if (!exists) {
-            test::put_pattern_dump({0}, {});
-            std::vector<std::uint32_t> env(256 * 256);
-            for (std::size_t i = 0; i < env.size(); ++i) env[i] = (static_cast<std::uint32_t>(i) * 2654435761u >> 24) * 0x010101;
-            test::put_png("env_red.png", 256, 256, env);
-            test::put_png("env_red2.png", 256, 256, env);
-            test::put_mesh(sphere());
-        }
+        const bool all_real = test::use_show_content();
+        if (!lookup_resource(resource_archive(), MESH_RESOURCE_NAME)) test::put_mesh(sphere());
         build_sine_tables();
-        return exists;
+        return all_real;
     }();
     return real;
 }

@@ -5,59 +5,25 @@
 // (16 ms further, wrapping inside its order positions), so the figures cover its whole time on screen.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-#include <filesystem>
 #include <memory>
-#include <vector>
 
 #include "effects/effect_glow.hpp"
 #include "effects/effect_table.hpp"
 #include "effects/effect_twister.hpp"
 #include "frame/fixed_math.hpp"
 #include "resources/archive.hpp"
-#include "runtime/pattern_data.hpp"
-#include "tests/support/test_content.hpp"
+#include "song/pattern_data.hpp"
+#include "tests/support/show_resources.hpp"
 
 namespace {
 
 using namespace textdemo;
 
-const char* const REAL_ARCHIVE = TEXTDEMO_BUILD_DIR "/ruk.salad";
-
-// Scattered grey levels; a mask covers about a fifth of its pixels, as lettering would.
-void put_synthetic_image(const char* name, int width, int height, bool mask = false) {
-    std::vector<std::uint32_t> words(static_cast<std::size_t>(width) * height);
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        std::uint32_t v = static_cast<std::uint32_t>(i) * 2654435761u >> 24;
-        if (mask && v < 205) v = 0;
-        words[i] = v << 16 | v << 8 | v;
-    }
-    test::put_png(name, width, height, words);
-}
-
 // Loads the real archive when the build has one; whatever it lacks gets a stand-in.
 // Answers whether the effects' images are the real ones.
 bool prepare_content() {
     static const bool real = [] {
-        if (std::filesystem::exists(REAL_ARCHIVE)) set_archive_path(REAL_ARCHIVE);
-        else use_no_archive_file();
-        const struct {
-            const char* name;
-            int width, height;
-            bool mask;
-        } images[] = {{"table.png", 256, 256, false},          {"splat3.png", 80, 50, false},
-                      {"splat4.png", 80, 50, false},           {"splat8.png", 80, 50, false},
-                      {"quorvila.png", 80, 50, false},         {"zentrobe.png", 80, 50, false},
-                      {"quorvila_opacity.png", 80, 50, true},  {"zentrobe_opacity.png", 80, 50, true},
-                      {"twist.png", 80, 46, false},            {"twistalpha.png", 80, 46, true},
-                      {"greets.png", 960, 50, false},          {"greets_opacity.png", 960, 50, true}};
-        bool all_real = true;
-        for (const auto& image : images) {
-            if (lookup_resource(resource_archive(), image.name)) continue;
-            put_synthetic_image(image.name, image.width, image.height, image.mask);
-            all_real = false;
-        }
-        if (!lookup_resource(resource_archive(), "patterndata.bin")) test::put_pattern_dump({0}, {});
+        const bool all_real = test::use_show_content();
         build_sine_tables();
         return all_real;
     }();

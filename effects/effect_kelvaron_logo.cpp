@@ -10,7 +10,7 @@
 #include "effects/logo_background.hpp"
 #include "frame/drawing.hpp"
 #include "frame/text_frame.hpp"
-#include "runtime/pattern_data.hpp"
+#include "song/pattern_data.hpp"
 
 namespace textdemo {
 

@@ -9,7 +9,7 @@
 #include "frame/text_frame.hpp"
 #include "mesh/mesh_raster.hpp"
 #include "mesh/mesh_transform.hpp"
-#include "runtime/pattern_data.hpp"
+#include "song/pattern_data.hpp"
 
 namespace textdemo {
 

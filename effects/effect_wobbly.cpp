@@ -9,7 +9,7 @@
 
 #include "frame/drawing.hpp"
 #include "frame/text_frame.hpp"
-#include "runtime/pattern_data.hpp"
+#include "song/pattern_data.hpp"
 
 namespace textdemo {
 

@@ -7,7 +7,7 @@
 
 #include "display/console/key_decoder.hpp"
 #include "resources/archive.hpp"
-#include "runtime/timeline.hpp"
+#include "show/timeline.hpp"
 #include "tests/support/test_content.hpp"
 #include "tests/support/empty_archive.hpp"
 

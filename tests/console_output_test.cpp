@@ -14,14 +14,15 @@
 #include "display/console/screen_writer.hpp"
 #include "display/console/terminal_colours.hpp"
 #include "resources/archive.hpp"
-#include "runtime/frame_loop.hpp"
-#include "runtime/music_player.hpp"
-#include "runtime/sound_layer.hpp"
-#include "runtime/timeline.hpp"
+#include "show/frame_loop.hpp"
+#include "show/headless_show.hpp"
+#include "song/music_player.hpp"
+#include "tests/support/show_resources.hpp"
 #include "tests/support/terminal_model.hpp"
 
 using namespace textdemo;
 using test::TerminalModel;
+using test::show_archive_path;
 
 namespace {
 
@@ -370,22 +371,14 @@ TEST(ScreenWriter, ReplayedBytesAlwaysShowTheLatestFrame) {
     }
 }
 
-std::string show_archive_path() {
-    if (const char* path = std::getenv("TEXTDEMO_SHOW_ARCHIVE")) return path;
-    return TEXTDEMO_ARCHIVE_FILE;
-}
-
 // Stretches of consecutive frames of the show, spread over the music, written in every
 // layout and colour mode and replayed on the model. Native shows exactly the converted
 // frame, colours worked out here from the attribute; half shows its picture's cells.
 TEST(ScreenWriterOnTheShow, EveryWrittenFrameIsShownExactly) {
-    if (!std::filesystem::exists(show_archive_path())) GTEST_SKIP() << "no show archive";
+    ASSERT_TRUE(std::filesystem::exists(show_archive_path())) << "no show archive at " << show_archive_path();
     release_resource_archive();
     set_archive_path(show_archive_path());
-    force_silent_sound_output(true);
-    MusicPlayer& player = music_player();
-    load_music(player);
-    build_timeline();
+    const MusicPlayer& player = build_headless_show();
     struct Setup {
         ConsoleLayout layout;
         ConsoleColours colours;
@@ -427,8 +420,7 @@ TEST(ScreenWriterOnTheShow, EveryWrittenFrameIsShownExactly) {
             }
         }
     }
-    teardown_show();
-    force_silent_sound_output(false);
+    end_headless_show();
 }
 
 }  // namespace

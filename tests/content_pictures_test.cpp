@@ -16,6 +16,8 @@
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
+#include "tests/support/show_resources.hpp"
+
 namespace textdemo {
 namespace {
 
@@ -42,23 +44,18 @@ const Picture& picture(const std::string& name) {
     return cache.emplace(name, std::move(p)).first->second;
 }
 
-const std::map<std::string, std::pair<int, int>> SIZES = {
-    {"splat1.png", {80, 50}},      {"splat2.png", {80, 50}},           {"splat3.png", {80, 50}},
-    {"splat4.png", {80, 50}},      {"splat6.png", {80, 50}},           {"splat7.png", {80, 50}},
-    {"splat8.png", {80, 50}},      {"splat9.png", {80, 50}},           {"kelvaron.png", {80, 50}},
-    {"kelvaron_opacity.png", {80, 50}}, {"ruk.png", {400, 50}},        {"ruk_opacity.png", {400, 50}},
-    {"quorvila.png", {80, 50}},    {"quorvila_opacity.png", {80, 50}}, {"zentrobe.png", {80, 50}},
-    {"zentrobe_opacity.png", {80, 50}}, {"greets.png", {960, 50}},     {"greets_opacity.png", {960, 50}},
-    {"tunnel.png", {256, 256}},    {"table.png", {256, 256}},          {"twist.png", {80, 46}},
-    {"twistalpha.png", {80, 46}},  {"env_red.png", {256, 256}},        {"env_red2.png", {256, 256}},
-    {"logo_overlay.png", {80, 50}}, {"textmodechars.png", {256, 256}},
-};
+// Every picture the show reads, the glyph image included.
+std::vector<test::ShowPicture> show_pictures() {
+    std::vector<test::ShowPicture> pictures(std::begin(test::SHOW_PICTURES), std::end(test::SHOW_PICTURES));
+    pictures.push_back(test::FONT_PICTURE);
+    return pictures;
+}
 
 TEST(ContentPictures, EveryImageDecodesAtItsSize) {
-    for (const auto& [name, size] : SIZES) {
-        const Picture& p = picture(name);
-        EXPECT_EQ(p.width, size.first) << name;
-        EXPECT_EQ(p.height, size.second) << name;
+    for (const test::ShowPicture& expected : show_pictures()) {
+        const Picture& p = picture(expected.name);
+        EXPECT_EQ(p.width, expected.width) << expected.name;
+        EXPECT_EQ(p.height, expected.height) << expected.name;
     }
 }
 
@@ -226,7 +223,8 @@ TEST(ContentArchive, HoldsEveryResource) {
     char buffer[256];
     while (std::fgets(buffer, sizeof buffer, pipe)) listing += buffer;
     EXPECT_EQ(pclose(pipe), 0);
-    for (const auto& [name, size] : SIZES) EXPECT_NE(listing.find(name + " "), std::string::npos) << name;
+    for (const test::ShowPicture& expected : show_pictures())
+        EXPECT_NE(listing.find(std::string(expected.name) + " "), std::string::npos) << expected.name;
     EXPECT_NE(listing.find("pineapple3.ase.bin "), std::string::npos);
 }
 

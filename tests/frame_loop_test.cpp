@@ -7,10 +7,10 @@
 
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
-#include "runtime/frame_loop.hpp"
-#include "runtime/pattern_data.hpp"
-#include "runtime/sound_layer.hpp"
-#include "runtime/timeline.hpp"
+#include "show/frame_loop.hpp"
+#include "song/pattern_data.hpp"
+#include "song/sound_layer.hpp"
+#include "show/timeline.hpp"
 #include "tests/support/test_content.hpp"
 #include "tests/support/empty_archive.hpp"
 

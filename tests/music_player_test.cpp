@@ -17,8 +17,8 @@
 
 #include "resources/archive.hpp"
 #include "resources/file_bytes.hpp"
-#include "runtime/music_player.hpp"
-#include "runtime/sound_layer.hpp"
+#include "song/music_player.hpp"
+#include "song/sound_layer.hpp"
 #include "tests/support/stdout_to_stderr.hpp"
 #include "tests/support/test_mp3.hpp"
 #include "tests/support/empty_archive.hpp"

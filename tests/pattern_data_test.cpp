@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "resources/archive.hpp"
-#include "runtime/pattern_data.hpp"
+#include "song/pattern_data.hpp"
 #include "tests/support/stdout_to_stderr.hpp"
 #include "tests/support/test_content.hpp"
 #include "tests/support/empty_archive.hpp"

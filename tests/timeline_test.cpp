@@ -9,8 +9,8 @@
 
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
-#include "runtime/pattern_data.hpp"
-#include "runtime/timeline.hpp"
+#include "song/pattern_data.hpp"
+#include "show/timeline.hpp"
 #include "tests/support/test_content.hpp"
 #include "tests/support/empty_archive.hpp"
 

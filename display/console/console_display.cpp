@@ -395,13 +395,8 @@ void restore_console() {
 }
 
 FrameBackend console_frame_backend() {
-    FrameBackend backend{};
-    backend.sleep_before_deadline_check = false;
-    backend.frame_clock_fallback = true;
-    backend.present = present_step;
-    backend.read_keys = key_step;
-    backend.context = nullptr;
-    return backend;
+    return {.sleep_before_deadline_check = false, .frame_clock_fallback = true, .present = present_step,
+            .read_keys = key_step, .context = nullptr};
 }
 
 }  // namespace textdemo

@@ -31,7 +31,7 @@
 
 #include "display/console/console_settings.hpp"
 #include "frame/text_frame.hpp"
-#include "runtime/frame_loop.hpp"
+#include "show/frame_loop.hpp"
 
 namespace textdemo {
 

@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "runtime/frame_loop.hpp"
+#include "show/frame_loop.hpp"
 
 namespace textdemo {
 

@@ -15,8 +15,8 @@
 #include <unistd.h>
 
 #include "display/gl/gl_renderer.hpp"
-#include "runtime/frame_loop.hpp"
-#include "runtime/library_chatter.hpp"
+#include "show/frame_loop.hpp"
+#include "song/library_chatter.hpp"
 
 namespace textdemo {
 
@@ -118,10 +118,10 @@ std::string display_reason() {
            ", WAYLAND_DISPLAY " + (wayland ? std::string("= ") + wayland : "not set") + ")";
 }
 
-// Virtual-key code of an SDL key, for the keys the show and its users care about.
+// Key code of an SDL key, for the keys the show and its users care about.
 int virtual_key_code(SDL_Keycode key) {
-    if (key == SDLK_ESCAPE) return VK_ESCAPE;
-    if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + (key - SDLK_F1);
+    if (key == SDLK_ESCAPE) return KEY_ESCAPE;
+    if (key >= SDLK_F1 && key <= SDLK_F12) return KEY_F1 + (key - SDLK_F1);
     if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
     if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
     if (key == SDLK_SPACE) return ' ';

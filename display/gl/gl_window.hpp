@@ -1,7 +1,7 @@
 // gl_window: the window program's OpenGL window and its input, on SDL2.
 //
 // Offers: the window state the frame loop reads (fullscreen, window_active, key_down by
-// virtual-key code), ask_fullscreen (the start-up question), open_window / close_window,
+// key code), ask_fullscreen (the start-up question), open_window / close_window,
 // set_viewport, pump_window_events (activation, keys, close, resize) and swap_window.
 // Depends on: SDL2, OpenGL 1.1, gl_renderer (init_renderer once the context is current),
 // frame_loop (stop_requested), library_chatter.
@@ -13,10 +13,13 @@
 
 #include <cstdint>
 
+#include "show/frame_loop.hpp"
+
 namespace textdemo {
 
-constexpr int VK_ESCAPE = 27;
-constexpr int VK_F1 = 112;
+// key_down is indexed by the loop's key codes: KEY_ESCAPE, KEY_F1 to F12 from here up,
+// 'A' to 'Z', '0' to '9', space and return.
+constexpr int KEY_F1 = 112;
 
 struct GlWindowState {
     bool fullscreen = true;       // requested mode; the loop inverts it on F1

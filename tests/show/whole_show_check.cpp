@@ -8,8 +8,8 @@
 // the first ten rows of order 4, the two credits of orders 25 and 27, the glow brightening
 // in order 29 after row 420. "Inside the show" is every position some slot of the
 // timeline covers; a timeline that stops short of the music's end is named in the output.
-// Depends on: archive, music_player (length), pattern_data (order and row of a position),
-// timeline (the slots' spans).
+// Depends on: archive, headless_show, music_player (length), pattern_data (order and row of
+// a position), timeline (the slots' spans).
 //
 //   whole_show_check CAPTURE ARCHIVE
 #include <sys/wait.h>
@@ -23,10 +23,10 @@
 #include <vector>
 
 #include "resources/archive.hpp"
-#include "runtime/music_player.hpp"
-#include "runtime/pattern_data.hpp"
-#include "runtime/sound_layer.hpp"
-#include "runtime/timeline.hpp"
+#include "show/headless_show.hpp"
+#include "show/timeline.hpp"
+#include "song/music_player.hpp"
+#include "song/pattern_data.hpp"
 
 namespace {
 
@@ -132,12 +132,8 @@ int main(int argc, char** argv) {
     const std::string capture = argv[1], archive_path = argv[2];
     set_archive_path(archive_path);
     // An archive without the song ends here with the missing resource's line, a failure.
-    force_silent_sound_output(true);
-    MusicPlayer& player = music_player();
-    load_music(player);
-    const std::uint32_t end_ms = player.length;
+    const std::uint32_t end_ms = build_headless_show().length;
     PatternData& song = pattern_data();
-    build_timeline();
     const auto& slots = effect_list().effects;
     auto inside_show = [&](std::uint32_t ms) {
         return std::any_of(slots.begin(), slots.end(), [ms](const auto& e) { return e->start_ms <= ms && ms <= e->end_ms; });

@@ -7,7 +7,7 @@
 #include <stb_image_write.h>
 
 #include "resources/archive.hpp"
-#include "runtime/pattern_data.hpp"
+#include "song/pattern_data.hpp"
 
 namespace textdemo::test {
 

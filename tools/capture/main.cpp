@@ -5,7 +5,7 @@
 // position and converts the frame as the programs do, writing the requested outputs.
 // Every error line says why; positions past the music's end are rendered (dark red, as the
 // show would draw them) with one warning.
-// Depends on: runtime (music_player, timeline, frame_loop), frame (convert), resources
+// Depends on: song (music_player), show (timeline, frame_loop), frame (convert), resources
 // (archive, archive_places, image, file_bytes), capture_options, cell_picture, report, video_export,
 // stb_image_write.
 #include <csignal>
@@ -25,10 +25,9 @@
 #include "resources/archive_places.hpp"
 #include "resources/file_bytes.hpp"
 #include "resources/image.hpp"
-#include "runtime/frame_loop.hpp"
-#include "runtime/music_player.hpp"
-#include "runtime/sound_layer.hpp"
-#include "runtime/timeline.hpp"
+#include "show/frame_loop.hpp"
+#include "show/headless_show.hpp"
+#include "song/music_player.hpp"
 #include "tools/capture/capture_options.hpp"
 #include "tools/capture/cell_picture.hpp"
 #include "tools/capture/report.hpp"
@@ -212,17 +211,12 @@ int main(int argc, char** argv) {
     // The programs' start-up, minus sound output and display.
     if (!options.archive.empty()) set_archive_path(options.archive);
     else set_archive_places(archive_places(running_program_folder()));
-    text_frame();
-    resource_archive();
-    force_silent_sound_output(true);
-    MusicPlayer& player = music_player();
-    load_music(player);
+    const MusicPlayer& player = build_headless_show();
     if (!out.png_dir.empty() || video) {
         Image font;
         load_image(font, "textmodechars.png");
         out.font = font_texture(font);
     }
-    build_timeline();
 
     Positions positions = options.positions;
     std::string problem;
@@ -233,7 +227,7 @@ int main(int argc, char** argv) {
         problem = set_position_range(positions, positions.from, player.length, FRAME_PERIOD_MS);
     }
     if (!problem.empty()) {
-        teardown_show();
+        end_headless_show();
         return bad_arguments(problem);
     }
     if (latest_position(positions) > player.length)
@@ -241,6 +235,6 @@ int main(int argc, char** argv) {
                " ms show no effect: they render dark red, as the show would");
 
     const int status = video ? capture_video(positions, options, ffmpeg, out.font) : capture_frames(positions, out);
-    teardown_show();
+    end_headless_show();
     return status;
 }

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "effects/effect.hpp"
-#include "runtime/pattern_data.hpp"
+#include "song/pattern_data.hpp"
 
 namespace textdemo {
 

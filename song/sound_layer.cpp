@@ -5,7 +5,7 @@
 // owns the decoder while the device plays and shares only atomics with the main thread.
 // Opening and closing the device happen without library chatter: without a sound card the
 // audio libraries print a dozen lines of their configuration troubles.
-#include "runtime/sound_layer.hpp"
+#include "song/sound_layer.hpp"
 
 #include <SDL.h>
 #include <mpg123.h>
@@ -19,7 +19,7 @@
 #include <limits>
 #include <string_view>
 
-#include "runtime/library_chatter.hpp"
+#include "song/library_chatter.hpp"
 
 namespace textdemo {
 

@@ -3,7 +3,7 @@
 // Depends on: archive (find_resource). A dump that does not have the exact size, or whose
 // row counts or order list leave the format, is rejected up front: every later read
 // (row walk, plane bytes) then stays inside the copied block.
-#include "runtime/pattern_data.hpp"
+#include "song/pattern_data.hpp"
 
 #include <cstdio>
 #include <cstdlib>

@@ -23,6 +23,7 @@
 
 #include "frame/convert.hpp"
 #include "tests/support/archive_bytes.hpp"
+#include "tests/support/show_resources.hpp"
 #include "tests/support/test_content.hpp"
 #include "tests/support/test_mp3.hpp"
 
@@ -66,17 +67,12 @@ Bytes show_archive() {
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x) font[static_cast<std::size_t>(y) * 256 + x] = font_word(x, y);
     entries.push_back(RawEntry::lzma("textmodechars.png", test::encode_png(256, 256, font)));
-    const char* textures[] = {"tunnel.png", "table.png", "twist.png", "twistalpha.png", "env_red.png", "env_red2.png"};
-    const char* pictures[] = {"kelvaron.png", "kelvaron_opacity.png", "ruk.png",     "ruk_opacity.png",
-                              "greets.png",   "greets_opacity.png",   "quorvila.png", "quorvila_opacity.png",
-                              "zentrobe.png", "zentrobe_opacity.png", "logo_overlay.png", "splat1.png",
-                              "splat2.png",   "splat3.png",           "splat4.png",   "splat6.png",
-                              "splat7.png",   "splat8.png",           "splat9.png"};
     std::uint32_t seed = 1;
-    for (const char* name : textures)
-        entries.push_back(RawEntry::stored_as_is(name, test::encode_png(256, 256, noise_words(65536, seed++))));
-    for (const char* name : pictures)
-        entries.push_back(RawEntry::stored_as_is(name, test::encode_png(80, 50, noise_words(4000, seed++))));
+    for (const test::ShowPicture& picture : test::SHOW_PICTURES) {
+        const int count = picture.width * picture.height;
+        entries.push_back(RawEntry::stored_as_is(
+            picture.name, test::encode_png(picture.width, picture.height, noise_words(count, seed++))));
+    }
     entries.push_back(RawEntry::stored_as_is("pineapple3.ase.bin", Bytes(12, 0)));  // an empty mesh
     return test::archive_file(entries);
 }
@@ -428,7 +424,7 @@ TEST_F(CaptureTest, VideoSoundAndPictureEndTogether) {
 // The whole show takes minutes to encode, longer than the test run allows: its last ten
 // seconds, to the end of its music, stand in for it.
 TEST_F(CaptureTest, VideoOfTheShowsLastSecondsEndsWithItsMusic) {
-    const Run run = capture("--archive '" TEXTDEMO_ARCHIVE_FILE "' --video last.mp4 --from 206000 --scale 1");
+    const Run run = capture("--archive '" + test::show_archive_path() + "' --video last.mp4 --from 206000 --scale 1");
     ASSERT_EQ(run.exit_code, 0) << run.output;
     const Streams video = probe(dir_ / "last.mp4");
     EXPECT_GT(video.frames, 600);

@@ -2,13 +2,13 @@
 //
 // Depends on: effect and the effect classes, pattern_data, music_player, text_frame,
 // fixed_math. The slots, their effects and their cuts are one table, TIMELINE.
-#include "runtime/timeline.hpp"
+#include "show/timeline.hpp"
 
 #include <algorithm>
 
 #include "frame/fixed_math.hpp"
 #include "frame/text_frame.hpp"
-#include "runtime/music_player.hpp"
+#include "song/music_player.hpp"
 
 // Effect classes, one include per class.
 #include "effects/effect_demo_logo.hpp"

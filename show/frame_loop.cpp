@@ -1,7 +1,7 @@
 // frame_loop: pacing, position rules, end conditions and the mute key of the shared loop.
 //
 // Depends on: pattern_data, timeline, text_frame, music_player, archive.
-#include "runtime/frame_loop.hpp"
+#include "show/frame_loop.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -11,9 +11,9 @@
 
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
-#include "runtime/music_player.hpp"
-#include "runtime/pattern_data.hpp"
-#include "runtime/timeline.hpp"
+#include "song/music_player.hpp"
+#include "song/pattern_data.hpp"
+#include "show/timeline.hpp"
 
 namespace textdemo {
 

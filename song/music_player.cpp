@@ -2,7 +2,7 @@
 //
 // Depends on: sound_layer, archive. Each call stores its result in last_result; every
 // failure except the per-frame calls is fatal with the sound layer's code and text.
-#include "runtime/music_player.hpp"
+#include "song/music_player.hpp"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // library_chatter: standard error pointed at /dev/null and back.
 //
 // Depends on: POSIX file descriptors.
-#include "runtime/library_chatter.hpp"
+#include "song/library_chatter.hpp"
 
 #include <cstdio>
 

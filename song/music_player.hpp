@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "runtime/sound_layer.hpp"
+#include "song/sound_layer.hpp"
 
 namespace textdemo {
 

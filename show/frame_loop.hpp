@@ -1,17 +1,17 @@
 // frame_loop: the 16 ms frame loop both programs share, and the teardown after it.
 //
-// Offers: stop_requested, request_stop and install_stop_signal_handlers; the three small function tables a program hands to the loop
-// (FrameClock, PositionSource, FrameBackend); FrameLoopState and start_frame_loop;
-// draw_song_frame (the drawing of one song position, shared with the capture tool);
-// frame_position (the position rules of a frame); picture_position (the audio delay);
-// run_frame_loop; system_clock and
+// Offers: stop_requested, request_stop and install_stop_signal_handlers; the three small
+// function tables a program hands to the loop (FrameClock, PositionSource, FrameBackend);
+// FrameLoopState and start_frame_loop; draw_song_frame (the drawing of one song position,
+// shared with the capture tool); frame_position (the position rules of a frame);
+// picture_position (the audio delay); run_frame_loop; system_clock and
 // music_position_source (the real clock and music); teardown_show.
 // Depends on: pattern_data, timeline, text_frame, music_player, archive.
 //
 // One frame: wait for the deadline, advance it by 16 ms (late frames are caught up, never
 // skipped), read the music position, draw_song_frame at that position less the audio
-// delay, let the backend present, end on
-// position 0 after more than 10 frames, count, read keys (Escape, mute), end on quit.
+// delay, let the backend present, end on position 0 after more than 10 frames, count,
+// read keys (Escape, mute), end on quit.
 //
 // Typical use by a program after loading the archive and the music:
 //     const FrameClock clock = system_clock();

@@ -1,0 +1,50 @@
+// gl_frame_backend: events, drawing, F1 and the mute key between two frames of the window.
+#include "display/gl/gl_frame_backend.hpp"
+
+#include <vector>
+
+#include "display/gl/gl_renderer.hpp"
+#include "display/gl/gl_window.hpp"
+#include "frame/convert.hpp"
+#include "frame/text_frame.hpp"
+
+namespace textdemo {
+
+namespace {
+
+FrameOutcome present_window_frame(void*) {
+    GlWindowState& window = gl_window_state();
+    FrameOutcome outcome = pump_window_events() ? FrameOutcome::Quit : FrameOutcome::Continue;
+    if (window.window_active) {
+        if (window.key_down[KEY_ESCAPE]) {
+            outcome = FrameOutcome::Quit;
+        } else {
+            TextFrame& frame = text_frame();
+            convert_frame(frame);
+            render_cells(frame, window.width, window.height);
+            swap_window();
+        }
+    }
+    if (window.key_down[KEY_F1]) {
+        window.key_down[KEY_F1] = 0;
+        close_window();
+        window.fullscreen = !window.fullscreen;
+        if (!open_window()) return FrameOutcome::Abandon;
+    }
+    return outcome;
+}
+
+void read_window_keys(void*, std::vector<KeyRecord>& records) {
+    std::uint8_t& m = gl_window_state().key_down['M'];
+    if (m) records.push_back({'M', 'm'});
+    m = 0;
+}
+
+}  // namespace
+
+FrameBackend window_frame_backend() {
+    return {.sleep_before_deadline_check = true, .frame_clock_fallback = false, .present = present_window_frame,
+            .read_keys = read_window_keys, .context = nullptr};
+}
+
+}  // namespace textdemo
