@@ -53,4 +53,13 @@ void start_show_music(const PlayerOptions& options, MusicPlayer& player, std::ui
     state.picture_end_ms = player.length;
 }
 
+LoopEnd play_show(const PlayerOptions& options, std::uint32_t start_ms, const FrameBackend& backend) {
+    const FrameClock clock = system_clock();
+    FrameLoopState state = start_frame_loop(clock);
+    build_timeline();
+    MusicPlayer& player = music_player();
+    start_show_music(options, player, start_ms, state);
+    return run_frame_loop(clock, music_position_source(player), backend, state);
+}
+
 }  // namespace textdemo

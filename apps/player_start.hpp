@@ -3,24 +3,26 @@
 // Offers: use_archive_of (where the archive is read from), show_start_ms (where the show
 // begins, checked against the music), load_show_music (both, with the archive read and
 // the music loaded) and start_show_music (the music started there, muted when asked, and
-// the frame loop told the audio delay and the music's end).
-// Depends on: player_options, archive, archive_places, music_player, timeline, frame_loop.
+// the frame loop told the audio delay and the music's end) and play_show (the clock read,
+// the timeline built, the music started and the frames run).
+// Depends on: player_options, archive, archive_places, music_player, pattern_data, timeline,
+// frame_loop.
 //
 // In start-up order:
 //     std::uint32_t start_ms;
 //     if (!load_show_music(program, options, start_ms)) return 2;  // before the display
-//     ... display, start_frame_loop, build_timeline ...
-//     start_show_music(options, music_player(), start_ms, state);
+//     ... the display set up ...
+//     if (play_show(options, start_ms, backend) == LoopEnd::Teardown) teardown_show();
 #pragma once
 
 #include <cstdint>
 
 #include "apps/player_options.hpp"
+#include "show/frame_loop.hpp"
 
 namespace textdemo {
 
 struct MusicPlayer;
-struct FrameLoopState;
 
 // --archive FILE, else ruk.salad in the working directory, beside the program, then in the
 // installed data folder.
@@ -39,5 +41,9 @@ bool load_show_music(PlayerProgram program, const PlayerOptions& options, std::u
 // loop state's mute flag, audio delay and picture end to match.
 void start_show_music(const PlayerOptions& options, MusicPlayer& player, std::uint32_t start_ms,
                       FrameLoopState& state);
+
+// The frame clock read, the timeline built, the music started as start_show_music does, and
+// the frames run with the display's backend until the show ends.
+LoopEnd play_show(const PlayerOptions& options, std::uint32_t start_ms, const FrameBackend& backend);
 
 }  // namespace textdemo

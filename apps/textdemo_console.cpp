@@ -2,8 +2,7 @@
 //
 // Entry routine: start-up in a fixed order, the shared frame loop with the terminal's
 // presentation and keys, teardown, and the terminal given back as it was found.
-// Depends on: player_options, player_start, console_display, frame_loop, archive,
-// music_player, timeline, text_frame.
+// Depends on: player_options, player_start, console_display, frame_loop, text_frame.
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,10 +10,7 @@
 #include "apps/player_start.hpp"
 #include "display/console/console_display.hpp"
 #include "frame/text_frame.hpp"
-#include "resources/archive.hpp"
 #include "show/frame_loop.hpp"
-#include "song/music_player.hpp"
-#include "show/timeline.hpp"
 
 int main(int argc, char** argv) {
     using namespace textdemo;
@@ -37,13 +33,7 @@ int main(int argc, char** argv) {
     if (!load_show_music(PlayerProgram::Console, options, start_ms)) return 2;
     setup_console(frame, options.console);
 
-    const FrameClock clock = system_clock();
-    FrameLoopState state = start_frame_loop(clock);
-    build_timeline();
-    MusicPlayer& player = music_player();
-    start_show_music(options, player, start_ms, state);
-    if (run_frame_loop(clock, music_position_source(player), console_frame_backend(), state) == LoopEnd::Teardown)
-        teardown_show();
+    if (play_show(options, start_ms, console_frame_backend()) == LoopEnd::Teardown) teardown_show();
     restore_console();
     return 0;
 }

@@ -15,10 +15,7 @@
 #include "display/gl/gl_frame_backend.hpp"
 #include "display/gl/gl_window.hpp"
 #include "frame/text_frame.hpp"
-#include "resources/archive.hpp"
 #include "show/frame_loop.hpp"
-#include "show/timeline.hpp"
-#include "song/music_player.hpp"
 
 using namespace textdemo;
 
@@ -42,13 +39,7 @@ int main(int argc, char** argv) {
     if (!open_window()) return EXIT_FAILURE;
     for (Cell& cell : text_frame().cells) cell = {0, 0};
 
-    const FrameClock clock = system_clock();
-    FrameLoopState state = start_frame_loop(clock);
-    build_timeline();
-    MusicPlayer& player = music_player();
-    start_show_music(options, player, start_ms, state);
-    if (run_frame_loop(clock, music_position_source(player), window_frame_backend(), state) == LoopEnd::Abandon)
-        return EXIT_FAILURE;
+    if (play_show(options, start_ms, window_frame_backend()) == LoopEnd::Abandon) return EXIT_FAILURE;
     teardown_show();
     close_window();
     return 0;

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
 
 #include "bench/baseline_screen_writer.hpp"
 #include "display/console/console_picture.hpp"
@@ -130,12 +129,7 @@ void print_row(const char* name, const char* terminal, const Series& s, std::siz
 }  // namespace
 
 int main() {
-    const std::string path = test::show_archive_path();
-    if (access(path.c_str(), R_OK) != 0) {
-        std::printf("no show archive at %s\n", path.c_str());
-        return 1;
-    }
-    set_archive_path(path);
+    if (!test::use_show_archive()) return 1;
     const MusicPlayer& player = build_headless_show();
     Image font;
     load_image(font, "textmodechars.png");

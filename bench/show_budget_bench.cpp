@@ -108,12 +108,7 @@ double program_start_ms(const std::string& archive) {
 }  // namespace
 
 int main() {
-    const std::string path = test::show_archive_path();
-    if (access(path.c_str(), R_OK) != 0) {
-        std::printf("no show archive at %s\n", path.c_str());
-        return 1;
-    }
-    set_archive_path(path);
+    if (!test::use_show_archive()) return 1;
     TextFrame& frame = text_frame();
     auto start = Clock::now();
     resource_archive();
@@ -162,7 +157,7 @@ int main() {
     }
 
     std::vector<double> program_ms;
-    for (int run = 0; run < PROGRAM_STARTS; ++run) program_ms.push_back(program_start_ms(path));
+    for (int run = 0; run < PROGRAM_STARTS; ++run) program_ms.push_back(program_start_ms(test::show_archive_path()));
     std::sort(program_ms.begin(), program_ms.end());
 
     std::printf("| %-40s |     time |   16 ms frames |\n|---|---:|---:|\n", "start-up step");

@@ -14,9 +14,6 @@ namespace textdemo {
 
 constexpr int DEMO_TITLE_WIDTH = 400;  // row width of the title and its opacity image
 
-// First title column shown at the given song position, for an effect starting at start_ms.
-int demo_logo_window(std::uint32_t position, std::uint32_t start_ms);
-
 class EffectDemoLogo : public Effect {
 public:
     EffectDemoLogo(std::uint32_t start, std::uint32_t end);
@@ -27,5 +24,8 @@ private:
     Image opacity_;  // where the title is drawn (grey level, 0 = background)
     Image splat_;    // stain, full frame: darkens the title, brightens the background
 };
+
+// First title column shown at the given song position, for an effect starting at start_ms.
+int demo_logo_window(std::uint32_t position, std::uint32_t start_ms);
 
 }  // namespace textdemo

@@ -73,8 +73,7 @@ Fixed skull_camera_height(SkullMotion& motion, bool beat) {
 
 EffectSkullLogo::EffectSkullLogo(std::uint32_t start, std::uint32_t end) : Effect(start, end) {
     set_name("Skull");
-    load_image(texture_, "env_red.png");
-    load_image(env_texture_, "env_red2.png");
+    load_images({{texture_, "env_red.png"}, {env_texture_, "env_red2.png"}});
     load_mesh(mesh_, texture_, env_texture_);
     mesh_.tint = MESH_TINT;
 }

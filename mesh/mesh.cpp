@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 #include "frame/text_frame.hpp"
@@ -41,29 +42,30 @@ std::vector<Record> read_records(const std::uint8_t*& cursor, std::size_t count)
     return records;
 }
 
-bool index_in_range(std::int32_t index, std::int32_t count) { return index >= 0 && index < count; }
+// The three corner indices of face `face` all name one of `count` records; otherwise error
+// says which does not.
+bool corners_in_range(std::int32_t face, std::initializer_list<std::int32_t> corners, std::int32_t count,
+                      const char* record, std::string& error) {
+    for (std::int32_t index : corners) {
+        if (index >= 0 && index < count) continue;
+        error = "face " + std::to_string(face) + " names " + record + " " + std::to_string(index) + " of " +
+                std::to_string(count);
+        return false;
+    }
+    return true;
+}
 
 // Every index the rasteriser follows must name an existing record: vertex indices of every
 // face, texture-coordinate indices of every texture-mapped face.
 bool check_indices(const Mesh& mesh, std::string& error) {
     for (std::int32_t i = 0; i < mesh.face_count; ++i) {
         const MeshFace& face = mesh.faces[i];
-        for (std::int32_t v : {face.vertex_a, face.vertex_b, face.vertex_c}) {
-            if (!index_in_range(v, mesh.vertex_count)) {
-                error = "face " + std::to_string(i) + " names vertex " + std::to_string(v) + " of " +
-                        std::to_string(mesh.vertex_count);
-                return false;
-            }
-        }
+        if (!corners_in_range(i, {face.vertex_a, face.vertex_b, face.vertex_c}, mesh.vertex_count, "vertex", error))
+            return false;
         if (face.material == MATERIAL_ENVIRONMENT) continue;
-        const MeshTexFace& tex_face = mesh.tex_faces[i];
-        for (std::int32_t t : {tex_face.tex_a, tex_face.tex_b, tex_face.tex_c}) {
-            if (!index_in_range(t, mesh.tex_coord_count)) {
-                error = "face " + std::to_string(i) + " names texture coordinate " + std::to_string(t) + " of " +
-                        std::to_string(mesh.tex_coord_count);
-                return false;
-            }
-        }
+        const MeshTexFace& tex = mesh.tex_faces[i];
+        if (!corners_in_range(i, {tex.tex_a, tex.tex_b, tex.tex_c}, mesh.tex_coord_count, "texture coordinate", error))
+            return false;
     }
     return true;
 }

@@ -50,4 +50,8 @@ void load_image(Image& image, const char* name) {
     stbi_image_free(rgb);
 }
 
+void load_images(std::initializer_list<ImageSource> sources) {
+    for (const ImageSource& source : sources) load_image(source.image, source.name);
+}
+
 }  // namespace textdemo

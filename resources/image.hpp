@@ -1,13 +1,14 @@
 // image: decoded pictures as 0x00RRGGBB words, and bounds-checked reads of them.
 //
 // Offers: Image, load_image (PNG archive entry -> Image, with the 80 x 50 zero-filled
-// fallback and its message when decoding fails), image_word and grey_level (reads that
+// fallback and its message when decoding fails) and load_images, image_word and grey_level (reads that
 // yield 0 outside the picture, so an effect written for a large image never reads past a
 // small fallback one).
 // Depends on: archive (find_resource).
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 namespace textdemo {
@@ -26,6 +27,15 @@ constexpr int FALLBACK_IMAGE_HEIGHT = 50;
 // Fills image from the archive entry name (a missing entry is fatal in find_resource).
 // An undecodable entry prints "bitmap loading failed! NAME (REASON)" and gives 80 x 50 zeros.
 void load_image(Image& image, const char* name);
+
+// One image to load, and the archive entry it comes from.
+struct ImageSource {
+    Image& image;
+    const char* name;
+};
+
+// load_image for each, in order: the images an effect reads, loaded in one statement.
+void load_images(std::initializer_list<ImageSource> sources);
 
 // Pixel word n, or 0 when n lies outside the image.
 inline std::uint32_t image_word(const Image& image, std::int64_t n) {

@@ -35,6 +35,17 @@ std::string show_archive_path() {
     return TEXTDEMO_BUILD_ARCHIVE;
 }
 
+bool use_show_archive() {
+    const std::string path = show_archive_path();
+    if (!std::filesystem::exists(path)) {
+        std::printf("no show archive at %s\n", path.c_str());
+        return false;
+    }
+    release_resource_archive();
+    set_archive_path(path);
+    return true;
+}
+
 bool use_show_content() {
     const std::string archive_path = show_archive_path();
     const bool exists = std::filesystem::exists(archive_path);

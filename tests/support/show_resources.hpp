@@ -2,8 +2,8 @@
 // some of its content.
 //
 // Offers: ShowPicture, SHOW_PICTURES (every picture the effects read, at the size they
-// address it), FONT_PICTURE (the window's glyph image), show_archive_path (the show
-// archive the build packed) and use_show_content (that archive, or an empty one, with
+// address it), FONT_PICTURE (the window's glyph image), show_archive_path and
+// use_show_archive (the show archive the build packed) and use_show_content (that archive, or an empty one, with
 // synthetic stand-ins for the pictures and the pattern dump it lacks; for the benchmarks).
 #pragma once
 
@@ -32,6 +32,10 @@ inline constexpr ShowPicture FONT_PICTURE = {"textmodechars.png", 256, 256};
 
 // The archive the build packed, or the one TEXTDEMO_SHOW_ARCHIVE names.
 std::string show_archive_path();
+
+// Points the resource archive at show_archive_path(); false, after a line saying so, when
+// there is no such file.
+bool use_show_archive();
 
 // Reads show_archive_path() when the file exists, else starts from an empty archive. Each picture
 // of SHOW_PICTURES the archive lacks becomes scattered grey levels (masks, whose names end
