@@ -88,6 +88,14 @@ struct RunSettings {
     Shell shell = Shell::Script;
 };
 
+// A pane of columns x rows whose terminal says, through COLORTERM, it takes 24-bit colour.
+RunSettings truecolour_pane(int columns, int rows, const char* colorterm = "truecolor") {
+    RunSettings settings;
+    settings.columns = columns, settings.rows = rows;
+    settings.environment = std::string("TERM=screen COLORTERM=") + colorterm;
+    return settings;
+}
+
 // The program in a tmux session of its own, started by a script that records the terminal
 // modes before and after, the program's pid and its exit code, and then keeps the pane.
 class TerminalRun {
@@ -441,6 +449,12 @@ void expect_a_frame_of_the_show(const TerminalRun& run, ShowFrames& show, Layout
         "frame of the show's first seconds");
 }
 
+// Once the show is on screen: a frame of it in 24-bit colour and the layout expected.
+void expect_show_in_layout(const TerminalRun& run, ShowFrames& show, Layout layout) {
+    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    expect_a_frame_of_the_show(run, show, layout, true);
+}
+
 // Console frames of textdemo-capture (character code, attribute per cell) for song
 // positions from..to, every step ms, effect state carrying over as in the programs.
 std::vector<std::vector<ConsoleCell>> captured_frames(std::uint32_t from, std::uint32_t to, std::uint32_t step) {
@@ -495,6 +509,21 @@ void expect_terminal_given_back(const TerminalRun& run, const std::string& expec
     EXPECT_EQ(screen.find("ALSA lib"), std::string::npos) << screen;
     const std::size_t silent = screen.find("plays silently");
     EXPECT_TRUE(silent == std::string::npos || screen.find("plays silently", silent + 1) == std::string::npos) << screen;
+}
+
+// textdemo-console started with `arguments`: once the show is on screen,
+// shows(run, screen, ms since the run started) must accept the picture; then Escape ends
+// the show and the terminal is given back.
+template <typename Shows>
+void expect_started_show(const char* arguments, Shows shows, const char* what) {
+    RunSettings settings;
+    settings.arguments = arguments;
+    TerminalRun run(settings);
+    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    expect_shown_frame(
+        run, [&](const TerminalModel& model, std::int64_t stopped_at) { return shows(run, model, stopped_at); }, what);
+    run.tmux("send-keys -t show Escape");
+    expect_terminal_given_back(run, "0");
 }
 
 class ConsoleTerminal : public testing::Test {
@@ -585,10 +614,7 @@ TEST_F(ConsoleTerminal, FatalErrorGivesTheTerminalBackAndShowsItsMessage) {
 // frame row averaged in, with the exact colours of 24-bit mode. Checked once bright red
 // shows, whose 255s make the mixes' rounding count (the first seconds mix only 0 and 128).
 TEST_F(ConsoleTerminal, SmallTerminalShowsTheWholePictureInHalfBlocks) {
-    RunSettings settings;
-    settings.columns = 80, settings.rows = 24;
-    settings.environment = "TERM=screen COLORTERM=truecolor";
-    TerminalRun run(settings);
+    TerminalRun run(truecolour_pane(80, 24));
     ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
     ShowFrames show;
     const auto end = std::chrono::steady_clock::now() + 30s;
@@ -600,35 +626,23 @@ TEST_F(ConsoleTerminal, SmallTerminalShowsTheWholePictureInHalfBlocks) {
 // A larger terminal: the native picture in the middle, 10 blank columns left and right,
 // 5 blank rows above and below, in the palette's exact colours.
 TEST_F(ConsoleTerminal, LargeTerminalCentresTheNativePicture) {
-    RunSettings settings;
-    settings.columns = 100, settings.rows = 60;
-    settings.environment = "TERM=screen COLORTERM=24bit";
-    TerminalRun run(settings);
-    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    TerminalRun run(truecolour_pane(100, 60, "24bit"));
     ShowFrames show;
-    expect_a_frame_of_the_show(run, show, Layout::Native, true);
+    expect_show_in_layout(run, show, Layout::Native);
 }
 
 TEST_F(ConsoleTerminal, WideTerminalCentresTheHalfPicture) {
-    RunSettings settings;
-    settings.columns = 120, settings.rows = 30;
-    settings.environment = "TERM=screen COLORTERM=truecolor";
-    TerminalRun run(settings);
-    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    TerminalRun run(truecolour_pane(120, 30));
     ShowFrames show;
-    expect_a_frame_of_the_show(run, show, Layout::Half, true);
+    expect_show_in_layout(run, show, Layout::Half);
 }
 
 // From 80 x 24 (half) to 80 x 50 (native) and back during the show: each time the whole
 // screen becomes a frame of the new layout, with nothing left over from the old one.
 TEST_F(ConsoleTerminal, ResizingSwitchesLayoutsAndLeavesNoStaleCells) {
-    RunSettings settings;
-    settings.columns = 80, settings.rows = 24;
-    settings.environment = "TERM=screen COLORTERM=truecolor";
-    TerminalRun run(settings);
-    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    TerminalRun run(truecolour_pane(80, 24));
     ShowFrames show;
-    expect_a_frame_of_the_show(run, show, Layout::Half, true);
+    expect_show_in_layout(run, show, Layout::Half);
     const auto wait_for = [&](const char* half_block_wanted) {
         const auto end = std::chrono::steady_clock::now() + 10s;
         while (std::chrono::steady_clock::now() < end) {
@@ -670,33 +684,23 @@ TEST_F(ConsoleTerminal, DumbOrUnknownTerminalIsRefusedUntouched) {
 // show what textdemo-capture draws from the section's start after as many frames.
 TEST_F(ConsoleTerminal, SectionNineStartsAtTheClosingScene) {
     const std::uint32_t start = section_start_ms(9);
-    RunSettings settings;
-    settings.arguments = "--section 9";
-    TerminalRun run(settings);
-    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
-    expect_shown_frame(
-        run,
-        [&](const TerminalModel& model, std::int64_t stopped_at) {
+    expect_started_show(
+        "--section 9",
+        [&](const TerminalRun&, const TerminalModel& model, std::int64_t stopped_at) {
             // The program drew at most one frame per 16 ms since it was started.
             const auto frames = static_cast<std::uint32_t>(stopped_at / FRAME_PERIOD_MS + 1);
             return shows_captured_frame(model, captured_frames(start, start + frames * FRAME_PERIOD_MS, FRAME_PERIOD_MS));
         },
         "frame of the closing scene's start");
-    run.tmux("send-keys -t show Escape");
-    expect_terminal_given_back(run, "0");
 }
 
 // --start 1:40 shows the show from 100 s on; these effects draw from the position alone, so
 // the terminal shows textdemo-capture's frame of some position the music has reached.
 TEST_F(ConsoleTerminal, StartAtOneFortyShowsTheShowFromThere) {
     constexpr std::uint32_t START = 100000;
-    RunSettings settings;
-    settings.arguments = "--start 1:40";
-    TerminalRun run(settings);
-    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
-    expect_shown_frame(
-        run,
-        [&](const TerminalModel& model, std::int64_t stopped_at) {
+    expect_started_show(
+        "--start 1:40",
+        [&](const TerminalRun& run, const TerminalModel& model, std::int64_t stopped_at) {
             // The music played at least stopped_at - shown_at ms (it started before the picture
             // was seen) and at most stopped_at; the frame shown is up to one frame older.
             const std::int64_t least = std::max<std::int64_t>(0, stopped_at - run.shown_at_ms() - 100);
@@ -704,8 +708,6 @@ TEST_F(ConsoleTerminal, StartAtOneFortyShowsTheShowFromThere) {
                                                                START + static_cast<std::uint32_t>(stopped_at), 1));
         },
         "frame of the show from 1:40 on");
-    run.tmux("send-keys -t show Escape");
-    expect_terminal_given_back(run, "0");
 }
 
 // A start past the music's end is refused once the music is loaded, before the terminal is
