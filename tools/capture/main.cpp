@@ -29,7 +29,7 @@
 #include "show/headless_show.hpp"
 #include "song/music_player.hpp"
 #include "tools/capture/capture_options.hpp"
-#include "tools/capture/cell_picture.hpp"
+#include "resources/cell_picture.hpp"
 #include "tools/capture/report.hpp"
 #include "tools/capture/video_export.hpp"
 

@@ -18,7 +18,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tools/capture/cell_picture.hpp"
+#include "resources/cell_picture.hpp"
 #include "tools/capture/report.hpp"
 
 namespace textdemo::capture {

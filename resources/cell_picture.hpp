@@ -11,7 +11,7 @@
 #include "frame/text_frame.hpp"
 #include "resources/font_texture.hpp"
 
-namespace textdemo::capture {
+namespace textdemo {
 
 constexpr int PICTURE_WIDTH = FRAME_WIDTH * 8;
 constexpr int PICTURE_HEIGHT = FRAME_HEIGHT * 8;
@@ -20,4 +20,4 @@ constexpr int PICTURE_HEIGHT = FRAME_HEIGHT * 8;
 // 8-bit background, as a framebuffer of 8 bits per channel stores it.
 void draw_cell_picture(const Cell (&cells)[FRAME_CELLS], const FontTexture& font, std::vector<std::uint8_t>& rgb);
 
-}  // namespace textdemo::capture
+}  // namespace textdemo

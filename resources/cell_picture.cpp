@@ -1,12 +1,12 @@
 // cell_picture: software form of the two draws of the GL cell renderer at scale 1.
-#include "tools/capture/cell_picture.hpp"
+#include "resources/cell_picture.hpp"
 
 #include <algorithm>
 #include <cmath>
 
 #include "frame/text_palette.hpp"
 
-namespace textdemo::capture {
+namespace textdemo {
 
 namespace {
 
@@ -41,4 +41,4 @@ void draw_cell_picture(const Cell (&cells)[FRAME_CELLS], const FontTexture& font
     }
 }
 
-}  // namespace textdemo::capture
+}  // namespace textdemo
