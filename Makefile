@@ -42,13 +42,13 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure
 
+# The build folder is laid out like an installation: the programs in bin/ find the archive
+# in share/textdemo/ beside it, wherever they are started from.
 run: build
-	@if [ -x $(BUILD)/apps/textdemo-console ]; then cd $(BUILD) && ./apps/textdemo-console; \
-	else echo "textdemo-console is not built yet"; fi
+	@$(BUILD)/bin/textdemo-console
 
 run-gl: build
-	@if [ -x $(BUILD)/apps/textdemo-gl ]; then cd $(BUILD) && ./apps/textdemo-gl; \
-	else echo "textdemo-gl is not built yet"; fi
+	@$(BUILD)/bin/textdemo-gl
 
 install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX)

@@ -15,4 +15,4 @@ cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE
 cmake --build "$build_dir" -j2 --target textdemo-capture
 # Leaks count as findings too: the capture tears the show down like the programs do.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "$checker" "$build_dir/tools/capture/textdemo-capture" "$archive"
+  "$checker" "$build_dir/bin/textdemo-capture" "$archive"
