@@ -1,20 +1,35 @@
-# Build, test and run entry points. `make test` and `make run` install missing Debian
-# packages first when run as root; otherwise they print the apt-get line to run.
-# `make install` installs under PREFIX (default /usr/local); `make package` builds a
-# Debian package in the build folder.
-# fonts-dejavu-extra has the condensed lettering font of the content build; xfonts-base the
-# core X fonts the window program's message boxes draw with. tools/fresh_root_check.sh
-# checks the list on a fresh Debian 12 root.
+# Build, test and run entry points. Each target first installs the Debian packages its set
+# needs when run as root (otherwise it prints the apt-get line to run): `make run` and
+# `make build` the run set, `make test` adds the test set, `make fuzz`, `make bench` and
+# `make package` theirs. `make install` installs under PREFIX (default /usr/local);
+# `make package` builds a Debian package in the build folder. tools/fresh_root_check.sh
+# checks each target's set on a fresh Debian 12 root.
 
 BUILD ?= build
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 
-PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
-	libgtest-dev libgmock-dev libbenchmark-dev liblzma-dev libstb-dev \
-	libmpg123-dev libmp3lame-dev libsdl2-dev libcaca-dev \
-	tmux xvfb xauth xdotool libx11-dev libgl1-mesa-dri ffmpeg \
-	fonts-dejavu-core fonts-dejavu-extra xfonts-base dpkg-dev file man-db
+# Building and playing. fonts-dejavu-extra has the condensed lettering font of the content
+# build; xfonts-base the core X fonts the window program's message boxes draw with;
+# libgl1-mesa-dri the software OpenGL of machines without a graphics driver.
+RUN_PACKAGES := cmake ninja-build g++ pkg-config liblzma-dev libstb-dev libmpg123-dev libmp3lame-dev \
+	libsdl2-dev libgl1-mesa-dri fonts-dejavu-core fonts-dejavu-extra xfonts-base
+# The clang build with libFuzzer and the sanitizers (the fuzz targets, the sanitized tests).
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+# The suites and what the system tests drive the programs with.
+TEST_PACKAGES := $(FUZZ_PACKAGES) libgtest-dev libgmock-dev libx11-dev tmux xvfb xauth xdotool ffmpeg man-db
+BENCH_PACKAGES := libbenchmark-dev libcaca-dev
+PACKAGE_PACKAGES := dpkg-dev file
+
+# The set of the target asked for (and its options), seen by deps and configure beneath it.
+PACKAGES = $(RUN_PACKAGES)
+OPTIONS =
+test: PACKAGES += $(TEST_PACKAGES)
+test: OPTIONS += -DTEXTDEMO_TESTS=ON
+bench: PACKAGES += $(BENCH_PACKAGES)
+bench: OPTIONS += -DTEXTDEMO_BENCH=ON
+fuzz: PACKAGES += $(FUZZ_PACKAGES)
+package: PACKAGES += $(PACKAGE_PACKAGES)
 
 .PHONY: all deps configure build test run run-gl install package bench fuzz clean
 
@@ -34,7 +49,7 @@ deps:
 	fi
 
 configure: deps
-	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja $(OPTIONS) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD)
@@ -57,7 +72,7 @@ package: build
 	@cd $(BUILD) && cpack -G DEB
 
 bench: build
-	@for b in $(BUILD)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+	@for b in $(BUILD)/bench/*_bench; do "$$b" || exit 1; done
 
 FUZZ_SECONDS ?= 60
 
