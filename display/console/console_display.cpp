@@ -385,7 +385,8 @@ void read_console_keys(const TextFrame& frame, std::vector<KeyRecord>& records) 
         count += static_cast<std::size_t>(got);
     }
     const FrameClock clock = system_clock();
-    decode_keys(key_decoder, bytes, count, clock.now_ms(clock.context), records);
+    std::vector<TerminalReply> replies;  // the terminal's answers are no keys
+    decode_keys(key_decoder, bytes, count, clock.now_ms(clock.context), records, replies);
 }
 
 void restore_console() {
