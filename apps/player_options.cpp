@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "apps/command_line.hpp"
+#include "apps/standard_output.hpp"
 
 #ifndef TEXTDEMO_VERSION
 #error "TEXTDEMO_VERSION is set by the build"
@@ -206,7 +207,7 @@ bool read_player_command_line(PlayerProgram program, int argc, char** argv, Play
     if (parsed.options.help || parsed.options.version) {
         if (parsed.options.help) std::fputs(player_usage(program).c_str(), stdout);
         else std::printf("%s %s\n", player_program_name(program), TEXTDEMO_VERSION);
-        exit_code = 0;
+        exit_code = close_standard_output(player_program_name(program)) ? 0 : 1;
         return false;
     }
     options = parsed.options;

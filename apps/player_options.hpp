@@ -57,9 +57,9 @@ ParsedPlayerOptions parse_player_options(PlayerProgram program, std::span<const 
 // The whole --help text.
 std::string player_usage(PlayerProgram program);
 
-// Reads the command line. Prints the help or the version (exit code 0), or the error line
-// and the usage on standard error (exit code 2), and then returns false; returns true when
-// the show should start with `options`.
+// Reads the command line. Prints the help or the version (exit code 0, or 1 when standard
+// output lost it), or the error line and the usage on standard error (exit code 2), and
+// then returns false; returns true when the show should start with `options`.
 bool read_player_command_line(PlayerProgram program, int argc, char** argv, PlayerOptions& options, int& exit_code);
 
 }  // namespace textdemo
