@@ -1,12 +1,14 @@
 // textdemo-capture on a synthetic archive: its command line and error lines, the dark-red
 // frames outside the show, the agreement of words, window cells, console cells and
 // pictures, and videos whose sound and picture end together and which an interrupt or a
-// failing ffmpeg leaves behind as nothing.
+// failing ffmpeg leaves behind as nothing. No output ever replaces the archive, and none is
+// left half written: not on a full disk, not after an interrupt.
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,6 +27,7 @@
 #include "frame/convert.hpp"
 #include "tests/support/archive_bytes.hpp"
 #include "tests/support/show_resources.hpp"
+#include "tests/support/small_disk.hpp"
 #include "tests/support/test_content.hpp"
 #include "tests/support/test_mp3.hpp"
 
@@ -522,6 +526,8 @@ TEST_F(CaptureTest, AFailingFfmpegIsReportedWithItsLastLine) {
          "ffmpeg failed: Error writing trailer: No space left on device"},
         {"head -c 3000000 >/dev/null\nkill -9 $$\n", "ffmpeg was ended by signal 9"},
         {"cat >/dev/null\nexit 3\n", "ffmpeg failed with exit code 3"},
+        // Reads everything and says it succeeded, but writes nothing.
+        {"cat >/dev/null\nexit 0\n", "ffmpeg made no video"},
     };
     for (const auto& [script, message] : cases) {
         SCOPED_TRACE(message);
@@ -533,11 +539,118 @@ TEST_F(CaptureTest, AFailingFfmpegIsReportedWithItsLastLine) {
         EXPECT_TRUE(fs::is_empty(dir_ / "fake" / "out"));
     }
 
+    // Writes what is no video; the ffprobe beside it says so.
+    std::ofstream(fake) << "#!/bin/sh\ncat >/dev/null\nfor a; do last=$a; done\necho junk >\"${last#file:}\"\n";
+    fs::create_symlink("/usr/bin/ffprobe", dir_ / "fake" / "ffprobe");
+    const Run junk = capture("--archive show.salad --video fake/out/junk.mp4 --scale 1", path);
+    EXPECT_EQ(junk.exit_code, 1);
+    EXPECT_EQ(junk.output, "textdemo-capture: ffmpeg made a video ffprobe cannot read\n");
+    EXPECT_TRUE(fs::is_empty(dir_ / "fake" / "out"));
+    fs::remove_all(dir_ / "fake");
+
     const Run missing = capture("--archive show.salad --video none.mp4", "PATH=/nonexistent");
     EXPECT_EQ(missing.exit_code, 1);
     EXPECT_EQ(missing.output,
               "textdemo-capture: --video needs the ffmpeg program (Debian package ffmpeg), not found on PATH\n");
     EXPECT_FALSE(fs::exists(dir_ / "none.mp4"));
+}
+
+TEST_F(CaptureTest, AVideoIsNeverWrittenOverAFifoOrTheArchive) {
+    ASSERT_EQ(mkfifo((dir_ / "pipe.mp4").c_str(), 0644), 0);
+    const Run fifo = capture("--archive show.salad --video pipe.mp4");
+    EXPECT_EQ(fifo.exit_code, 1);
+    EXPECT_EQ(fifo.output, "textdemo-capture: cannot write pipe.mp4: not a regular file (a FIFO or a device)\n");
+    EXPECT_TRUE(fs::is_fifo(dir_ / "pipe.mp4"));
+    fs::remove(dir_ / "pipe.mp4");
+
+    fs::copy_file(dir_ / "show.salad", dir_ / "video.salad.mp4");
+    const Run archive = capture("--archive video.salad.mp4 --video video.salad.mp4");
+    EXPECT_EQ(archive.exit_code, 1);
+    EXPECT_EQ(archive.output,
+              "textdemo-capture: cannot write video.salad.mp4: it is the same file as the input video.salad.mp4\n");
+    EXPECT_TRUE(read_file(dir_ / "video.salad.mp4") == read_file(dir_ / "show.salad"));
+    fs::remove(dir_ / "video.salad.mp4");
+}
+
+TEST_F(CaptureTest, NoOutputReplacesTheArchiveOrAnotherOutput) {
+    const Bytes show = read_file(dir_ / "show.salad");
+    fs::create_directories(dir_ / "alias");
+    fs::copy_file(dir_ / "show.salad", dir_ / "alias" / "mine.salad");
+    const Run named = capture("--archive alias/mine.salad --at 0 --words alias/mine.salad");
+    EXPECT_EQ(named.exit_code, 1);
+    EXPECT_EQ(named.output,
+              "textdemo-capture: cannot write alias/mine.salad: it is the same file as the input alias/mine.salad\n");
+    EXPECT_TRUE(read_file(dir_ / "alias" / "mine.salad") == show);
+
+    // Without --archive: the show's archive where the players find it.
+    fs::copy_file(dir_ / "show.salad", dir_ / "alias" / "ruk.salad");
+    const Run found = capture("--at 0 --console ruk.salad", "cd alias &&");
+    EXPECT_EQ(found.exit_code, 1);
+    EXPECT_EQ(found.output, "textdemo-capture: cannot write ruk.salad: it is the same file as the input ./ruk.salad\n");
+    EXPECT_TRUE(read_file(dir_ / "alias" / "ruk.salad") == show);
+
+    const Run twice = capture("--archive show.salad --at 0 --words alias/a.bin --cells alias/./a.bin");
+    EXPECT_EQ(twice.exit_code, 1);
+    EXPECT_EQ(twice.output, "textdemo-capture: --words and --cells name the same file alias/a.bin\n");
+    EXPECT_EQ(test::leftover_names(dir_ / "alias", {"mine.salad", "ruk.salad"}), "");
+    fs::remove_all(dir_ / "alias");
+}
+
+TEST_F(CaptureTest, AFullDiskLeavesNoPartOfAnyOutput) {
+    {
+        test::SmallDisk disk(dir_ / "disk", 1 << 20);
+        if (!disk.mounted()) GTEST_SKIP() << disk.why_not;
+        // 126 frames: 2 MB of words alone.
+        const Run run = capture("--archive show.salad --from 0 --to 2000 --words disk/w.bin --cells disk/c.bin "
+                                "--console disk/k.bin");
+        EXPECT_EQ(run.exit_code, 1);
+        // Whichever of the three crosses the limit first.
+        const std::string line = run.output.substr(std::min(run.output.size(), PAST_THE_END_WARNING.size()));
+        EXPECT_TRUE(line == "textdemo-capture: cannot write disk/w.bin: No space left on device\n" ||
+                    line == "textdemo-capture: cannot write disk/c.bin: No space left on device\n" ||
+                    line == "textdemo-capture: cannot write disk/k.bin: No space left on device\n")
+            << run.output;
+        EXPECT_EQ(test::leftover_names(disk.folder()), "");
+    }
+    // Pictures are written one by one: those finished stay whole, the one that did not fit
+    // is gone.
+    test::SmallDisk disk(dir_ / "disk", 64 << 10);
+    const Run run = capture("--archive show.salad --from 0 --to 4000 --png disk/p");
+    EXPECT_EQ(run.exit_code, 1);
+    const std::size_t at = run.output.find("textdemo-capture: cannot write disk/p/");
+    ASSERT_NE(at, std::string::npos) << run.output;
+    const std::string failed = run.output.substr(at + 38, 10);
+    EXPECT_EQ(run.output.substr(at + 48), ": No space left on device\n");
+    const int written = std::stoi(failed.substr(0, 6));
+    EXPECT_GT(written, 0);
+    std::set<std::string> complete;
+    for (int i = 0; i < written; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%06d.png", i);
+        complete.insert(name);
+        SCOPED_TRACE(name);
+        EXPECT_EQ(load_png(disk.folder() / "p" / name).size(), 640u * 400 * 3);
+    }
+    EXPECT_EQ(test::leftover_names(disk.folder() / "p", complete), "");
+}
+
+TEST_F(CaptureTest, AnInterruptedCaptureLeavesNoFrameFiles) {
+    const fs::path out = dir_ / "interrupted_frames";
+    fs::create_directories(out);
+    // A day of frames: still running when the signal comes.
+    BackgroundCapture run({"--archive", (dir_ / "show.salad").string(), "--from", "0", "--to", "86399999", "--words",
+                           (out / "w.bin").string()},
+                          out.string() + ".log");
+    ASSERT_GT(run.pid, 0);
+    for (int i = 0; i < 1500 && fs::is_empty(out); ++i) usleep(20000);
+    ASSERT_FALSE(fs::is_empty(out)) << "the capture never started writing";
+    kill(run.pid, SIGTERM);
+    const int status = run.wait();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(fs::is_empty(out)) << fs::directory_iterator(out)->path();
+    std::ifstream log(out.string() + ".log");
+    const std::string text((std::istreambuf_iterator<char>(log)), {});
+    EXPECT_EQ(text, PAST_THE_END_WARNING + "textdemo-capture: interrupted; the frame files are not written\n");
 }
 
 }  // namespace

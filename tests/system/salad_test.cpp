@@ -1,7 +1,9 @@
 // The salad tool end to end: pack, list and extract round-trip a folder byte for byte;
 // refusals and unsafe entry names end the run with a message and no output file; extraction
-// never replaces a file without --force and never writes through a symbolic link.
+// never replaces a file without --force and never writes through a symbolic link; no file
+// is ever left half written, a full disk included; a lost standard output is an error.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -12,6 +14,7 @@
 
 #include "resources/file_bytes.hpp"
 #include "tests/support/archive_bytes.hpp"
+#include "tests/support/small_disk.hpp"
 
 namespace textdemo {
 namespace {
@@ -37,10 +40,12 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     // Runs salad with `args` (paths relative to the test folder); returns its exit code and
-    // fills `output` with what it printed on both streams.
-    int salad(const std::string& args) {
+    // fills `output` with what it printed on both streams, or only on standard error when
+    // standard output is redirected by `to_stdout` (">/dev/full", ">&-").
+    int salad(const std::string& args, const std::string& to_stdout = "") {
         const std::string log = (dir_ / "log").string();
-        const std::string command = "cd '" + dir_.string() + "' && '" SALAD_EXECUTABLE "' " + args + " >'" + log + "' 2>&1";
+        const std::string streams = to_stdout.empty() ? " >'" + log + "' 2>&1" : " " + to_stdout + " 2>'" + log + "'";
+        const std::string command = "cd '" + dir_.string() + "' && '" SALAD_EXECUTABLE "' " + args + streams;
         const int status = std::system(command.c_str());
         Bytes text;
         read_file_bytes(log, text);
@@ -162,9 +167,87 @@ TEST_F(SaladTest, DamagedOrHostileArchivesAreNotExtracted) {
     RawEntry cut = RawEntry::lzma("cut", test::repeated_text(20000));
     cut.stored.resize(cut.stored.size() / 2);
     put("cut.salad", test::archive_file({cut}));
+    // A damaged entry is never left under its real name, cut short.
     EXPECT_EQ(salad("extract cut.salad out"), 1);
     EXPECT_EQ(output.rfind("salad: \"cut\" decodes to ", 0), 0u) << output;
-    EXPECT_LT(get("out/cut").size(), 20000u);
+    EXPECT_NE(output.find(" of its 20000 bytes; not written\n"), std::string::npos) << output;
+    EXPECT_FALSE(fs::exists(dir_ / "out" / "cut"));
+    EXPECT_EQ(test::leftover_names(dir_ / "out", {"ok"}), "");
+}
+
+TEST_F(SaladTest, PackNeverWritesThroughALinkNorOverItsInputs) {
+    put("twist.png", {1, 2, 3});
+    put("precious.txt", {'p'});
+    // A link where a fixed partial name would be is left alone, and so is its target.
+    fs::create_symlink("precious.txt", dir_ / "out.salad.partial");
+    ASSERT_EQ(salad("pack out.salad twist.png"), 0) << output;
+    EXPECT_EQ(get("precious.txt"), Bytes{'p'});
+    EXPECT_TRUE(fs::is_symlink(dir_ / "out.salad.partial"));
+    EXPECT_FALSE(fs::is_symlink(dir_ / "out.salad"));
+    ASSERT_EQ(salad("list out.salad"), 0) << output;
+    EXPECT_EQ(output, row("NAME", "STORED", "UNPACKED", "METHOD") + row("twist.png", "3", "3", "stored"));
+
+    // A link at OUT is replaced by the archive; its target is never written.
+    fs::create_symlink("precious.txt", dir_ / "linked.salad");
+    EXPECT_EQ(salad("pack linked.salad twist.png"), 0) << output;
+    EXPECT_FALSE(fs::is_symlink(dir_ / "linked.salad"));
+    EXPECT_EQ(get("linked.salad"), get("out.salad"));
+    EXPECT_EQ(get("precious.txt"), Bytes{'p'});
+
+    // OUT that is one of the FILEs (OUT forgotten), or a FIFO, is refused before anything
+    // is read or written.
+    EXPECT_EQ(salad("pack twist.png twist.png"), 1);
+    EXPECT_EQ(output, "salad: cannot write twist.png: it is the same file as the input twist.png\n");
+    EXPECT_EQ(get("twist.png"), (Bytes{1, 2, 3}));
+    ASSERT_EQ(mkfifo((dir_ / "pipe.salad").c_str(), 0644), 0);
+    EXPECT_EQ(salad("pack pipe.salad twist.png"), 1);
+    EXPECT_EQ(output, "salad: cannot write pipe.salad: not a regular file (a FIFO or a device)\n");
+    EXPECT_TRUE(fs::is_fifo(dir_ / "pipe.salad"));
+
+    EXPECT_EQ(test::leftover_names(dir_, {"in", "log", "twist.png", "precious.txt", "out.salad.partial", "out.salad",
+                                          "linked.salad", "pipe.salad"}),
+              "");
+}
+
+TEST_F(SaladTest, AFullDiskLeavesNoPartOfAnyFile) {
+    test::SmallDisk disk(dir_ / "disk", 256 << 10);
+    if (!disk.mounted()) GTEST_SKIP() << disk.why_not;
+    // Three entries of 100 kB that do not compress: two fit on the disk, the third does not.
+    std::mt19937 generator(7);
+    Bytes noise[3];
+    for (int i = 0; i < 3; ++i) {
+        noise[i].resize(100000);
+        for (auto& b : noise[i]) b = static_cast<std::uint8_t>(generator());
+        put("in/" + std::string(1, static_cast<char>('a' + i)), noise[i]);
+    }
+    EXPECT_EQ(salad("pack disk/out.salad in/a in/b in/c"), 1);
+    EXPECT_EQ(output, "salad: cannot write disk/out.salad: No space left on device\n");
+    EXPECT_EQ(test::leftover_names(disk.folder()), "");
+
+    ASSERT_EQ(salad("pack all.salad in/a in/b in/c"), 0) << output;
+    EXPECT_EQ(salad("extract all.salad disk"), 1);
+    EXPECT_EQ(output, "salad: cannot write disk/c: No space left on device\n");
+    EXPECT_EQ(get("disk/a"), noise[0]);
+    EXPECT_EQ(get("disk/b"), noise[1]);
+    EXPECT_EQ(test::leftover_names(disk.folder(), {"a", "b"}), "");
+}
+
+TEST_F(SaladTest, ALostStandardOutputIsAnError) {
+    put("in/a", {1});
+    ASSERT_EQ(salad("pack a.salad in/a"), 0) << output;
+    EXPECT_EQ(salad("list a.salad", ">/dev/full"), 1);
+    EXPECT_EQ(output, "salad: cannot write standard output: No space left on device\n");
+    EXPECT_EQ(salad("--help", ">/dev/full"), 1);
+    EXPECT_EQ(output, "salad: cannot write standard output: No space left on device\n");
+    EXPECT_EQ(salad("list a.salad", ">&-"), 1);
+    EXPECT_EQ(output, "salad: cannot write standard output: Bad file descriptor\n");
+    // A reader that went away (SIGPIPE ignored, so the write fails with EPIPE): exit code 1
+    // without a word, as pipelines into head expect.
+    const std::string into_a_closed_pipe = "cd '" + dir_.string() + "' && trap '' PIPE && (sleep 0.3; '" SALAD_EXECUTABLE
+                                           "' list a.salad 2>errors; echo $? >status) | true";
+    ASSERT_EQ(std::system(into_a_closed_pipe.c_str()), 0);
+    EXPECT_EQ(get("errors"), Bytes{});
+    EXPECT_EQ(get("status"), (Bytes{'1', '\n'}));
 }
 
 TEST_F(SaladTest, ExtractionLeavesExistingFilesAndLinkTargetsAlone) {

@@ -36,9 +36,12 @@ const char* const CAPTURE_USAGE =
     "\n"
     "At least one output is required. Bad arguments exit with code 2. A range holds at most\n"
     "5400000 positions (a day of 16 ms frames). Positions past the music's end render dark red,\n"
-    "as the show would, with a warning; --video refuses a --from past it. The video is written\n"
-    "under a partial name and renamed when complete: an interrupt or a failing ffmpeg leaves\n"
-    "nothing behind.\n";
+    "as the show would, with a warning; --video refuses a --from past it.\n"
+    "\n"
+    "Every output is written under a partial name beside its own and renamed when complete (each\n"
+    "picture on its own): a failure, a full disk, an interrupt or a failing ffmpeg leaves no part\n"
+    "of a file behind. No output may be the archive. A FIFO or device may take --words, --cells\n"
+    "or --console, written as the frames come; --video refuses one.\n";
 static_assert(MAX_RANGE_POSITIONS == 5'400'000, "the usage text names the bound");
 
 std::uint64_t position_count(const Positions& positions) {

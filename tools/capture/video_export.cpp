@@ -4,6 +4,7 @@
 #include "tools/capture/video_export.hpp"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -16,19 +17,18 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "resources/cell_picture.hpp"
+#include "tools/capture/interrupts.hpp"
 #include "tools/capture/report.hpp"
 
 namespace textdemo::capture {
 
 namespace {
 
-volatile std::sig_atomic_t interrupt_signal = 0;
 bool progress_line_open = false;
-
-void record_interrupt(int signal) { interrupt_signal = signal; }
 
 // Moves fd above the standard descriptors (close-on-exec), so the child's dup2 onto 0 and 2
 // cannot overwrite it even when the tool was started with one of them closed.
@@ -78,6 +78,69 @@ std::string encoder_failure(int status, int log_fd) {
     return "ffmpeg failed with exit code " + std::to_string(WEXITSTATUS(status));
 }
 
+// What the program `args` writes on its standard output, when it ends with exit code 0.
+// False when it cannot be run, fails, or an interrupt comes first.
+bool output_of(const std::vector<std::string>& args, std::string& output) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = -1;
+    const bool spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_fds[1]);
+    char buffer[4096];
+    ssize_t got = 0;
+    while (spawned && !caught_interrupt() && ((got = read(pipe_fds[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)))
+        if (got > 0) output.append(buffer, static_cast<std::size_t>(got));
+    close(pipe_fds[0]);
+    if (!spawned) return false;
+    if (caught_interrupt()) kill(child, SIGKILL);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return !caught_interrupt() && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// What is wrong with the video ffmpeg made, or "" when it holds what was asked for.
+std::string made_video_problem(const VideoExport& video) {
+    struct stat info {};
+    if (fstat(video.output.fd, &info) != 0 || info.st_size == 0) return "ffmpeg made no video";
+    const std::string ffprobe = (std::filesystem::path(video.ffmpeg).parent_path() / "ffprobe").string();
+    if (access(ffprobe.c_str(), X_OK) != 0) return "";
+    std::string listing;
+    if (!output_of({ffprobe, "-v", "error", "-show_entries", "stream=codec_type,duration:format=duration", "-of",
+                    "compact", "file:" + video.output.partial},
+                   listing))
+        return caught_interrupt() ? "" : "ffmpeg made a video ffprobe cannot read";
+    // Lines "stream|codec_type=video|duration=1.008000" and "format|duration=1.008000"; a
+    // stream's duration may be "N/A" (Matroska), the file's then stands for it.
+    bool sound = false, picture = false;
+    double picture_seconds = -1, file_seconds = -1;
+    std::istringstream lines(listing);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find("duration=");
+        const double seconds = at == std::string::npos ? -1 : std::atof(line.c_str() + at + 9);
+        if (line.rfind("stream|codec_type=audio", 0) == 0) sound = true;
+        if (line.rfind("stream|codec_type=video", 0) == 0) picture = true, picture_seconds = seconds;
+        if (line.rfind("format|", 0) == 0) file_seconds = seconds;
+    }
+    if (!picture || !sound) return std::string("ffmpeg made a video without ") + (picture ? "sound" : "a picture");
+    // Within one and a half frames of the frames sent.
+    const double expected = video.frame_count * 0.016, seconds = picture_seconds > 0 ? picture_seconds : file_seconds;
+    if (seconds < expected - 0.024) {
+        char text[128];
+        std::snprintf(text, sizeof text, "ffmpeg made a video of %.3f s instead of %.3f s", seconds, expected);
+        return text;
+    }
+    return "";
+}
+
 }  // namespace
 
 std::string find_ffmpeg() {
@@ -96,22 +159,15 @@ std::string find_ffmpeg() {
 bool start_video_export(VideoExport& video, const std::string& ffmpeg, const std::string& file, int scale,
                         std::uint32_t from_ms, std::uint32_t frame_count, const std::uint8_t* mp3, std::size_t mp3_size) {
     video.scale = scale;
-    video.file = file;
+    video.ffmpeg = ffmpeg;
+    video.frame_count = frame_count;
 
     // The partial video keeps the extension, by which ffmpeg picks the container.
-    const std::filesystem::path target(file);
-    const std::string extension = target.extension().string();
-    std::string partial = (target.parent_path() / (target.stem().string() + ".partial-XXXXXX" + extension)).string();
-    const int partial_fd = mkstemps(partial.data(), static_cast<int>(extension.size()));
-    if (partial_fd < 0) {
+    video.output.path = file;
+    if (!tools::open_output(video.output, tools::OutputKind::WholeFile)) {
         report_errno("cannot write " + file);
         return false;
     }
-    video.partial_file = partial;
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(partial_fd, 0666 & ~mask);  // as ffmpeg would create it; mkstemps makes it private
-    close(partial_fd);
 
     video.audio_fd = above_standard_fds(memfd_create("textdemo-music", MFD_CLOEXEC));
     if (video.audio_fd < 0 || !write_all(video.audio_fd, mp3, mp3_size)) {
@@ -134,7 +190,7 @@ bool start_video_export(VideoExport& video, const std::string& ffmpeg, const std
         "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size, "-framerate", VIDEO_FRAME_RATE_TEXT, "-i", "pipe:0",
         "-ss", seconds_text(from_ms), "-t", duration, "-f", "mp3", "-i", "/dev/fd/" + std::to_string(video.audio_fd),
         "-map", "0:v:0", "-map", "1:a:0", "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
-        "-af", "apad=whole_dur=" + duration, "-c:a", "aac", "-b:a", "192k", "file:" + partial};
+        "-af", "apad=whole_dur=" + duration, "-c:a", "aac", "-b:a", "192k", "file:" + video.output.partial};
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -213,11 +269,15 @@ bool finish_video_export(VideoExport& video) {
         report_errno("cannot send the frames to ffmpeg");
         return false;
     }
-    if (std::rename(video.partial_file.c_str(), video.file.c_str()) != 0) {
-        report_errno("cannot write " + video.file);
+    if (const std::string problem = made_video_problem(video); !problem.empty()) {
+        report(problem);
         return false;
     }
-    video.partial_file.clear();
+    if (caught_interrupt()) return false;
+    if (!tools::commit_output(video.output, true)) {
+        report_errno("cannot write " + video.output.path);
+        return false;
+    }
     abandon_video_export(video);  // only the descriptors are left to close
     return true;
 }
@@ -235,19 +295,8 @@ void abandon_video_export(VideoExport& video) {
         if (*fd >= 0) close(*fd);
         *fd = -1;
     }
-    if (!video.partial_file.empty()) unlink(video.partial_file.c_str());
-    video.partial_file.clear();
+    tools::discard_output(video.output);
 }
-
-void catch_interrupts() {
-    struct sigaction action {};
-    action.sa_handler = record_interrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: a blocked write or wait returns at once
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-}
-
-int caught_interrupt() { return interrupt_signal; }
 
 void show_progress(std::uint32_t done, std::uint32_t total) {
     if (!isatty(STDERR_FILENO) || total == 0) return;

@@ -5,10 +5,8 @@
 //   salad extract [--force] ARCHIVE DIR [NAME...]
 //
 // Depends on: archive_format (the loader's own checks and decoding), archive_writer,
-// file_bytes, POSIX file calls (extraction creates files without following links).
-#include <fcntl.h>
-#include <unistd.h>
-
+// file_bytes, output_file (every file written under a fresh name and renamed into place
+// when complete), standard_output.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -22,8 +20,11 @@
 #include "resources/archive_format.hpp"
 #include "resources/archive_writer.hpp"
 #include "resources/file_bytes.hpp"
+#include "apps/standard_output.hpp"
+#include "tools/output/output_file.hpp"
 
 using namespace textdemo;
+using namespace textdemo::tools;
 
 namespace {
 
@@ -43,7 +44,12 @@ const char USAGE[] =
     "  list     prints each entry's name, stored size, unpacked size and method.\n"
     "  extract  writes every entry (or only the NAMEs) into DIR, creating DIR if needed.\n"
     "           Existing files are left alone unless --force is given, which replaces them\n"
-    "           (a symbolic link is replaced by the file, its target never written).\n";
+    "           (a symbolic link is replaced by the file, its target never written).\n"
+    "           A damaged entry is not written.\n"
+    "\n"
+    "Every file is written under a fresh name beside its own and renamed when complete, so a\n"
+    "failure (a full disk too) leaves no part of it. OUT may be neither one of the FILEs nor a\n"
+    "FIFO or device.\n";
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "salad: %s\n", message.c_str());
@@ -93,6 +99,9 @@ int pack(std::vector<std::string> paths) {
     const bool store = take_flag(paths, "--store");
     if (paths.size() < 2) return usage_error("pack needs OUT and at least one FILE");
     const std::string out = paths.front();
+    const std::vector<std::string> inputs(paths.begin() + 1, paths.end());
+    if (const std::string problem = output_target_problem(out, OutputKind::WholeFile, inputs); !problem.empty())
+        return fail("cannot write " + out + ": " + problem);
 
     // Every unreadable FILE is named before giving up.
     std::vector<PackItem> items;
@@ -111,13 +120,7 @@ int pack(std::vector<std::string> paths) {
     if (!problem.empty()) return fail("cannot pack " + out + ": " + problem);
 
     // Written beside OUT and renamed, so a failed run never leaves half an archive.
-    const std::string temporary = out + ".partial";
-    if (!write_file_bytes(temporary, archive) || std::rename(temporary.c_str(), out.c_str()) != 0) {
-        const int reason = errno;
-        std::remove(temporary.c_str());
-        errno = reason;
-        return fail_errno("cannot write", out);
-    }
+    if (!write_whole_file(out, archive, true)) return fail_errno("cannot write", out);
     return EXIT_OK;
 }
 
@@ -131,31 +134,7 @@ int list(const std::vector<std::string>& args) {
         std::printf("%-32s %10u %10u  %s\n", printable_name(entry.name).c_str(), entry.stored_size, entry.unpacked_size,
                     entry.compressed ? "lzma" : "stored");
     }
-    return EXIT_OK;
-}
-
-// Creates `path` afresh holding `data`. The file is opened exclusively and without following
-// links, so neither an existing file nor a symbolic link planted at the name is written
-// through; `replace` first removes what is there (a link itself, never its target). False,
-// with errno saying why, on failure, leaving no partly written file.
-bool create_file(const std::string& path, std::span<const std::uint8_t> data, bool replace) {
-    if (replace && unlink(path.c_str()) != 0 && errno != ENOENT) return false;
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t written = write(fd, data.data() + done, data.size() - done);
-        if (written < 0 && errno != EINTR) break;
-        if (written > 0) done += static_cast<std::size_t>(written);
-    }
-    const bool complete = done == data.size();
-    int reason = errno;
-    const bool closed = close(fd) == 0;
-    if (complete && closed) return true;
-    if (complete) reason = errno;
-    unlink(path.c_str());
-    errno = reason;
-    return false;
+    return close_standard_output("salad") ? EXIT_OK : EXIT_FAILED;
 }
 
 // Every entry asked for is tried; each one refused or failed gets its own line, and any of
@@ -198,14 +177,17 @@ int extract(std::vector<std::string> args) {
                           "\": not a plain file name");
             continue;
         }
+        // A damaged entry is not written: a short file under its real name would pass for it.
         std::vector<std::uint8_t> data(entry->unpacked_size);
         data.resize(decode_entry(file, *entry, data.data()));
         if (data.size() < entry->unpacked_size) {
             status = fail("\"" + entry->name + "\" decodes to " + std::to_string(data.size()) + " of its " +
-                          std::to_string(entry->unpacked_size) + " bytes");
+                          std::to_string(entry->unpacked_size) + " bytes; not written");
+            continue;
         }
+        // Existing files (and links) are replaced only with --force, never written through.
         const std::string path = (dir / entry->name).string();
-        if (!create_file(path, data, force)) {
+        if (!write_whole_file(path, data, force)) {
             status = fail_errno("cannot write", path, errno == EEXIST ? " (--force replaces it)" : "");
         }
     }
@@ -221,7 +203,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(USAGE, stdout);
-        return EXIT_OK;
+        return close_standard_output("salad") ? EXIT_OK : EXIT_FAILED;
     }
     if (command == "pack") return pack(std::move(rest));
     if (command == "list") return list(rest);
