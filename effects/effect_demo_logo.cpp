@@ -2,14 +2,14 @@
 // the title word (hue 230) where the opacity is non-zero and the title row exists, or the
 // hue-220 noise background where the opacity is 0. Pixels with opacity but no title row
 // are left as they were.
-// Depends on: effect, image, pattern_data, logo_background, drawing, text_frame.
+// Depends on: effect, image, pattern_data, logo_background, drawing, text_frame, portable_math.
 #include "effects/effect_demo_logo.hpp"
 
 #include <algorithm>
-#include <cmath>
 
 #include "effects/logo_background.hpp"
 #include "frame/drawing.hpp"
+#include "frame/portable_math.hpp"
 #include "frame/text_frame.hpp"
 #include "song/pattern_data.hpp"
 
@@ -22,7 +22,7 @@ constexpr int TITLE_ROW = 10;   // row 10 on
 
 int demo_logo_window(std::uint32_t position, std::uint32_t start_ms) {
     const std::uint32_t s = position - start_ms + 11000;
-    const float sway = 100.0f * std::sin(static_cast<float>(s) / 1000.0f) + 155.0f;
+    const float sway = 100.0f * portable_sinf(static_cast<float>(s) / 1000.0f) + 155.0f;
     return std::clamp(static_cast<int>(sway), 0, DEMO_TITLE_WIDTH - FRAME_WIDTH);
 }
 
@@ -38,7 +38,7 @@ void EffectDemoLogo::render() {
     const float divisor = logo_divisor(t);
     const int window = demo_logo_window(song.position, start_ms);
     const float bob_angle = static_cast<float>(std::max(90 - current_row(song), 0));
-    const int bob = static_cast<int>(10.0f * std::sin(bob_angle * 0.1f));
+    const int bob = static_cast<int>(10.0f * portable_sinf(bob_angle * 0.1f));
     const int order = current_order(song);
     const bool title_shown = order > TITLE_ORDER || (order == TITLE_ORDER && current_row(song) >= TITLE_ROW);
     const float d = t / 2310.0f, h = t / 40000.0f, g = t / 3000.0f;
@@ -61,7 +61,7 @@ void EffectDemoLogo::render() {
             } else {
                 const float o = static_cast<float>(x) / 40.0f + h;
                 const float angle = logo_noise_angle(o, m, d);
-                const float lum = 10.0f * std::sin(angle) + static_cast<float>(y) +
+                const float lum = 10.0f * portable_sinf(angle) + static_cast<float>(y) +
                                   static_cast<float>((255 - stain) / 6);
                 pixels[i] = preset_word(0xDC, static_cast<std::uint32_t>(std::clamp(lum, 0.0f, 80.0f) + 0.5f), 0x32);
             }

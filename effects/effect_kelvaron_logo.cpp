@@ -1,14 +1,14 @@
 // effect_kelvaron_logo: every frame writes all 4000 words as preset words: hue 230 where
 // the logo's opacity is non-zero, else a hue-220 noise background that darkens downwards
 // and fades in over the first ten seconds of the song.
-// Depends on: effect, image, pattern_data, logo_background, drawing, text_frame.
+// Depends on: effect, image, pattern_data, logo_background, drawing, text_frame, portable_math.
 #include "effects/effect_kelvaron_logo.hpp"
 
 #include <algorithm>
-#include <cmath>
 
 #include "effects/logo_background.hpp"
 #include "frame/drawing.hpp"
+#include "frame/portable_math.hpp"
 #include "frame/text_frame.hpp"
 #include "song/pattern_data.hpp"
 
@@ -53,7 +53,7 @@ void EffectKelvaronLogo::render() {
             } else {
                 const float o = static_cast<float>(x) / 40.0f + t / 32000.0f;
                 const float angle = logo_noise_angle(o, d, t / 2310.0f);
-                float lum = remaining + 20.0f * std::sin(angle);
+                float lum = remaining + 20.0f * portable_sinf(angle);
                 lum = std::clamp(lum - fade, 0.0f, 80.0f);
                 word = preset_word(0xDC, static_cast<std::uint32_t>(lum + 0.5f), 0x32);
             }

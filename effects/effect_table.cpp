@@ -1,12 +1,12 @@
 // effect_table: the interference plasma with the sliding credits ("Table").
-// Depends on: fixed_math, drawing, image, pattern_data, text_frame.
+// Depends on: fixed_math, drawing, image, pattern_data, text_frame, portable_math.
 #include "effects/effect_table.hpp"
 
 #include <algorithm>
-#include <cmath>
 
 #include "frame/drawing.hpp"
 #include "frame/fixed_math.hpp"
+#include "frame/portable_math.hpp"
 #include "frame/text_frame.hpp"
 #include "song/pattern_data.hpp"
 
@@ -80,7 +80,7 @@ void EffectTable::render() {
         credit_shown = true;
     }
 
-    const float gain = 3 + 0.6f * std::sin(static_cast<float>(position) / 200.0f);
+    const float gain = 3 + 0.6f * portable_sinf(static_cast<float>(position) / 200.0f);
 
     std::int32_t centre_column[4], centre_row[4];
     for (int n = 0; n < 4; ++n) {

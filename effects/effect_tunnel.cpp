@@ -1,11 +1,11 @@
 // effect_tunnel: tube lookups, the per-pixel texture walk and the swinging logo overlay.
-// Depends on: effect, image, pattern_data, drawing, text_frame.
+// Depends on: effect, image, pattern_data, drawing, text_frame, portable_math.
 #include "effects/effect_tunnel.hpp"
 
 #include <algorithm>
-#include <cmath>
 
 #include "frame/drawing.hpp"
+#include "frame/portable_math.hpp"
 #include "frame/text_frame.hpp"
 #include "song/pattern_data.hpp"
 
@@ -25,14 +25,14 @@ void build_tunnel_tables(TunnelTables& tables) {
             double a, angle;
             if (x != 0) {
                 a = x;
-                angle = std::atan(static_cast<double>(y) / x);
+                angle = portable_atan(static_cast<double>(y) / x);
                 if (x < 0) angle += y >= 0 ? TUNNEL_PI : -TUNNEL_PI;
             } else {
                 // The centre column would divide by zero: look at it from a tenth of a step.
                 a = 0.1;
-                angle = std::atan(y / 0.1);
+                angle = portable_atan(y / 0.1);
             }
-            const double depth = std::cos(angle) * 150 * 5 / a;
+            const double depth = portable_cos(angle) * 150 * 5 / a;
             const int shade = 15 * (17 - static_cast<int>(isqrt32(static_cast<std::uint32_t>(x * x + y * y))));
             tables.angle[y + HALF_TABLE][x + HALF_TABLE] = static_cast<std::int32_t>(angle * 64 / TUNNEL_PI);
             tables.depth[y + HALF_TABLE][x + HALF_TABLE] = depth > 16383 ? 16383 : static_cast<std::int32_t>(depth);
@@ -43,7 +43,7 @@ void build_tunnel_tables(TunnelTables& tables) {
 
 int overlay_swing(int row) {
     const float s = static_cast<float>(std::max(90 - row, 0));
-    return static_cast<int>(10.0f * std::sin(s * 0.1f));
+    return static_cast<int>(10.0f * portable_sinf(s * 0.1f));
 }
 
 EffectTunnel::EffectTunnel(std::uint32_t start, std::uint32_t end)

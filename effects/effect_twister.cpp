@@ -1,11 +1,12 @@
 // effect_twister: noise clouds, scrolling greetings and a sheared band ("Twister").
-// Depends on: drawing, image, pattern_data, text_frame.
+// Depends on: drawing, image, pattern_data, text_frame, portable_math.
 #include "effects/effect_twister.hpp"
 
 #include <algorithm>
 #include <cmath>
 
 #include "frame/drawing.hpp"
+#include "frame/portable_math.hpp"
 #include "frame/text_frame.hpp"
 #include "song/pattern_data.hpp"
 
@@ -14,7 +15,7 @@ namespace textdemo {
 namespace {
 
 // sin(pf / divisor), every step rounded to single precision.
-float slow_sine(float pf, float divisor) { return std::sin(pf / divisor); }
+float slow_sine(float pf, float divisor) { return portable_sinf(pf / divisor); }
 
 // The band mask covers a pixel from grey level 230 on.
 constexpr float BAND_COVERAGE_THRESHOLD = 0.9f;

@@ -1,6 +1,6 @@
 // effect_wobbly: w = ((z1 * z2) / z3) / z4 per pixel in double precision, turned into a
 // hue sector and a scrolling triangle-wave lightness, then stained by three masks.
-// Depends on: effect, image, pattern_data, drawing, text_frame.
+// Depends on: effect, image, pattern_data, drawing, text_frame, portable_math.
 #include "effects/effect_wobbly.hpp"
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "frame/drawing.hpp"
+#include "frame/portable_math.hpp"
 #include "frame/text_frame.hpp"
 #include "song/pattern_data.hpp"
 
@@ -52,7 +53,7 @@ struct Shade {
 };
 
 Shade shade_at(Complex w, bool early_look, double scroll) {
-    double ph = std::atan2(w.im, w.re);
+    double ph = portable_atan2(w.im, w.re);
     while (ph < 0) ph += TWO_PI;
     ph = ph / TWO_PI;
     const double ring = ring_fraction(std::sqrt(w.re * w.re + w.im * w.im));
@@ -70,10 +71,10 @@ Shade shade_at(Complex w, bool early_look, double scroll) {
 
 WobblyPoints wobbly_points(std::uint32_t position) {
     const double T = position * 0.5;
-    return {{2.1 * std::cos(T / 500) + 0.5, 2.7 * std::cos(T / 750), 2.75 * std::cos(T / 550) - 0.4,
-             2.5 * std::cos(T / 480) - 0.2},
-            {2.2 * std::sin(T / 450), 2.8 * std::sin(T / 550) + 0.2, 2.2 * std::sin(T / 650) - 0.2,
-             2.7 * std::sin(T / 1210) + 0.3}};
+    return {{2.1 * portable_cos(T / 500) + 0.5, 2.7 * portable_cos(T / 750), 2.75 * portable_cos(T / 550) - 0.4,
+             2.5 * portable_cos(T / 480) - 0.2},
+            {2.2 * portable_sin(T / 450), 2.8 * portable_sin(T / 550) + 0.2, 2.2 * portable_sin(T / 650) - 0.2,
+             2.7 * portable_sin(T / 1210) + 0.3}};
 }
 
 EffectWobbly::EffectWobbly(std::uint32_t start, std::uint32_t end) : Effect(start, end) {

@@ -1,10 +1,11 @@
 // logo_background: the noise sine argument and the brightness divisor of the logo effects.
-// Depends on: drawing (perlin_noise3).
+// Depends on: drawing (perlin_noise3), portable_math.
 #include "effects/logo_background.hpp"
 
 #include <cmath>
 
 #include "frame/drawing.hpp"
+#include "frame/portable_math.hpp"
 
 namespace textdemo {
 
@@ -17,6 +18,6 @@ float logo_noise_angle(float o, float d, float z) {
     return a4 + (a3 + (a2 + a1));
 }
 
-float logo_divisor(float t) { return std::sin(t / 200.0f) * 0.6f + 3.0f; }
+float logo_divisor(float t) { return portable_sinf(t / 200.0f) * 0.6f + 3.0f; }
 
 }  // namespace textdemo

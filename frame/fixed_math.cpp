@@ -1,7 +1,8 @@
 #include "frame/fixed_math.hpp"
 
-#include <cmath>
 #include <cstdlib>
+
+#include "frame/portable_math.hpp"
 
 namespace textdemo {
 
@@ -78,7 +79,7 @@ void build_sine_tables() {
     double angle = -PI_12;
     const double step = 2 * PI_12 / 65536;
     for (int i = 0; i < QUARTER; ++i) {
-        SineTable[i] = static_cast<std::int32_t>(std::sin(angle) * 65536.0);
+        SineTable[i] = static_cast<std::int32_t>(portable_sin(angle) * 65536.0);
         angle += step;
     }
     for (int k = 0; k < QUARTER; ++k) SineTable[QUARTER + k] = SineTable[QUARTER - 1 - k];

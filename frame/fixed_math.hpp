@@ -3,7 +3,7 @@
 // Offers: Fixed, Vector3, Matrix3, fixed_mul (the one product rule every caller uses),
 // matrix_multiply, transform_vector, rotation_matrix, fixed_atan2, and SineTable /
 // CosineTable (65536 entries each, index 0 standing for -pi) filled by build_sine_tables.
-// Depends on: nothing.
+// Depends on: portable_math (the sine the tables are filled from).
 //
 // Contract: all arithmetic is exact integer arithmetic. Products are 64-bit and shifted
 // right arithmetically by 16 (rounding toward minus infinity); sums of products wrap as
