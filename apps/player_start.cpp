@@ -13,6 +13,25 @@
 
 namespace textdemo {
 
+namespace {
+
+// Everything load_show_music reads, in start-up order, up to the first failure.
+Failure load_archive_and_music() {
+    if (Failure failure = load_resource_archive()) return failure;
+    MusicPlayer& player = music_player();
+    if (Failure failure = open_music_player(player)) return failure;
+    if (Failure failure = load_music(player)) return failure;
+    return load_pattern_data();
+}
+
+}  // namespace
+
+int exit_code_after(PlayerProgram program, const Failure& failure) {
+    if (!failure) return 0;
+    std::fprintf(stderr, "%s: %s\n", player_program_name(program), failure.message.c_str());
+    return FAILURE_EXIT_CODE;
+}
+
 void use_archive_of(const PlayerOptions& options) {
     if (!options.archive.empty()) set_archive_path(options.archive);
     else set_archive_places(archive_places(running_program_folder()));
@@ -33,33 +52,34 @@ bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const Mu
     return false;
 }
 
-bool load_show_music(PlayerProgram program, const PlayerOptions& options, std::uint32_t& start_ms) {
+int load_show_music(PlayerProgram program, const PlayerOptions& options, std::uint32_t& start_ms) {
     use_archive_of(options);
-    resource_archive();
-    MusicPlayer& player = music_player();
-    load_music(player);
-    return show_start_ms(program, options, player, start_ms);
+    if (Failure failure = load_archive_and_music()) return exit_code_after(program, failure);
+    return show_start_ms(program, options, music_player(), start_ms) ? 0 : 2;
 }
 
-void start_show_music(const PlayerOptions& options, MusicPlayer& player, std::uint32_t start_ms,
-                      FrameLoopState& state) {
-    if (player.sound) {
-        if (start_ms > 0) set_music_start(player, start_ms);
-        play_music(player);
-        if (options.mute) set_music_mute(player, true);
-    }
+Failure start_show_music(const PlayerOptions& options, MusicPlayer& player, std::uint32_t start_ms,
+                         FrameLoopState& state) {
     state.muted = options.mute;
     state.audio_delay_ms = options.audio_delay_ms;
     state.picture_end_ms = player.length;
+    if (!player.sound) return {};
+    if (start_ms > 0) {
+        if (Failure failure = set_music_start(player, start_ms)) return failure;
+    }
+    if (Failure failure = play_music(player)) return failure;
+    if (options.mute) set_music_mute(player, true);
+    return {};
 }
 
-LoopEnd play_show(const PlayerOptions& options, std::uint32_t start_ms, const FrameBackend& backend) {
+Failure play_show(const PlayerOptions& options, std::uint32_t start_ms, const FrameBackend& backend, LoopEnd& end) {
     const FrameClock clock = system_clock();
     FrameLoopState state = start_frame_loop(clock);
-    build_timeline();
+    if (Failure failure = build_timeline()) return failure;
     MusicPlayer& player = music_player();
-    start_show_music(options, player, start_ms, state);
-    return run_frame_loop(clock, music_position_source(player), backend, state);
+    if (Failure failure = start_show_music(options, player, start_ms, state)) return failure;
+    end = run_frame_loop(clock, music_position_source(player), backend, state);
+    return {};
 }
 
 }  // namespace textdemo

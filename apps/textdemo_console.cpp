@@ -1,7 +1,8 @@
 // textdemo-console: the show in the terminal it runs in.
 //
 // Entry routine: start-up in a fixed order, the shared frame loop with the terminal's
-// presentation and keys, teardown, and the terminal given back as it was found.
+// presentation and keys, teardown, and the terminal given back as it was found; a failure
+// on the way is reported once the terminal is back.
 // Depends on: player_options, player_start, console_display, frame_loop, text_frame.
 #include <cstdio>
 #include <cstdlib>
@@ -30,10 +31,13 @@ int main(int argc, char** argv) {
     install_console_ctrl_handler();
     TextFrame& frame = text_frame();
     std::uint32_t start_ms = 0;
-    if (!load_show_music(PlayerProgram::Console, options, start_ms)) return 2;
-    setup_console(frame, options.console);
+    if (int exit_code = load_show_music(PlayerProgram::Console, options, start_ms)) return exit_code;
+    Failure failure = setup_console(frame, options.console);
 
-    if (play_show(options, start_ms, console_frame_backend()) == LoopEnd::Teardown) teardown_show();
+    LoopEnd end = LoopEnd::Teardown;
+    if (!failure) failure = play_show(options, start_ms, console_frame_backend(), end);
+    if (!failure && end == LoopEnd::Teardown) failure = teardown_show();
+    // The terminal first, so a failure's line lands on the shell's screen.
     restore_console();
-    return 0;
+    return exit_code_after(PlayerProgram::Console, failure);
 }

@@ -5,7 +5,8 @@
 // the shared frame loop with the window's steps (gl_frame_backend), and the shared
 // teardown. Leaving gives the desktop its mode and cursor back.
 // Interrupt, quit, terminate and hang-up end the show through the teardown; a window or
-// OpenGL that cannot be had ends the program with exit code 1.
+// OpenGL that cannot be had ends the program with exit code 1, an archive or resource that
+// cannot be used with its line and -1.
 #include <SDL.h>
 
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "apps/player_options.hpp"
 #include "apps/player_start.hpp"
 #include "display/gl/gl_frame_backend.hpp"
+#include "display/gl/gl_renderer.hpp"
 #include "display/gl/gl_window.hpp"
 #include "frame/text_frame.hpp"
 #include "show/frame_loop.hpp"
@@ -26,21 +28,22 @@ int main(int argc, char** argv) {
     install_stop_signal_handlers(request_stop);
     text_frame();
     std::uint32_t start_ms = 0;
-    if (!load_show_music(PlayerProgram::Window, options, start_ms)) return 2;
+    if (int exit_code = load_show_music(PlayerProgram::Window, options, start_ms)) return exit_code;
+    if (Failure failure = load_window_font()) return exit_code_after(PlayerProgram::Window, failure);
 
     // Whatever way the program ends, a fullscreen mode change is undone.
     std::atexit(SDL_Quit);
     if (options.fullscreen) gl_window_state().fullscreen = *options.fullscreen;
     else ask_fullscreen();
-    if (stop_requested) {  // a signal while the question was open
-        teardown_show();
-        return 0;
-    }
+    // A signal while the question was open ends the show before it starts.
+    if (stop_requested) return exit_code_after(PlayerProgram::Window, teardown_show());
     if (!open_window()) return EXIT_FAILURE;
     for (Cell& cell : text_frame().cells) cell = {0, 0};
 
-    if (play_show(options, start_ms, window_frame_backend()) == LoopEnd::Abandon) return EXIT_FAILURE;
-    teardown_show();
+    LoopEnd end = LoopEnd::Teardown;
+    Failure failure = play_show(options, start_ms, window_frame_backend(), end);
+    if (!failure && end == LoopEnd::Abandon) return EXIT_FAILURE;
+    if (!failure) failure = teardown_show();
     close_window();
-    return 0;
+    return exit_code_after(PlayerProgram::Window, failure);
 }

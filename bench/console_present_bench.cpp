@@ -130,9 +130,9 @@ void print_row(const char* name, const char* terminal, const Series& s, std::siz
 
 int main() {
     if (!test::use_show_archive()) return 1;
-    const MusicPlayer& player = build_headless_show();
     Image font;
-    load_image(font, "textmodechars.png");
+    if (build_headless_show() || load_image(font, "textmodechars.png")) return 1;
+    const MusicPlayer& player = music_player();
     const GlyphInk glyphs = glyph_ink(font_texture(font));
 
     auto configurations = std::make_unique<Configuration[]>(CONFIGURATIONS);
@@ -160,6 +160,6 @@ int main() {
         const std::string terminal = std::to_string(s.columns) + " x " + std::to_string(s.rows);
         print_row(s.name, terminal.c_str(), configurations[i].series, baseline_median);
     }
-    end_headless_show();
+    if (end_headless_show()) return 1;
     return 0;
 }

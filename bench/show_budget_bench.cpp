@@ -111,10 +111,11 @@ int main() {
     if (!test::use_show_archive()) return 1;
     TextFrame& frame = text_frame();
     auto start = Clock::now();
-    resource_archive();
+    if (load_resource_archive()) return 1;
     const double archive_ms = ms_since(start);
     start = Clock::now();
-    const MusicPlayer& player = build_headless_show();  // the archive is read already
+    if (build_headless_show()) return 1;  // the archive is read already
+    const MusicPlayer& player = music_player();
     const double show_ms = ms_since(start);
     start = Clock::now();
     const ScreenLayout native = choose_layout(ConsoleLayout::Native, FRAME_HEIGHT, FRAME_WIDTH);
@@ -183,6 +184,6 @@ int main() {
     std::printf("\nconsole bytes per frame over %zu frames: median %.0f, mean %.0f, worst %.0f\n", bytes.size(), median(bytes),
                 bytes.empty() ? 0 : total_bytes / static_cast<double>(bytes.size()),
                 bytes.empty() ? 0 : *std::max_element(bytes.begin(), bytes.end()));
-    end_headless_show();
+    if (end_headless_show()) return 1;
     return 0;
 }

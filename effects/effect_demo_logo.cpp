@@ -28,7 +28,7 @@ int demo_logo_window(std::uint32_t position, std::uint32_t start_ms) {
 
 EffectDemoLogo::EffectDemoLogo(std::uint32_t start, std::uint32_t end) : Effect(start, end) {
     set_name("Demotitle");
-    load_images({{title_, "ruk.png"}, {opacity_, "ruk_opacity.png"}, {splat_, "splat9.png"}});
+    load_failure = load_images({{title_, "ruk.png"}, {opacity_, "ruk_opacity.png"}, {splat_, "splat9.png"}});
 }
 
 void EffectDemoLogo::render() {

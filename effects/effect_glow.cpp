@@ -55,7 +55,7 @@ EffectGlow::EffectGlow(std::uint32_t start, std::uint32_t end)
             angle_table[cell] = (fixed_mul(fixed_atan2(dx, dy), 2868354) >> 16) & 0xFF;
         }
     }
-    load_image(stain_, "splat4.png");
+    load_failure = load_image(stain_, "splat4.png");
 }
 
 void EffectGlow::build_palette() {

@@ -22,7 +22,7 @@ constexpr std::uint32_t FADE_IN_MS = 10000;
 
 EffectKelvaronLogo::EffectKelvaronLogo(std::uint32_t start, std::uint32_t end) : Effect(start, end) {
     set_name("Kelvaron");
-    load_images({{logo_, "kelvaron.png"}, {opacity_, "kelvaron_opacity.png"}});
+    load_failure = load_images({{logo_, "kelvaron.png"}, {opacity_, "kelvaron_opacity.png"}});
 }
 
 void EffectKelvaronLogo::render() {

@@ -73,8 +73,8 @@ Fixed skull_camera_height(SkullMotion& motion, bool beat) {
 
 EffectSkullLogo::EffectSkullLogo(std::uint32_t start, std::uint32_t end) : Effect(start, end) {
     set_name("Skull");
-    load_images({{texture_, "env_red.png"}, {env_texture_, "env_red2.png"}});
-    load_mesh(mesh_, texture_, env_texture_);
+    load_failure = load_images({{texture_, "env_red.png"}, {env_texture_, "env_red2.png"}});
+    if (!load_failure) load_failure = load_mesh(mesh_, texture_, env_texture_);
     mesh_.tint = MESH_TINT;
 }
 

@@ -57,9 +57,9 @@ EffectTable::EffectTable(std::uint32_t start, std::uint32_t end)
             angle_table[cell] = (static_cast<std::int32_t>(scaled >> 16) >> 16) & 255;
         }
     }
-    load_images({{texture_, "table.png"}, {stain_, "splat3.png"}, {quorvila_, "quorvila.png"},
-                 {quorvila_opacity_, "quorvila_opacity.png"}, {zentrobe_, "zentrobe.png"},
-                 {zentrobe_opacity_, "zentrobe_opacity.png"}});
+    load_failure = load_images({{texture_, "table.png"}, {stain_, "splat3.png"}, {quorvila_, "quorvila.png"},
+                                 {quorvila_opacity_, "quorvila_opacity.png"}, {zentrobe_, "zentrobe.png"},
+                                 {zentrobe_opacity_, "zentrobe_opacity.png"}});
 }
 
 void EffectTable::render() {

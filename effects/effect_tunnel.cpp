@@ -49,7 +49,7 @@ int overlay_swing(int row) {
 EffectTunnel::EffectTunnel(std::uint32_t start, std::uint32_t end)
     : Effect(start, end), tables_(std::make_unique<TunnelTables>()) {
     set_name("Tunnel");
-    load_images({{stain_, "splat2.png"}, {texture_, "tunnel.png"}, {overlay_, "logo_overlay.png"}});
+    load_failure = load_images({{stain_, "splat2.png"}, {texture_, "tunnel.png"}, {overlay_, "logo_overlay.png"}});
     build_tunnel_tables(*tables_);
 }
 

@@ -43,8 +43,8 @@ TwisterMotion twister_motion(std::uint32_t position, std::uint32_t start_ms) {
 
 EffectTwister::EffectTwister(std::uint32_t start, std::uint32_t end) : Effect(start, end) {
     set_name("Twister");
-    load_images({{band_, "twist.png"}, {band_mask_, "twistalpha.png"}, {stain_, "splat8.png"},
-                 {greetings_, "greets.png"}, {greetings_opacity_, "greets_opacity.png"}});
+    load_failure = load_images({{band_, "twist.png"}, {band_mask_, "twistalpha.png"}, {stain_, "splat8.png"},
+                                 {greetings_, "greets.png"}, {greetings_opacity_, "greets_opacity.png"}});
 }
 
 void EffectTwister::render() {

@@ -79,7 +79,7 @@ WobblyPoints wobbly_points(std::uint32_t position) {
 
 EffectWobbly::EffectWobbly(std::uint32_t start, std::uint32_t end) : Effect(start, end) {
     set_name("Wobbler");
-    load_images({{splat1_, "splat1.png"}, {splat6_, "splat6.png"}, {splat7_, "splat7.png"}});
+    load_failure = load_images({{splat1_, "splat1.png"}, {splat6_, "splat6.png"}, {splat7_, "splat7.png"}});
 }
 
 void EffectWobbly::render() {

@@ -1,8 +1,6 @@
 // mesh: parsing, loading and freeing of the show's mesh (see mesh.hpp for the layout).
 #include "mesh/mesh.hpp"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <limits>
@@ -123,16 +121,15 @@ bool parse_mesh(const std::uint8_t* bytes, std::size_t size, Mesh& mesh, std::st
     return true;
 }
 
-void load_mesh(Mesh& mesh, const Image& texture, const Image& env_texture) {
-    const ResourceEntry& entry = find_resource(resource_archive(), MESH_RESOURCE_NAME);
+Failure load_mesh(Mesh& mesh, const Image& texture, const Image& env_texture) {
+    const ResourceEntry* entry = nullptr;
+    if (Failure failure = find_resource(resource_archive(), MESH_RESOURCE_NAME, entry)) return failure;
     std::string error;
-    if (!parse_mesh(entry.data, entry.size, mesh, error)) {
-        std::printf("mesh \"%s\" is damaged: %s\n", MESH_RESOURCE_NAME, error.c_str());
-        std::fflush(stdout);
-        std::exit(-1);
-    }
+    if (!parse_mesh(entry->data, entry->size, mesh, error))
+        return {"mesh \"" + std::string(MESH_RESOURCE_NAME) + "\" is damaged: " + error};
     TextFrame& frame = text_frame();
     bind_mesh(mesh, &texture, &env_texture, frame.pixels, frame.depth);
+    return {};
 }
 
 void bind_mesh(Mesh& mesh, const Image* texture, const Image* env_texture, std::uint32_t* pixels,

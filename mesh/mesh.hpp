@@ -3,9 +3,10 @@
 // Offers: the file records (MeshVertex, MeshFace, MeshTexCoord, MeshTexFace), Mesh (the
 // arrays plus the per-frame transform and raster state), parse_mesh (bytes -> Mesh, checking
 // what the format does not guarantee), bind_mesh (textures and output arrays), load_mesh
-// (the archive entry "pineapple3.ase.bin"; a damaged mesh ends the program with one line)
-// and free_mesh.
-// Depends on: fixed_math, image (the two textures), archive and text_frame (load_mesh only).
+// (the archive entry "pineapple3.ase.bin"; a damaged or missing mesh is a Failure) and
+// free_mesh.
+// Depends on: fixed_math, image (the two textures), failure, archive and text_frame
+// (load_mesh only).
 //
 // File layout: V, F, T as big-endian unsigned 32-bit counts, then little-endian signed
 // 32-bit values: V vertex records (36 bytes), F face records (28), T texture coordinates
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "frame/fixed_math.hpp"
+#include "resources/failure.hpp"
 #include "resources/image.hpp"
 
 namespace textdemo {
@@ -83,8 +85,9 @@ void bind_mesh(Mesh& mesh, const Image* texture, const Image* env_texture, std::
                std::int32_t* depth);
 
 // Loads the archive's mesh and binds it to the two textures and the TextFrame's pixel and
-// depth arrays. A damaged mesh prints one line and exits with -1.
-void load_mesh(Mesh& mesh, const Image& texture, const Image& env_texture);
+// depth arrays. A damaged mesh fails with "mesh \"pineapple3.ase.bin\" is damaged: " and
+// what is wrong.
+Failure load_mesh(Mesh& mesh, const Image& texture, const Image& env_texture);
 
 // Frees the arrays; the mesh is unloaded afterwards. The textures are not the mesh's.
 void free_mesh(Mesh& mesh);

@@ -1,21 +1,23 @@
 // archive: the resource archive "ruk.salad", read and decoded whole at first use.
 //
-// Offers: ResourceEntry, ResourceArchive (MAX_RESOURCES entries and a count), the accessor
-// resource_archive() (loads the archive file on first call), find_resource (fatal on a
-// miss: prints "resource \"NAME\" not found" and exits -1), release_resource_archive,
-// set_archive_places / set_archive_path (where the file is looked for, set before the
-// first access), use_no_archive_file (an empty archive, for tools and tests that place
-// their own entries) and put_resource (add or replace an entry in the loaded archive).
-// Depends on: archive_format, file_bytes, liblzma (LZMA-alone entries).
+// Offers: ResourceEntry, ResourceArchive (MAX_RESOURCES entries and a count),
+// load_resource_archive (reads and decodes the file), the accessor resource_archive(),
+// find_resource (a Failure "resource \"NAME\" not found" on a miss), lookup_resource,
+// release_resource_archive, set_archive_places / set_archive_path (where the file is looked
+// for, set before loading), use_no_archive_file (an empty archive, for tools and tests that
+// place their own entries) and put_resource (add or replace an entry in the archive).
+// Depends on: archive_format, file_bytes, failure, liblzma (LZMA-alone entries).
 //
-// An archive that cannot be opened anywhere it is looked for is fatal: one line,
-// "unable to open NAME: " and why, then exit code -1.
+// Failures come back as a Failure, one line each: "unable to open NAME: " and why, when
+// no place opens; "damaged resource archive PATH: " and what is wrong; a miss; no memory.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "resources/failure.hpp"
 
 namespace textdemo {
 
@@ -33,17 +35,21 @@ struct ResourceArchive {
     std::int32_t count;
 };
 
-// The archive, loaded on first use from the first of its places that opens (by default
-// "ruk.salad" in the working directory). When none opens, prints why and exits with -1.
+// Reads the first of the archive's places that opens (by default "ruk.salad" in the
+// working directory) and decodes every entry. Does nothing once an archive is loaded.
+Failure load_resource_archive();
+
+// The loaded archive; until load_resource_archive succeeds, an empty one.
 ResourceArchive& resource_archive();
 
-// First entry whose name matches in its first 32 bytes; ends the program on a miss.
-const ResourceEntry& find_resource(const ResourceArchive& archive, const char* name);
+// Points `entry` at the first entry whose name matches in its first 32 bytes; on a miss
+// "resource \"NAME\" not found" (and `entry` is null).
+Failure find_resource(const ResourceArchive& archive, const char* name, const ResourceEntry*& entry);
 
 // The same entry, or null on a miss (for tools and tests that go on without it).
 const ResourceEntry* lookup_resource(const ResourceArchive& archive, const char* name);
 
-// Frees every entry and the archive. A later resource_archive() loads it again.
+// Frees every entry and the archive. A later load_resource_archive() reads it again.
 void release_resource_archive();
 
 // Files the accessor tries in order; takes effect at the next load. Where several places
@@ -54,10 +60,11 @@ void set_archive_places(const std::vector<std::string>& places);
 // The one file the accessor loads: "unable to open PATH: REASON" when it does not open.
 void set_archive_path(const std::string& path);
 
-// From the next load on, the accessor starts from an empty archive and reads no file.
+// From the next load on, loading gives an empty archive and reads no file.
 void use_no_archive_file();
 
-// Adds an entry (or replaces the first one with that name) holding a copy of the bytes.
-void put_resource(const char* name, const void* data, std::size_t size);
+// Adds an entry (or replaces the first one with that name) holding a copy of the bytes;
+// fails when it is larger than an archive entry may be or the archive is full.
+Failure put_resource(const char* name, const void* data, std::size_t size);
 
 }  // namespace textdemo

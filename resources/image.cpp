@@ -20,8 +20,10 @@
 
 namespace textdemo {
 
-void load_image(Image& image, const char* name) {
-    const ResourceEntry& entry = find_resource(resource_archive(), name);
+Failure load_image(Image& image, const char* name) {
+    const ResourceEntry* found = nullptr;
+    if (Failure failure = find_resource(resource_archive(), name, found)) return failure;
+    const ResourceEntry& entry = *found;
 
     std::vector<std::uint8_t> scratch;
     std::span<const std::uint8_t> png;
@@ -42,16 +44,20 @@ void load_image(Image& image, const char* name) {
     image.height = height;
     image.count = width * height;  // the decoder keeps width x height x 3 within int
     image.pixels.assign(static_cast<std::size_t>(image.count), 0);
-    if (!rgb) return;
+    if (!rgb) return {};
     for (std::size_t i = 0; i < image.pixels.size(); ++i) {
         const stbi_uc* p = rgb + 3 * i;
         image.pixels[i] = static_cast<std::uint32_t>(p[0]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 | p[2];
     }
     stbi_image_free(rgb);
+    return {};
 }
 
-void load_images(std::initializer_list<ImageSource> sources) {
-    for (const ImageSource& source : sources) load_image(source.image, source.name);
+Failure load_images(std::initializer_list<ImageSource> sources) {
+    for (const ImageSource& source : sources) {
+        if (Failure failure = load_image(source.image, source.name)) return failure;
+    }
+    return {};
 }
 
 }  // namespace textdemo

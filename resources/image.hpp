@@ -4,12 +4,14 @@
 // fallback and its message when decoding fails) and load_images, image_word and grey_level (reads that
 // yield 0 outside the picture, so an effect written for a large image never reads past a
 // small fallback one).
-// Depends on: archive (find_resource).
+// Depends on: archive (find_resource), failure.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
+
+#include "resources/failure.hpp"
 
 namespace textdemo {
 
@@ -24,9 +26,9 @@ struct Image {
 constexpr int FALLBACK_IMAGE_WIDTH = 80;
 constexpr int FALLBACK_IMAGE_HEIGHT = 50;
 
-// Fills image from the archive entry name (a missing entry is fatal in find_resource).
+// Fills image from the archive entry name; a missing entry is find_resource's failure.
 // An undecodable entry prints "bitmap loading failed! NAME (REASON)" and gives 80 x 50 zeros.
-void load_image(Image& image, const char* name);
+Failure load_image(Image& image, const char* name);
 
 // One image to load, and the archive entry it comes from.
 struct ImageSource {
@@ -34,8 +36,9 @@ struct ImageSource {
     const char* name;
 };
 
-// load_image for each, in order: the images an effect reads, loaded in one statement.
-void load_images(std::initializer_list<ImageSource> sources);
+// load_image for each, in order, up to the first failure: the images an effect reads,
+// loaded in one statement.
+Failure load_images(std::initializer_list<ImageSource> sources);
 
 // Pixel word n, or 0 when n lies outside the image.
 inline std::uint32_t image_word(const Image& image, std::int64_t n) {

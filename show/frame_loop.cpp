@@ -131,11 +131,12 @@ FrameClock system_clock() { return FrameClock{system_now_ms, system_sleep_ms, nu
 
 PositionSource music_position_source(MusicPlayer& player) { return PositionSource{music_query, music_mute, &player}; }
 
-void teardown_show() {
+Failure teardown_show() {
     destroy_timeline();
-    release_music(music_player());
+    if (Failure failure = release_music(music_player())) return failure;
     release_resource_archive();
     release_text_frame();
+    return {};
 }
 
 }  // namespace textdemo

@@ -6,7 +6,7 @@
 // shared with the capture tool); frame_position (the position rules of a frame);
 // picture_position (the audio delay); run_frame_loop; system_clock and
 // music_position_source (the real clock and music); teardown_show.
-// Depends on: pattern_data, timeline, text_frame, music_player, archive.
+// Depends on: pattern_data, timeline, text_frame, music_player, archive, failure.
 //
 // One frame: wait for the deadline, advance it by 16 ms (late frames are caught up, never
 // skipped), read the music position, draw_song_frame at that position less the audio
@@ -26,6 +26,8 @@
 #include <csignal>
 #include <cstdint>
 #include <vector>
+
+#include "resources/failure.hpp"
 
 namespace textdemo {
 
@@ -143,8 +145,8 @@ FrameClock system_clock();
 // The music player's per-frame calls (update + position, mute). The player must outlive it.
 PositionSource music_position_source(MusicPlayer& player);
 
-// Teardown in order: timeline (effects, list, pattern data), music (fatal on failure),
-// archive, text frame.
-void teardown_show();
+// Teardown in order: timeline (effects, list, pattern data), music, archive, text frame.
+// A failing music release stops it there, with the sound layer's failure.
+Failure teardown_show();
 
 }  // namespace textdemo

@@ -10,19 +10,20 @@
 
 namespace textdemo {
 
-MusicPlayer& build_headless_show() {
+Failure build_headless_show() {
     text_frame();
-    resource_archive();
+    if (Failure failure = load_resource_archive()) return failure;
     force_silent_sound_output(true);
     MusicPlayer& player = music_player();
-    load_music(player);
-    build_timeline();
-    return player;
+    if (Failure failure = open_music_player(player)) return failure;
+    if (Failure failure = load_music(player)) return failure;
+    return build_timeline();
 }
 
-void end_headless_show() {
-    teardown_show();
+Failure end_headless_show() {
+    Failure failure = teardown_show();
     force_silent_sound_output(false);
+    return failure;
 }
 
 }  // namespace textdemo

@@ -2,7 +2,7 @@
 //
 // Offers: build_headless_show and end_headless_show, the start-up and teardown of what
 // renders the show off screen: the capture tool, the benchmarks and the tests.
-// Depends on: text_frame, archive, sound_layer (the silent output), music_player,
+// Depends on: failure, text_frame, archive, sound_layer (the silent output), music_player,
 // timeline, frame_loop (teardown_show).
 //
 // The archive is read from where set_archive_path or set_archive_places pointed it. The
@@ -10,19 +10,20 @@
 // length ends the last slot.
 //
 //     set_archive_path(path);
-//     MusicPlayer& player = build_headless_show();
+//     if (Failure failure = build_headless_show()) ... report it and end;
 //     for (...) draw_song_frame(position);  // then convert, compare, write ...
 //     end_headless_show();
 #pragma once
 
+#include "resources/failure.hpp"
+
 namespace textdemo {
 
-struct MusicPlayer;
-
-// Text frame, archive, music on the silent output, timeline; returns the music player.
-MusicPlayer& build_headless_show();
+// Text frame, archive, music on the silent output (music_player() has its length),
+// timeline; stops at the first step that fails.
+Failure build_headless_show();
 
 // Tears the show down (teardown_show); sound systems made later open a device again.
-void end_headless_show();
+Failure end_headless_show();
 
 }  // namespace textdemo

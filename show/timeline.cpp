@@ -88,14 +88,17 @@ std::array<EffectSpan, TIMELINE_SLOTS> timeline_spans(const PatternData& data, s
     return spans;
 }
 
-void build_timeline() {
-    const PatternData& data = pattern_data();
+Failure build_timeline() {
+    if (Failure failure = load_pattern_data()) return failure;
     EffectList& list = effect_list();
     std::fill(std::begin(text_frame().pixels), std::end(text_frame().pixels), 0u);
     build_sine_tables();
-    const auto spans = timeline_spans(data, music_player().length);
-    for (int k = 0; k < TIMELINE_SLOTS; ++k)
+    const auto spans = timeline_spans(pattern_data(), music_player().length);
+    for (int k = 0; k < TIMELINE_SLOTS; ++k) {
         list.effects.push_back(TIMELINE[k].create(spans[k].start_ms, spans[k].end_ms));
+        if (list.effects.back()->load_failure) return list.effects.back()->load_failure;
+    }
+    return {};
 }
 
 void render_active_effects(EffectList& list) {

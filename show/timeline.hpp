@@ -4,7 +4,7 @@
 // span_time (T(x): milliseconds of x rows), timeline_spans (the nine inclusive spans from
 // the pattern dump and the music length), build_timeline, render_active_effects and
 // destroy_timeline.
-// Depends on: effect, pattern_data, music_player (length of the last span), text_frame,
+// Depends on: effect, failure, pattern_data, music_player (length of the last span), text_frame,
 // fixed_math (sine tables built before the effects).
 #pragma once
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "effects/effect.hpp"
+#include "resources/failure.hpp"
 #include "song/pattern_data.hpp"
 
 namespace textdemo {
@@ -40,8 +41,9 @@ std::uint32_t span_time(std::int32_t rows);
 std::array<EffectSpan, TIMELINE_SLOTS> timeline_spans(const PatternData& data, std::uint32_t music_length_ms);
 
 // Loads the pattern dump, clears the frame words, builds the sine tables, then creates the
-// effects in slot order. Needs the music loaded (its length ends the last slot).
-void build_timeline();
+// effects in slot order. Needs the music loaded (its length ends the last slot). Fails
+// with the pattern dump's failure or the first effect's that could not load its resources.
+Failure build_timeline();
 
 // Lets every effect whose span holds the song position draw, in list order; fills the
 // frame with DEFAULT_FILL_WORD when none did.

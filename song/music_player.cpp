@@ -1,11 +1,11 @@
 // music_player: the MusicPlayer singleton over the sound layer.
 //
-// Depends on: sound_layer, archive. Each call stores its result in last_result; every
-// failure except the per-frame calls is fatal with the sound layer's code and text.
+// Depends on: sound_layer, archive, failure. Each call stores its result in last_result;
+// every failure except the per-frame calls comes back with the sound layer's code and text.
 #include "song/music_player.hpp"
 
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 
 #include "resources/archive.hpp"
 
@@ -15,21 +15,18 @@ namespace {
 
 constexpr const char* MUSIC_NAME = "ruk.mp3";
 
-// A plain pointer: a fatal exit leaves the player (and its sound handles) reachable.
 MusicPlayer* instance = nullptr;
 
-void checked(MusicPlayer& player, std::int32_t result) {
+Failure checked(MusicPlayer& player, std::int32_t result) {
     player.last_result = result;
-    fail_on_sound_error(result);
+    return sound_failure(result);
 }
 
 }  // namespace
 
-void fail_on_sound_error(std::int32_t result) {
-    if (result == SOUND_OK) return;
-    std::printf("FMOD error! (%d) %s\n", result, sound_error_string(result));
-    std::fflush(stdout);
-    std::exit(-1);
+Failure sound_failure(std::int32_t result) {
+    if (result == SOUND_OK) return {};
+    return {"FMOD error! (" + std::to_string(result) + ") " + sound_error_string(result)};
 }
 
 bool check_sound_version(std::uint32_t version) {
@@ -41,29 +38,33 @@ bool check_sound_version(std::uint32_t version) {
 }
 
 MusicPlayer& music_player() {
-    if (!instance) {
-        instance = new MusicPlayer;
-        MusicPlayer& player = *instance;
-        checked(player, system_create(&player.system));
-        checked(player, system_get_version(player.system, &player.version));
-        // An old layer is reported and left uninitialised; loading the music then fails.
-        if (check_sound_version(player.version)) checked(player, system_init(player.system, 1));
-    }
+    if (!instance) instance = new MusicPlayer;
     return *instance;
 }
 
-void load_music(MusicPlayer& player) {
-    const ResourceEntry& entry = find_resource(resource_archive(), MUSIC_NAME);
-    checked(player, system_create_stream(player.system, entry.data, entry.size, &player.sound));
-    checked(player, sound_get_length_ms(player.sound, &player.length));
+Failure open_music_player(MusicPlayer& player) {
+    if (player.system) return {};
+    if (Failure failure = checked(player, system_create(&player.system))) return failure;
+    if (Failure failure = checked(player, system_get_version(player.system, &player.version))) return failure;
+    // An old layer is reported and left uninitialised; loading the music then fails.
+    if (!check_sound_version(player.version)) return {};
+    return checked(player, system_init(player.system, 1));
 }
 
-void set_music_start(MusicPlayer& player, std::uint32_t start_ms) {
-    checked(player, sound_set_start_ms(player.sound, start_ms));
+Failure load_music(MusicPlayer& player) {
+    const ResourceEntry* entry = nullptr;
+    if (Failure failure = find_resource(resource_archive(), MUSIC_NAME, entry)) return failure;
+    if (Failure failure = checked(player, system_create_stream(player.system, entry->data, entry->size, &player.sound)))
+        return failure;
+    return checked(player, sound_get_length_ms(player.sound, &player.length));
 }
 
-void play_music(MusicPlayer& player) {
-    checked(player, system_play_sound(player.system, player.sound, &player.channel));
+Failure set_music_start(MusicPlayer& player, std::uint32_t start_ms) {
+    return checked(player, sound_set_start_ms(player.sound, start_ms));
+}
+
+Failure play_music(MusicPlayer& player) {
+    return checked(player, system_play_sound(player.system, player.sound, &player.channel));
 }
 
 std::int32_t query_music_position(MusicPlayer& player, std::uint32_t& position_ms) {
@@ -74,17 +75,18 @@ std::int32_t query_music_position(MusicPlayer& player, std::uint32_t& position_m
 
 void set_music_mute(MusicPlayer& player, bool muted) { channel_set_mute(player.channel, muted); }
 
-void release_music(MusicPlayer& player) {
-    checked(player, sound_release(player.sound));
+Failure release_music(MusicPlayer& player) {
+    if (Failure failure = checked(player, sound_release(player.sound))) return failure;
     player.sound = nullptr;
     player.channel = nullptr;
-    checked(player, system_close(player.system));
-    checked(player, system_release(player.system));
+    if (Failure failure = checked(player, system_close(player.system))) return failure;
+    if (Failure failure = checked(player, system_release(player.system))) return failure;
     player.system = nullptr;
     if (&player == instance) {
         delete instance;
         instance = nullptr;
     }
+    return {};
 }
 
 }  // namespace textdemo

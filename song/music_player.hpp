@@ -1,17 +1,19 @@
 // music_player: the show's music ("ruk.mp3") and its play position, the master clock.
 //
 // Offers: MusicPlayer (sound layer handles, last result, version, length in ms), the
-// accessor music_player() (creates and initialises the sound system on first use),
-// load_music, set_music_start, play_music, release_music, query_music_position and set_music_mute (the
-// per-frame calls of the frame loop), check_sound_version and fail_on_sound_error.
-// Depends on: sound_layer, archive (find_resource).
+// accessor music_player(), open_music_player (the sound system created and initialised),
+// load_music, set_music_start, play_music, release_music, query_music_position and
+// set_music_mute (the per-frame calls of the frame loop), check_sound_version and
+// sound_failure.
+// Depends on: sound_layer, archive (find_resource), failure.
 //
-// Every failing sound call except update, position query and mute prints
-// "FMOD error! (%d) %s" with the sound layer's code and text and ends the program with -1.
+// Every failing sound call except update, position query and mute is a Failure
+// "FMOD error! (%d) %s" with the sound layer's code and text.
 #pragma once
 
 #include <cstdint>
 
+#include "resources/failure.hpp"
 #include "song/sound_layer.hpp"
 
 namespace textdemo {
@@ -27,21 +29,25 @@ struct MusicPlayer {
     std::uint32_t length = 0;         // stream length in milliseconds
 };
 
-// The player, created on first use: system created, version checked, system initialised.
+// The player, created on first use without a sound system.
 MusicPlayer& music_player();
 
+// System created, version checked, system initialised; does nothing once the system exists.
+Failure open_music_player(MusicPlayer& player);
+
 // Creates the stream from the archive entry "ruk.mp3" and reads its length.
-void load_music(MusicPlayer& player);
+Failure load_music(MusicPlayer& player);
 
 // Makes play_music begin at start_ms (exact to the sample) instead of 0; start_ms must lie
 // before the music's end.
-void set_music_start(MusicPlayer& player, std::uint32_t start_ms);
+Failure set_music_start(MusicPlayer& player, std::uint32_t start_ms);
 
 // Starts playback at position 0, or where set_music_start said.
-void play_music(MusicPlayer& player);
+Failure play_music(MusicPlayer& player);
 
-// Releases the sound, closes and releases the system, frees the player.
-void release_music(MusicPlayer& player);
+// Releases the sound, closes and releases the system, frees the player; stops at the first
+// call that fails.
+Failure release_music(MusicPlayer& player);
 
 // Updates the sound system and reads the play position in ms; returns the result code (also
 // kept in last_result). Not fatal: the frame loop interprets the code.
@@ -53,7 +59,7 @@ void set_music_mute(MusicPlayer& player, bool muted);
 // True when version is new enough; otherwise prints the old-version line.
 bool check_sound_version(std::uint32_t version);
 
-// Does nothing for SOUND_OK; otherwise prints "FMOD error! (%d) %s" and exits with -1.
-void fail_on_sound_error(std::int32_t result);
+// Nothing for SOUND_OK; otherwise "FMOD error! (%d) %s" with the code and its text.
+Failure sound_failure(std::int32_t result);
 
 }  // namespace textdemo

@@ -1,13 +1,12 @@
 // pattern_data: copies "patterndata.bin" and maps song milliseconds to order, pattern, row.
 //
-// Depends on: archive (find_resource). A dump that does not have the exact size, or whose
-// row counts or order list leave the format, is rejected up front: every later read
+// Depends on: archive (find_resource), failure. A dump that does not have the exact size,
+// or whose row counts or order list leave the format, is refused up front: every later read
 // (row walk, plane bytes) then stays inside the copied block.
 #include "song/pattern_data.hpp"
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "resources/archive.hpp"
 
@@ -37,35 +36,39 @@ std::int32_t order_pattern(const PatternData& data, int order) {
     return read_le32(data.block, ORDER_LIST_OFFSET + 4 * static_cast<std::size_t>(order));
 }
 
-[[noreturn]] void reject_dump(const char* what, long value) {
-    std::printf("pattern dump \"%s\" is malformed: %s %ld\n", PATTERN_DUMP_NAME, what, value);
-    std::fflush(stdout);
-    std::exit(-1);
+Failure malformed_dump(const char* what, long value) {
+    return {"pattern dump \"" + std::string(PATTERN_DUMP_NAME) + "\" is malformed: " + what + " " + std::to_string(value)};
 }
 
-void check_dump(const PatternData& data) {
-    if (data.block.size() != PATTERN_DUMP_SIZE) reject_dump("size", static_cast<long>(data.block.size()));
+Failure check_dump(const PatternData& data) {
+    if (data.block.size() != PATTERN_DUMP_SIZE) return malformed_dump("size", static_cast<long>(data.block.size()));
     for (int p = 0; p < PATTERN_COUNT; ++p) {
         const std::int32_t rows = row_count(data, p);
-        if (rows < 0 || rows > PATTERN_MAX_ROWS) reject_dump("row count", rows);
+        if (rows < 0 || rows > PATTERN_MAX_ROWS) return malformed_dump("row count", rows);
     }
     for (int i = 0; i < ORDER_COUNT; ++i) {
         const std::int32_t pattern = order_pattern(data, i);
-        if (pattern < 0 || pattern >= PATTERN_COUNT) reject_dump("order list pattern", pattern);
+        if (pattern < 0 || pattern >= PATTERN_COUNT) return malformed_dump("order list pattern", pattern);
     }
+    return {};
 }
 
 }  // namespace
 
+Failure load_pattern_data() {
+    PatternData& data = pattern_data();
+    if (data.loaded) return {};
+    const ResourceEntry* entry = nullptr;
+    if (Failure failure = find_resource(resource_archive(), PATTERN_DUMP_NAME, entry)) return failure;
+    data.block.assign(entry->data, entry->data + entry->size);
+    Failure failure = check_dump(data);
+    if (failure) data.block = {};
+    data.loaded = !failure;
+    return failure;
+}
+
 PatternData& pattern_data() {
-    if (!instance) {
-        auto data = std::make_unique<PatternData>();
-        const ResourceEntry& entry = find_resource(resource_archive(), PATTERN_DUMP_NAME);
-        data->block.assign(entry.data, entry.data + entry.size);
-        check_dump(*data);
-        data->loaded = true;
-        instance = std::move(data);
-    }
+    if (!instance) instance = std::make_unique<PatternData>();
     return *instance;
 }
 

@@ -1,15 +1,17 @@
 // pattern_data: the song clock in tracker terms, from the pattern dump "patterndata.bin".
 //
 // Offers: MS_PER_ROW, PatternData (position, copied dump, row, pattern, order index),
-// the accessor pattern_data() (copies the dump from the archive on first use, rejecting a
-// malformed one with one line and exit -1), update_song_position, current_row,
-// current_order, row_has_value, rows_through (R(0..k), the rows of order positions 0..k)
-// and release_pattern_data.
-// Depends on: archive.
+// load_pattern_data (copies the dump from the archive, refusing a malformed one), the
+// accessor pattern_data(), update_song_position, current_row, current_order,
+// row_has_value, rows_through (R(0..k), the rows of order positions 0..k) and
+// release_pattern_data.
+// Depends on: archive, failure.
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+#include "resources/failure.hpp"
 
 namespace textdemo {
 
@@ -29,6 +31,12 @@ struct PatternData {
     bool loaded = false;
 };
 
+// Copies "patterndata.bin" from the archive and checks it; does nothing once loaded. A dump
+// that is missing or malformed fails ("pattern dump \"patterndata.bin\" is malformed:
+// size 12", the field and its value) and the data stays unloaded.
+Failure load_pattern_data();
+
+// The pattern data; until load_pattern_data succeeds, unloaded (every query answers 0).
 PatternData& pattern_data();
 void release_pattern_data();
 

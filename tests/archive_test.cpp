@@ -18,7 +18,7 @@
 #include "resources/archive_writer.hpp"
 #include "resources/file_bytes.hpp"
 #include "tests/support/archive_bytes.hpp"
-#include "tests/support/stdout_to_stderr.hpp"
+#include "tests/support/empty_archive.hpp"
 
 namespace textdemo {
 namespace {
@@ -34,14 +34,12 @@ protected:
         set_archive_path("ruk.salad");
         std::remove(path_.c_str());
     }
-    // Writes `file` and loads it as the archive; returns what the loader printed.
+    // Writes `file` and loads it as the archive; returns the failure's line ("" on success).
     std::string load(const Bytes& file) {
         EXPECT_TRUE(write_file_bytes(path_, file));
         set_archive_path(path_);
         release_resource_archive();
-        ::testing::internal::CaptureStdout();
-        resource_archive();
-        return ::testing::internal::GetCapturedStdout();
+        return load_resource_archive().message;
     }
     static Bytes data_of(const ResourceEntry& entry) { return Bytes(entry.data, entry.data + entry.size); }
 
@@ -56,35 +54,27 @@ TEST_F(ArchiveTest, StoredAndCompressedEntriesDecodeToTheirBytes) {
     const ResourceArchive& archive = resource_archive();
     ASSERT_EQ(archive.count, 2);
     EXPECT_STREQ(archive.entries[0].name, "raw.bin");
-    EXPECT_EQ(data_of(find_resource(archive, "raw.bin")), raw);
-    EXPECT_EQ(data_of(find_resource(archive, "text.txt")), text);
+    EXPECT_EQ(data_of(test::entry_named(archive, "raw.bin")), raw);
+    EXPECT_EQ(data_of(test::entry_named(archive, "text.txt")), text);
 }
 
-TEST_F(ArchiveTest, EmptyArchiveLoadsAndEveryLookupIsFatal) {
+TEST_F(ArchiveTest, EmptyArchiveLoadsAndEveryLookupFails) {
     EXPECT_EQ(load(test::archive_file({})), "");
     EXPECT_EQ(resource_archive().count, 0);
-    EXPECT_EXIT(
-        {
-            std::fflush(stdout);
-            dup2(2, 1);
-            find_resource(resource_archive(), "ruk.mp3");
-        },
-        ::testing::ExitedWithCode(255), "^resource \"ruk.mp3\" not found\n$");
+    const ResourceEntry* entry = &resource_archive().entries[0];
+    EXPECT_EQ(find_resource(resource_archive(), "ruk.mp3", entry).message, "resource \"ruk.mp3\" not found");
+    EXPECT_EQ(entry, nullptr);
 }
 
-// Loading from `places` ends the program; the one line it prints must match `line`.
+// Loading from `places` fails with `line`, and leaves no archive loaded.
 void expect_unable_to_open(const std::vector<std::string>& places, const std::string& line) {
     set_archive_places(places);
     release_resource_archive();
-    EXPECT_EXIT(
-        {
-            test::stdout_to_stderr();
-            resource_archive();
-        },
-        ::testing::ExitedWithCode(255), "^" + line + "\n$");
+    EXPECT_EQ(load_resource_archive().message, line);
+    EXPECT_EQ(resource_archive().count, 0);
 }
 
-TEST_F(ArchiveTest, AFileThatDoesNotOpenEndsTheProgramWithTheReason) {
+TEST_F(ArchiveTest, AFileThatDoesNotOpenFailsWithTheReason) {
     const std::string missing = path_ + ".missing", folder = path_ + ".d";
     fs::create_directories(folder);
     expect_unable_to_open({missing}, "unable to open " + missing + ": No such file or directory");
@@ -96,11 +86,12 @@ TEST_F(ArchiveTest, AFileThatDoesNotOpenEndsTheProgramWithTheReason) {
     release_resource_archive();
     EXPECT_EXIT(
         {
-            test::stdout_to_stderr();
             if (geteuid() == 0 && setuid(65534) != 0) std::abort();
-            resource_archive();
+            const Failure failure = load_resource_archive();
+            std::fprintf(stderr, "%s\n", failure.message.c_str());
+            std::exit(failure ? 1 : 0);
         },
-        ::testing::ExitedWithCode(255), "^unable to open " + path_ + ": Permission denied\n$");
+        ::testing::ExitedWithCode(1), "^unable to open " + path_ + ": Permission denied\n$");
     // Several places: each one with its reason, under the name of the file looked for.
     const std::string absent = folder + "/ruk.salad", inner = folder + "/x/ruk.salad";
     fs::create_directories(inner);
@@ -115,7 +106,7 @@ TEST_F(ArchiveTest, TheFirstPlaceThatOpensIsRead) {
     ASSERT_TRUE(write_file_bytes(path_, test::archive_file({RawEntry::stored_as_is("here", {3})})));
     set_archive_places({path_ + ".missing", folder, path_});
     release_resource_archive();
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "here")), Bytes{3});
+    EXPECT_EQ(data_of(test::entry_named(test::loaded_archive(), "here")), Bytes{3});
     fs::remove_all(folder);
 }
 
@@ -130,8 +121,8 @@ TEST_F(ArchiveTest, AnArchivePackedTheOldWayStillLoads) {
     ASSERT_LT(old_music.stored.size(), music.size());
     ASSERT_FALSE(worth_compressing(music.size(), old_music.stored.size()));
     EXPECT_EQ(load(test::archive_file({old_music, RawEntry::lzma("text", test::repeated_text(900))})), "");
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "ruk.mp3")), music);
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "text")), test::repeated_text(900));
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "ruk.mp3")), music);
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "text")), test::repeated_text(900));
 }
 
 TEST(ArchivePlaces, WorkingDirectoryThenProgramFolderThenDataFolder) {
@@ -158,16 +149,16 @@ TEST(ArchivePlaces, WorkingDirectoryThenProgramFolderThenDataFolder) {
 TEST_F(ArchiveTest, NamesMatchInTheirFirst32Bytes) {
     const std::string long_name(32, 'n');
     load(test::archive_file({RawEntry::stored_as_is("a", {1}), RawEntry::stored_as_is(long_name, {2})}));
-    const ResourceEntry& entry = find_resource(resource_archive(), long_name.c_str());
+    const ResourceEntry& entry = test::entry_named(resource_archive(), long_name.c_str());
     EXPECT_EQ(std::string(entry.name, 32), long_name);
     EXPECT_EQ(data_of(entry), Bytes{2});
-    EXPECT_EQ(&find_resource(resource_archive(), (long_name + "tail").c_str()), &entry);
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "a")), Bytes{1});
+    EXPECT_EQ(&test::entry_named(resource_archive(), (long_name + "tail").c_str()), &entry);
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "a")), Bytes{1});
 }
 
 TEST_F(ArchiveTest, FirstOfTwoEqualNamesWins) {
     load(test::archive_file({RawEntry::stored_as_is("twin", {1}), RawEntry::lzma("twin", {2, 2})}));
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "twin")), Bytes{1});
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "twin")), Bytes{1});
 }
 
 TEST_F(ArchiveTest, OnlyFlagOneMeansCompressed) {
@@ -178,7 +169,7 @@ TEST_F(ArchiveTest, OnlyFlagOneMeansCompressed) {
         entries.push_back(entry);
     }
     load(test::archive_file(entries));
-    for (const RawEntry& entry : entries) EXPECT_EQ(data_of(find_resource(resource_archive(), entry.name.c_str())), entry.stored);
+    for (const RawEntry& entry : entries) EXPECT_EQ(data_of(test::entry_named(resource_archive(), entry.name.c_str())), entry.stored);
 }
 
 TEST_F(ArchiveTest, StoredEntryLongerThanItsUnpackedSizeKeepsTheFirstBytes) {
@@ -186,8 +177,8 @@ TEST_F(ArchiveTest, StoredEntryLongerThanItsUnpackedSizeKeepsTheFirstBytes) {
     entry.unpacked_size = 2;
     RawEntry after = RawEntry::stored_as_is("after", {9});
     load(test::archive_file({entry, after}));
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "cut")), (Bytes{1, 2}));
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "after")), Bytes{9});
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "cut")), (Bytes{1, 2}));
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "after")), Bytes{9});
 }
 
 TEST_F(ArchiveTest, TruncatedLzmaStreamKeepsWhatWasDecoded) {
@@ -195,7 +186,7 @@ TEST_F(ArchiveTest, TruncatedLzmaStreamKeepsWhatWasDecoded) {
     RawEntry entry = RawEntry::lzma("short", text);
     entry.stored.resize(entry.stored.size() / 2);
     EXPECT_EQ(load(test::archive_file({entry})), "");
-    const ResourceEntry& decoded = find_resource(resource_archive(), "short");
+    const ResourceEntry& decoded = test::entry_named(resource_archive(), "short");
     EXPECT_GT(decoded.size, 0u);
     EXPECT_LT(decoded.size, text.size());
     EXPECT_TRUE(std::equal(decoded.data, decoded.data + decoded.size, text.begin()));
@@ -206,7 +197,7 @@ TEST_F(ArchiveTest, LzmaOutputStopsAtTheUnpackedSize) {
     RawEntry entry = RawEntry::lzma("capped", text);
     entry.unpacked_size = 1000;
     load(test::archive_file({entry}));
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "capped")), Bytes(text.begin(), text.begin() + 1000));
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "capped")), Bytes(text.begin(), text.begin() + 1000));
 }
 
 TEST_F(ArchiveTest, LzmaSizeFieldIsNotRead) {
@@ -214,19 +205,30 @@ TEST_F(ArchiveTest, LzmaSizeFieldIsNotRead) {
     RawEntry entry = RawEntry::lzma("sized", text);
     for (int i = 5; i < 13; ++i) entry.stored[i] = 0x01;  // claims 0x0101010101010101 bytes
     load(test::archive_file({entry}));
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "sized")), text);
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "sized")), text);
+}
+
+TEST_F(ArchiveTest, PutResourceRefusesWhatNoArchiveHolds) {
+    test::use_empty_archive();
+    const std::uint8_t byte = 1;
+    EXPECT_EQ(put_resource("huge", &byte, MAX_UNPACKED_ENTRY_SIZE + std::size_t{1}).message,
+              "resource \"huge\" of 67108865 bytes is above the limit of 67108864 bytes");
+    for (int i = 0; i < MAX_RESOURCES; ++i) EXPECT_FALSE(put_resource(("e" + std::to_string(i)).c_str(), &byte, 1));
+    EXPECT_EQ(put_resource("one more", &byte, 1).message, "resource archive full, cannot add \"one more\"");
+    EXPECT_FALSE(put_resource("e7", &byte, 0)) << "replacing an entry needs no room";
+    EXPECT_EQ(resource_archive().count, MAX_RESOURCES);
 }
 
 TEST_F(ArchiveTest, PutResourceAddsThenReplaces) {
     load(test::archive_file({RawEntry::stored_as_is("kept", {5})}));
     const Bytes first = {1, 2, 3}, second = {4};
-    put_resource("new", first.data(), first.size());
+    EXPECT_FALSE(put_resource("new", first.data(), first.size()));
     EXPECT_EQ(resource_archive().count, 2);
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "new")), first);
-    put_resource("new", second.data(), second.size());
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "new")), first);
+    EXPECT_FALSE(put_resource("new", second.data(), second.size()));
     EXPECT_EQ(resource_archive().count, 2);
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "new")), second);
-    EXPECT_EQ(data_of(find_resource(resource_archive(), "kept")), Bytes{5});
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "new")), second);
+    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "kept")), Bytes{5});
 }
 
 }  // namespace

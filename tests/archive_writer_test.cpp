@@ -12,6 +12,7 @@
 #include "resources/archive_writer.hpp"
 #include "resources/file_bytes.hpp"
 #include "tests/support/archive_bytes.hpp"
+#include "tests/support/empty_archive.hpp"
 
 namespace textdemo {
 namespace {
@@ -106,13 +107,13 @@ TEST(ArchiveWriter, WrittenArchiveLoads) {
     ASSERT_TRUE(write_file_bytes(path, archive));
     set_archive_path(path);
     release_resource_archive();
-    const ResourceArchive& loaded = resource_archive();
+    const ResourceArchive& loaded = test::loaded_archive();
     ASSERT_EQ(loaded.count, 3);
-    const ResourceEntry& a = find_resource(loaded, "noise.bin");
+    const ResourceEntry& a = test::entry_named(loaded, "noise.bin");
     EXPECT_EQ(Bytes(a.data, a.data + a.size), noise);
-    const ResourceEntry& b = find_resource(loaded, long_name.c_str());
+    const ResourceEntry& b = test::entry_named(loaded, long_name.c_str());
     EXPECT_EQ(Bytes(b.data, b.data + b.size), text);
-    const ResourceEntry& c = find_resource(loaded, "text.txt");
+    const ResourceEntry& c = test::entry_named(loaded, "text.txt");
     EXPECT_EQ(Bytes(c.data, c.data + c.size), text);
     release_resource_archive();
     set_archive_path("ruk.salad");

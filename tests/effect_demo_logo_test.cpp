@@ -117,7 +117,7 @@ TEST_F(DemoLogoTest, TitleHiddenUntilOrder4Row10) {
 TEST_F(DemoLogoTest, FallbackTitleReadsAsZero) {
     test::put_order_start_dump(12);
     const char junk[] = "not a picture";
-    put_resource("ruk.png", junk, sizeof junk);
+    ASSERT_FALSE(put_resource("ruk.png", junk, sizeof junk));
     ::testing::internal::CaptureStdout();
     EffectDemoLogo effect(0, 100000);
     EXPECT_NE(::testing::internal::GetCapturedStdout().find("bitmap loading failed! ruk.png"), std::string::npos);

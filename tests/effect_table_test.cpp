@@ -181,7 +181,7 @@ TEST_F(EffectTableTest, CreditSlidesOutAfterRow240) {
 
 TEST_F(EffectTableTest, UndecodableTextureReadsAsBlackWithoutOverrun) {
     const char junk[] = "not a picture";
-    put_resource("table.png", junk, sizeof junk);
+    ASSERT_FALSE(put_resource("table.png", junk, sizeof junk));
     put_order_start_dump(0);
     EffectTable table(0, 100000);
     song_at(777);

@@ -204,7 +204,7 @@ TEST_F(EffectTwisterTest, WidestShiftLeavesTheRightColumnsBare) {
 TEST_F(EffectTwisterTest, UndecodableImagesReadAsBlack) {
     const char junk[] = "junk";
     for (const char* name : {"twist.png", "twistalpha.png", "splat8.png", "greets.png", "greets_opacity.png"})
-        put_resource(name, junk, sizeof junk);
+        ASSERT_FALSE(put_resource(name, junk, sizeof junk));
     EffectTwister twister(0, 1000000);
     song_at(2000);
     twister.render();

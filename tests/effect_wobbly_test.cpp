@@ -138,7 +138,7 @@ TEST_F(WobblyTest, PolePixelsAreUnlit) {
 TEST_F(WobblyTest, UndecodableMasksReadAsZero) {
     test::put_order_start_dump(20);
     const char junk[] = "not a picture";
-    for (const char* name : {"splat1.png", "splat6.png", "splat7.png"}) put_resource(name, junk, sizeof junk);
+    for (const char* name : {"splat1.png", "splat6.png", "splat7.png"}) ASSERT_FALSE(put_resource(name, junk, sizeof junk));
     ::testing::internal::CaptureStdout();
     EffectWobbly wobbly(0, 100000);
     const std::string messages = ::testing::internal::GetCapturedStdout();

@@ -23,7 +23,7 @@ void append(void* context, void* data, int size) {
 void put_raw_png(const char* name, int width, int height, int channels, const std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint8_t> png;
     stbi_write_png_to_func(append, &png, width, height, channels, bytes.data(), width * channels);
-    put_resource(name, png.data(), png.size());
+    ASSERT_FALSE(put_resource(name, png.data(), png.size()));
 }
 
 class ImageTest : public ::testing::Test {
@@ -40,7 +40,7 @@ TEST_F(ImageTest, RgbPixelsBecomeWordsInRowOrder) {
     const std::vector<std::uint32_t> words = {0x00FF0000, 0x0000FF00, 0x000000FF, 0x00123456, 0x00FFFFFF, 0x00000001};
     test::put_png("rgb.png", 3, 2, words);
     Image image;
-    load_image(image, "rgb.png");
+    EXPECT_FALSE(load_image(image, "rgb.png"));
     EXPECT_EQ(image.width, 3);
     EXPECT_EQ(image.height, 2);
     EXPECT_EQ(image.count, 6);
@@ -50,12 +50,12 @@ TEST_F(ImageTest, RgbPixelsBecomeWordsInRowOrder) {
 TEST_F(ImageTest, AlphaIsDroppedAndGreyIsSpread) {
     put_raw_png("rgba.png", 2, 1, 4, {0x10, 0x20, 0x30, 0x00, 0xA0, 0xB0, 0xC0, 0x7F});
     Image rgba;
-    load_image(rgba, "rgba.png");
+    EXPECT_FALSE(load_image(rgba, "rgba.png"));
     EXPECT_EQ(rgba.pixels, (std::vector<std::uint32_t>{0x00102030, 0x00A0B0C0}));
 
     put_raw_png("grey.png", 1, 1, 1, {0x5A});
     Image grey;
-    load_image(grey, "grey.png");
+    EXPECT_FALSE(load_image(grey, "grey.png"));
     EXPECT_EQ(grey.count, 1);
     EXPECT_EQ(grey.pixels, std::vector<std::uint32_t>{0x005A5A5A});
     EXPECT_EQ(grey_level(grey, 0), 0x5Au);
@@ -63,11 +63,11 @@ TEST_F(ImageTest, AlphaIsDroppedAndGreyIsSpread) {
 
 TEST_F(ImageTest, UndecodableEntryGivesZeroFrameSizedImageAndOneLine) {
     const std::string junk = "GIF89a this is not a png";
-    put_resource("junk.png", junk.data(), junk.size());
+    ASSERT_FALSE(put_resource("junk.png", junk.data(), junk.size()));
     Image image;
     image.pixels = {7, 7, 7};
     ::testing::internal::CaptureStdout();
-    load_image(image, "junk.png");
+    EXPECT_FALSE(load_image(image, "junk.png"));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "bitmap loading failed! junk.png (unknown image type)\n");
     EXPECT_EQ(image.width, 80);
     EXPECT_EQ(image.height, 50);
@@ -75,11 +75,23 @@ TEST_F(ImageTest, UndecodableEntryGivesZeroFrameSizedImageAndOneLine) {
     EXPECT_EQ(image.pixels, std::vector<std::uint32_t>(4000, 0));
 }
 
+TEST_F(ImageTest, AMissingEntryFailsAndLeavesTheImageAlone) {
+    Image image;
+    image.pixels = {7};
+    EXPECT_EQ(load_image(image, "absent.png").message, "resource \"absent.png\" not found");
+    EXPECT_EQ(image.pixels, std::vector<std::uint32_t>{7});
+    Image first, second;
+    test::put_png("present.png", 1, 1, {0x00010203});
+    EXPECT_EQ(load_images({{first, "present.png"}, {second, "absent.png"}}).message,
+              "resource \"absent.png\" not found");
+    EXPECT_EQ(first.pixels, std::vector<std::uint32_t>{0x00010203});
+}
+
 // Loads `png` as name and returns what load_image printed.
 std::string load_printed(Image& image, const char* name, const std::vector<std::uint8_t>& png) {
-    put_resource(name, png.data(), png.size());
+    EXPECT_FALSE(put_resource(name, png.data(), png.size()));
     ::testing::internal::CaptureStdout();
-    load_image(image, name);
+    EXPECT_FALSE(load_image(image, name));
     return ::testing::internal::GetCapturedStdout();
 }
 
@@ -130,10 +142,10 @@ TEST_F(ImageTest, ReasonQuotingFileBytesStaysOnOneLine) {
     // An unknown critical chunk (type "\nBad") right after IHDR; the decoder names its type.
     const std::vector<std::uint8_t> chunk = {0, 0, 0, 0, '\n', 'B', 'a', 'd', 0, 0, 0, 0};
     png.insert(png.begin() + 8 + 25, chunk.begin(), chunk.end());
-    put_resource("odd.png", png.data(), png.size());
+    ASSERT_FALSE(put_resource("odd.png", png.data(), png.size()));
     Image image;
     ::testing::internal::CaptureStdout();
-    load_image(image, "odd.png");
+    EXPECT_FALSE(load_image(image, "odd.png"));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "bitmap loading failed! odd.png (?Bad PNG chunk not known)\n");
 }
 

@@ -19,7 +19,6 @@
 #include "resources/file_bytes.hpp"
 #include "song/music_player.hpp"
 #include "song/sound_layer.hpp"
-#include "tests/support/stdout_to_stderr.hpp"
 #include "tests/support/test_mp3.hpp"
 #include "tests/support/empty_archive.hpp"
 
@@ -274,7 +273,9 @@ protected:
         force_silent_sound_output(false);
         test::restore_archive_path();
     }
-    static void put_music(const std::vector<std::uint8_t>& bytes) { put_resource("ruk.mp3", bytes.data(), bytes.size()); }
+    static void put_music(const std::vector<std::uint8_t>& bytes) {
+        EXPECT_FALSE(put_resource("ruk.mp3", bytes.data(), bytes.size()));
+    }
 };
 
 TEST_F(MusicPlayerTest, TheVersionCheckAcceptsExactly0x43201AndUp) {
@@ -291,27 +292,40 @@ TEST_F(MusicPlayerTest, TheVersionCheckAcceptsExactly0x43201AndUp) {
 TEST_F(MusicPlayerTest, TheMusicLoadsPlaysAndIsReleased) {
     put_music(test::encode_test_mp3(SONG_FRAMES, 44100, 2));
     MusicPlayer& player = music_player();
+    EXPECT_FALSE(open_music_player(player));
     EXPECT_EQ(player.version, SOUND_LAYER_VERSION);
-    load_music(player);
+    EXPECT_FALSE(load_music(player));
     EXPECT_EQ(player.length, SONG_MS);
     std::uint32_t position = 1;
     EXPECT_EQ(query_music_position(player, position), SOUND_ERR_INVALID_HANDLE);  // not playing yet
     EXPECT_EQ(player.last_result, SOUND_ERR_INVALID_HANDLE);
-    play_music(player);
+    EXPECT_FALSE(play_music(player));
     EXPECT_EQ(player.last_result, SOUND_OK);
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(query_music_position(player, position), SOUND_OK);
     EXPECT_GE(position, 30u);
     set_music_mute(player, true);
-    release_music(player);
+    EXPECT_FALSE(release_music(player));
 }
 
-TEST_F(MusicPlayerTest, FailingCallsPrintTheErrorLineAndExitWithMinusOne) {
+TEST_F(MusicPlayerTest, FailingCallsGiveTheErrorLineWithCodeAndText) {
+    test::use_empty_archive();
+    MusicPlayer& player = music_player();
+    EXPECT_EQ(load_music(player).message, "resource \"ruk.mp3\" not found");
     put_music(std::vector<std::uint8_t>(3000, 0x55));
-    EXPECT_EXIT((test::stdout_to_stderr(), load_music(music_player())), ::testing::ExitedWithCode(255),
-                "^FMOD error! \\(1\\) The data is not a playable MP3 stream.\n$");
-    EXPECT_EXIT((test::stdout_to_stderr(), fail_on_sound_error(46)), ::testing::ExitedWithCode(255),
-                "^FMOD error! \\(46\\) The sound system has not been initialised.\n$");
+    EXPECT_EQ(load_music(player).message, "FMOD error! (36) An invalid or finished object handle was used.")
+        << "no sound system yet";
+    EXPECT_EQ(sound_failure(SOUND_ERR_NOT_INITIALISED).message,
+              "FMOD error! (46) The sound system has not been initialised.");
+    EXPECT_FALSE(open_music_player(player));
+    EXPECT_EQ(load_music(player).message, "FMOD error! (1) The data is not a playable MP3 stream.");
+    EXPECT_EQ(player.last_result, SOUND_ERR_BAD_STREAM);
+    EXPECT_EQ(sound_failure(SOUND_OK).message, "");
+    EXPECT_EQ(play_music(player).message, "FMOD error! (36) An invalid or finished object handle was used.");
+    EXPECT_EQ(release_music(player).message, "FMOD error! (36) An invalid or finished object handle was used.");
+    EXPECT_EQ(&music_player(), &player) << "a failed release keeps the player";
+    EXPECT_EQ(system_release(player.system), SOUND_OK);
+    player.system = nullptr;
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include "resources/archive.hpp"
 #include "song/pattern_data.hpp"
-#include "tests/support/stdout_to_stderr.hpp"
 #include "tests/support/test_content.hpp"
 #include "tests/support/empty_archive.hpp"
 
@@ -30,11 +29,10 @@ protected:
         rows[3] = 4;
         rows[5] = 2;
         test::put_pattern_dump({3, 5, 0}, rows, bytes);
-        release_pattern_data();
         return pattern_data();
     }
     static void put_raw_dump(const std::vector<std::uint8_t>& dump) {
-        put_resource("patterndata.bin", dump.data(), dump.size());
+        EXPECT_FALSE(put_resource("patterndata.bin", dump.data(), dump.size()));
         release_pattern_data();
     }
     static void put_le32(std::vector<std::uint8_t>& dump, std::size_t at, std::int32_t value) {
@@ -71,7 +69,6 @@ TEST_F(PatternDataTest, PositionsPastTheOrderListGiveOrder46AndNoPattern) {
     for (int i = 0; i < ORDER_COUNT; ++i) orders.push_back(i % PATTERN_COUNT);
     for (int p = 0; p < PATTERN_COUNT; ++p) rows.push_back(10 + p);
     test::put_pattern_dump(orders, rows);
-    release_pattern_data();
     PatternData& data = pattern_data();
     EXPECT_EQ(rows_through(data, 7), 108);
     EXPECT_EQ(rows_through(data, 45), 1191);
@@ -98,7 +95,6 @@ TEST_F(PatternDataTest, EmptyPatternsInTheOrderListAreSkipped) {
     std::vector<int> rows(PATTERN_COUNT, 64);
     rows[1] = 0;
     test::put_pattern_dump({1, 1, 2}, rows);
-    release_pattern_data();
     PatternData& data = pattern_data();
     update_song_position(0, data);
     EXPECT_EQ(current_order(data), 2);
@@ -125,7 +121,6 @@ TEST_F(PatternDataTest, RowHasValueMatchesStoredBytesMinusOneOnTheCurrentRowOnly
 TEST_F(PatternDataTest, FullPatternsOf512RowsAreAcceptedUpToTheirLastRow) {
     std::vector<int> rows(PATTERN_COUNT, 512);
     test::put_pattern_dump({37}, rows, {{37, 26, 511, 43}});
-    release_pattern_data();
     PatternData& data = pattern_data();
     update_song_position(11141, data);  // 511.0 rows
     EXPECT_EQ(current_order(data), 0);
@@ -167,17 +162,20 @@ TEST_F(PatternDataTest, DumpsOutsideTheFormatAreRejectedWithOneLine) {
     }
     for (const Bad& b : bad) {
         put_raw_dump(b.dump);
-        EXPECT_EXIT((test::stdout_to_stderr(), pattern_data()), ::testing::ExitedWithCode(255),
-                    std::string("^pattern dump \"patterndata.bin\" is malformed: ") + b.message + "\n$");
+        EXPECT_EQ(load_pattern_data().message, std::string("pattern dump \"patterndata.bin\" is malformed: ") + b.message);
+        EXPECT_FALSE(pattern_data().loaded);
+        EXPECT_TRUE(pattern_data().block.empty());
     }
+    put_raw_dump(good);
+    EXPECT_FALSE(load_pattern_data());
+    EXPECT_TRUE(pattern_data().loaded);
 }
 
-TEST_F(PatternDataTest, AMissingDumpIsFatal) {
-    release_resource_archive();
-    ::testing::internal::CaptureStdout();
-    resource_archive();
-    ::testing::internal::GetCapturedStdout();
-    EXPECT_EXIT((test::stdout_to_stderr(), pattern_data()), ::testing::ExitedWithCode(255), "resource \"patterndata.bin\" not found");
+TEST_F(PatternDataTest, AMissingDumpFails) {
+    test::use_empty_archive();
+    release_pattern_data();
+    EXPECT_EQ(load_pattern_data().message, "resource \"patterndata.bin\" not found");
+    EXPECT_FALSE(pattern_data().loaded);
 }
 
 }  // namespace

@@ -126,11 +126,12 @@ protected:
         force_silent_sound_output(true);
         test::put_pattern_dump({0}, {});
         const std::vector<std::uint8_t> music = test::encode_test_mp3(44100, 44100, 2);
-        put_resource("ruk.mp3", music.data(), music.size());
-        load_music(music_player());
+        ASSERT_FALSE(put_resource("ruk.mp3", music.data(), music.size()));
+        ASSERT_FALSE(open_music_player(music_player()));
+        ASSERT_FALSE(load_music(music_player()));
     }
     static void TearDownTestSuite() {
-        release_music(music_player());
+        EXPECT_FALSE(release_music(music_player()));
         release_pattern_data();
         force_silent_sound_output(false);
         test::restore_archive_path();
@@ -170,7 +171,7 @@ TEST_F(PlayerStart, TheMusicStartsThereAndTheLoopKnowsTheDelayTheEndAndTheMute) 
     options.audio_delay_ms = -120;
     FrameLoopState state;
     const auto started = std::chrono::steady_clock::now();
-    start_show_music(options, music_player(), 600, state);
+    EXPECT_FALSE(start_show_music(options, music_player(), 600, state));
     const auto playing = std::chrono::steady_clock::now();
     EXPECT_TRUE(state.muted);
     EXPECT_EQ(state.audio_delay_ms, -120);

@@ -78,7 +78,6 @@ PictureStyle picture_style;
 int resize_answer_frames = 0;
 KeyDecoder key_decoder;
 std::string frame_bytes;
-bool exit_hook_registered = false;
 
 // Writes everything unless the terminal fails; async-signal-safe.
 bool write_all(int descriptor, const char* data, std::size_t size) {
@@ -117,8 +116,6 @@ void give_terminal_back() {
     close(taken.held_messages);
     taken.held_messages = -1;
 }
-
-void restore_at_exit() { give_terminal_back(); }
 
 // Async-signal-safe: the terminal as the shell had it, while the show is stopped.
 void lend_terminal() {
@@ -264,7 +261,7 @@ FrameOutcome present_step(void*) {
 
 void key_step(void*, std::vector<KeyRecord>& records) { read_console_keys(text_frame(), records); }
 
-// Lines printed during the show (a fatal message, a library's complaint on standard error)
+// Lines printed during the show (a picture that does not decode, a library's complaint)
 // would land on the alternate screen and vanish with it, or tear the picture: they go into
 // a memory file instead and are shown once the terminal is given back.
 void hold_messages() {
@@ -291,10 +288,10 @@ void console_ctrl_handler(int signal_number) { request_stop(signal_number); }
 
 void install_console_ctrl_handler() { install_stop_signal_handlers(console_ctrl_handler); }
 
-void setup_console(TextFrame& frame, const ConsoleSettings& settings) {
+Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     // Before the terminal is taken over, so a damaged glyph image's message stays readable.
     Image font;
-    load_image(font, "textmodechars.png");
+    if (Failure failure = load_image(font, "textmodechars.png")) return failure;
     picture_style.glyphs = glyph_ink(font_texture(font));
     picture_style.colours = choose_colours(settings.colours, std::getenv("COLORTERM"), std::getenv("TERM"));
     layout_asked = settings.layout;
@@ -314,10 +311,6 @@ void setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     const bool resize = size_known && (rows != FRAME_HEIGHT || columns != FRAME_WIDTH);
     prepare_give_back(resize, rows, columns);
 
-    if (!exit_hook_registered) {
-        std::atexit(restore_at_exit);
-        exit_hook_registered = true;
-    }
     for (std::size_t i = 0; i < std::size(CRASH_SIGNALS); ++i)
         install_handler(CRASH_SIGNALS[i], restore_and_crash, 0, &crash_actions_before[i]);
     if (frame.console_out != STDOUT_FILENO) hold_messages();
@@ -344,6 +337,7 @@ void setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     resize_answer_frames = resize ? RESIZE_ANSWER_FRAMES : 0;
     key_decoder = KeyDecoder{};
     frame_bytes.reserve(FRAME_BYTES_RESERVED);
+    return {};
 }
 
 void present_console_frame(TextFrame& frame) {

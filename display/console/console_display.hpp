@@ -6,16 +6,17 @@
 // console_frame_backend (the console's presentation and key steps for the shared frame
 // loop).
 // Depends on: text_frame, console_settings, console_layout, console_picture, screen_writer,
-// key_decoder, image and font_texture (the glyphs' ink), frame_loop (stop_requested,
+// key_decoder, image and font_texture (the glyphs' ink), failure, frame_loop (stop_requested,
 // KeyRecord, FrameBackend, system_clock); POSIX termios, signals, poll, ioctl and
 // pthread_kill.
 //
 // setup_console takes the terminal over (raw non-blocking input, alternate screen, hidden
 // cursor, no autowrap, title, a request for 80 x 50 cells) and makes sure every way out
-// gives it back as it was found: restore_console at the end of the show, an exit hook for
-// exit() from deep inside (fatal messages stay buffered until the terminal is restored, so
-// they land on the main screen), and handlers for the crash signals that restore and then
-// die as before.
+// gives it back as it was found: restore_console at the end of the show (also after a
+// failure, which the program reports once the terminal is back), and handlers for the crash
+// signals that restore and then die as before. What is printed while the show runs (a
+// picture that does not decode, a library's complaint) is held until the terminal is back,
+// so it lands on the main screen.
 //
 // Job control: a stop from outside (SIGTSTP) gives the terminal back before the show stops;
 // every resume (SIGCONT, after any stop) takes it again and repaints the whole frame. While
@@ -31,6 +32,7 @@
 
 #include "display/console/console_settings.hpp"
 #include "frame/text_frame.hpp"
+#include "resources/failure.hpp"
 #include "show/frame_loop.hpp"
 
 namespace textdemo {
@@ -51,10 +53,10 @@ int setup_console_font();
 void console_ctrl_handler(int signal_number);
 void install_console_ctrl_handler();
 
-// Reads the glyphs' ink from the archive's "textmodechars.png", settles the colour mode
-// (Auto: from COLORTERM and TERM), stores the terminal descriptors in the frame and takes
-// the terminal over.
-void setup_console(TextFrame& frame, const ConsoleSettings& settings);
+// Reads the glyphs' ink from the archive's "textmodechars.png" (a missing one fails, and the
+// terminal is left alone), settles the colour mode (Auto: from COLORTERM and TERM), stores
+// the terminal descriptors in the frame and takes the terminal over.
+Failure setup_console(TextFrame& frame, const ConsoleSettings& settings);
 
 // Converts the frame in the layout the terminal's size calls for and writes what changed
 // since the last one, in one write.

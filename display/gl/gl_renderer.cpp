@@ -17,6 +17,7 @@ constexpr int VERTICES = FRAME_CELLS * 6;
 constexpr float GLYPH_STEP = 0.03125f;  // one 8-texel glyph of the 256-texel texture
 
 GLuint g_font_texture = 0;
+FontTexture g_font_texels;  // loaded once, uploaded into every window's context
 
 // Per-frame client-side arrays; positions serve both draws, colours are refilled per draw.
 struct VertexArrays {
@@ -51,7 +52,14 @@ CellLayout cell_layout(int client_width, int client_height) {
     return {scale, -((640 * scale - client_width) / 2), -((400 * scale - client_height) / 2)};
 }
 
-bool init_renderer() {
+Failure load_window_font() {
+    Image font;
+    if (Failure failure = load_image(font, "textmodechars.png")) return failure;
+    g_font_texels = font_texture(font);
+    return {};
+}
+
+void init_renderer() {
     glShadeModel(GL_FLAT);
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     glClearDepth(1.0);
@@ -61,17 +69,13 @@ bool init_renderer() {
     glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
     glGenTextures(1, &g_font_texture);
 
-    Image font;
-    load_image(font, "textmodechars.png");
-    const FontTexture texels = font_texture(font);
     glBindTexture(GL_TEXTURE_2D, g_font_texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, FONT_TEXTURE_SIZE, FONT_TEXTURE_SIZE, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 texels.rgba.data());
-    return true;
+                 g_font_texels.rgba.data());
 }
 
 void release_renderer() {

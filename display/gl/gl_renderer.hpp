@@ -1,14 +1,17 @@
 // gl_renderer: draws the converted cells with OpenGL 1.1.
 //
 // Offers: cell_layout (the whole-number scale and the offset of the 640 x 400 picture in
-// a client area), init_renderer (GL state and the font texture from "textmodechars.png"),
-// release_renderer, and render_cells (each cell as an 8 x 8 square of its background
+// a client area), load_window_font (the font's texels from "textmodechars.png", kept for
+// every window), init_renderer (GL state and the font texture), release_renderer, and
+// render_cells (each cell as an 8 x 8 square of its background
 // colour with its glyph blended over it in the foreground colour, two draws of client-side
 // arrays).
-// Depends on: OpenGL 1.1 (a current context), image loading, text_frame, text_palette.
+// Depends on: OpenGL 1.1 (a current context), image loading, font_texture, failure,
+// text_frame, text_palette.
 #pragma once
 
 #include "frame/text_frame.hpp"
+#include "resources/failure.hpp"
 
 namespace textdemo {
 
@@ -21,8 +24,11 @@ struct CellLayout {
 // Largest whole scale that fits (at least 1), the picture centred, halves truncated toward zero.
 CellLayout cell_layout(int client_width, int client_height);
 
-// Needs a current context; builds the font texture. Always succeeds.
-bool init_renderer();
+// Reads the font image from the archive, before any window opens (a missing one fails).
+Failure load_window_font();
+
+// Needs a current context and the font loaded; sets the GL state and uploads the font.
+void init_renderer();
 void release_renderer();
 
 // Draws every cell of the frame into a client area of the given size.

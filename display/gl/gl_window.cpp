@@ -210,12 +210,7 @@ bool open_window() {
     SDL_DisableScreenSaver();
     SDL_RaiseWindow(g_window);
     set_viewport(state.width, state.height);
-    if (!init_renderer()) {
-        const std::string reason = sdl_reason();
-        close_window();
-        report_error("Unable to init GL.", "unable to init OpenGL", reason);
-        return false;
-    }
+    init_renderer();
     state.window_active = true;
     return true;
 }

@@ -132,7 +132,11 @@ int main(int argc, char** argv) {
     const std::string capture = argv[1], archive_path = argv[2];
     set_archive_path(archive_path);
     // An archive without the song ends here with the missing resource's line, a failure.
-    const std::uint32_t end_ms = build_headless_show().length;
+    if (Failure failure = build_headless_show()) {
+        std::fprintf(stderr, "%s\n", failure.message.c_str());
+        return 1;
+    }
+    const std::uint32_t end_ms = music_player().length;
     PatternData& song = pattern_data();
     const auto& slots = effect_list().effects;
     auto inside_show = [&](std::uint32_t ms) {

@@ -43,6 +43,7 @@ bool use_show_archive() {
     }
     release_resource_archive();
     set_archive_path(path);
+    require(load_resource_archive());
     return true;
 }
 
@@ -52,6 +53,7 @@ bool use_show_content() {
     release_resource_archive();
     if (exists) set_archive_path(archive_path);
     else use_no_archive_file();
+    require(load_resource_archive());
     int stand_ins = 0;
     for (const ShowPicture& picture : SHOW_PICTURES) {
         if (lookup_resource(resource_archive(), picture.name)) continue;

@@ -33,8 +33,8 @@ inline constexpr ShowPicture FONT_PICTURE = {"textmodechars.png", 256, 256};
 // The archive the build packed, or the one TEXTDEMO_SHOW_ARCHIVE names.
 std::string show_archive_path();
 
-// Points the resource archive at show_archive_path(); false, after a line saying so, when
-// there is no such file.
+// Points the resource archive at show_archive_path() and loads it; false, after a line
+// saying so, when there is no such file.
 bool use_show_archive();
 
 // Reads show_archive_path() when the file exists, else starts from an empty archive. Each picture

@@ -1,6 +1,8 @@
 #include "tests/support/test_content.hpp"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -22,6 +24,12 @@ void put_le32(std::vector<std::uint8_t>& out, std::size_t at, std::int32_t value
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 }  // namespace
+
+void require(const Failure& failure) {
+    if (!failure) return;
+    std::fprintf(stderr, "test resources: %s\n", failure.message.c_str());
+    std::abort();
+}
 
 std::vector<std::uint8_t> encode_png(int width, int height, const std::vector<std::uint32_t>& words) {
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
@@ -53,13 +61,15 @@ std::vector<std::uint8_t> make_pattern_dump(const std::vector<int>& orders, cons
 
 void put_png(const char* name, int width, int height, const std::vector<std::uint32_t>& words) {
     const auto png = encode_png(width, height, words);
-    put_resource(name, png.data(), png.size());
+    require(put_resource(name, png.data(), png.size()));
 }
 
 void put_pattern_dump(const std::vector<int>& orders, const std::vector<int>& row_counts,
                       const std::vector<PlaneByte>& bytes) {
     const auto dump = make_pattern_dump(orders, row_counts, bytes);
-    put_resource("patterndata.bin", dump.data(), dump.size());
+    require(put_resource("patterndata.bin", dump.data(), dump.size()));
+    release_pattern_data();
+    require(load_pattern_data());
 }
 
 namespace {
@@ -93,7 +103,7 @@ std::vector<std::uint8_t> encode_mesh(const MeshContent& content) {
 
 void put_mesh(const MeshContent& content) {
     const auto bytes = encode_mesh(content);
-    put_resource(MESH_RESOURCE_NAME, bytes.data(), bytes.size());
+    require(put_resource(MESH_RESOURCE_NAME, bytes.data(), bytes.size()));
 }
 
 }  // namespace textdemo::test

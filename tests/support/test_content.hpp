@@ -3,7 +3,9 @@
 // Offers: encode_png (0x00RRGGBB words -> PNG bytes, through stb_image_write),
 // make_pattern_dump (a dump of the exact size with the given order list and row counts,
 // plus chosen plane bytes), encode_mesh (mesh records -> mesh file bytes), and put_png /
-// put_pattern_dump / put_mesh, which place them in the resource archive under a name.
+// put_pattern_dump / put_mesh, which place them in the resource archive under a name
+// (put_pattern_dump also loads the new dump as the pattern data), and require (the test
+// program ends with the failure's line when there is one: the test's own set-up broke).
 #pragma once
 
 #include <cstdint>
@@ -11,8 +13,11 @@
 #include <vector>
 
 #include "mesh/mesh.hpp"
+#include "resources/failure.hpp"
 
 namespace textdemo::test {
+
+void require(const Failure& failure);
 
 std::vector<std::uint8_t> encode_png(int width, int height, const std::vector<std::uint32_t>& words);
 

@@ -339,7 +339,7 @@ TEST_F(CaptureTest, EveryOutputOfAShowRangeAgreesWithTheWordsAndRunsRepeatably) 
 TEST_F(CaptureTest, AMissingArchiveEndsAtOnceWithTheReason) {
     const Run run = capture("--archive none.salad --at 0 --words none.words");
     EXPECT_EQ(run.exit_code, 255);
-    EXPECT_EQ(run.output, "unable to open none.salad: No such file or directory\n");
+    EXPECT_EQ(run.output, "textdemo-capture: unable to open none.salad: No such file or directory\n");
 }
 
 // Without --archive the tool looks where the players look: here, then beside the program,
@@ -352,7 +352,7 @@ TEST_F(CaptureTest, WithoutArchiveItLooksBesideTheProgramAndInTheDataFolder) {
     const std::string program = (bin / "textdemo-capture").string();
     const Run none = capture("--at 0 --words none.words", "", program);
     EXPECT_EQ(none.exit_code, 255);
-    EXPECT_EQ(none.output, "unable to open ruk.salad: ./ruk.salad: No such file or directory; " + (bin / "ruk.salad").string() +
+    EXPECT_EQ(none.output, "textdemo-capture: unable to open ruk.salad: ./ruk.salad: No such file or directory; " + (bin / "ruk.salad").string() +
                                ": No such file or directory; " + (data / "ruk.salad").string() +
                                ": No such file or directory\n");
     for (const fs::path& place : {data, bin}) {

@@ -356,7 +356,7 @@ ExpectedScreen half_screen(const std::uint8_t* cells, const std::uint32_t (&ink)
 // x = 8g, y = 0, each inking by its grey level (the blue byte, the window's alpha).
 void measure_ink(std::uint32_t (&ink)[16]) {
     Image font;
-    load_image(font, "textmodechars.png");
+    EXPECT_EQ(load_image(font, "textmodechars.png").message, "");
     for (int g = 0; g < 16; ++g) {
         ink[g] = 0;
         for (int y = 0; y < 8; ++y)
@@ -369,10 +369,10 @@ void measure_ink(std::uint32_t (&ink)[16]) {
 class ShowFrames {
 public:
     ShowFrames() {
-        build_headless_show();
+        EXPECT_EQ(build_headless_show().message, "");
         measure_ink(ink_);
     }
-    ~ShowFrames() { end_headless_show(); }
+    ~ShowFrames() { EXPECT_EQ(end_headless_show().message, ""); }
 
     ExpectedScreen native(std::uint32_t position, int rows, int columns, bool truecolour) {
         draw_song_frame(position);
@@ -487,9 +487,12 @@ bool shows_captured_frame(const TerminalModel& model, const std::vector<std::vec
 // Where slot `section` (1..9) of the show's timeline starts.
 std::uint32_t section_start_ms(int section) {
     force_silent_sound_output(true);
-    load_music(music_player());
+    EXPECT_FALSE(load_resource_archive());
+    EXPECT_FALSE(open_music_player(music_player()));
+    EXPECT_FALSE(load_music(music_player()));
+    EXPECT_FALSE(load_pattern_data());
     const std::uint32_t start = timeline_spans(pattern_data(), music_player().length)[section - 1].start_ms;
-    release_music(music_player());
+    EXPECT_FALSE(release_music(music_player()));
     release_pattern_data();
     force_silent_sound_output(false);
     return start;
@@ -533,6 +536,7 @@ protected:
         ASSERT_FALSE(shell_output("command -v tmux").empty()) << "tmux is not installed";
         release_resource_archive();
         set_archive_path(show_archive_path());
+        ASSERT_EQ(load_resource_archive().message, "");
         for (const char* name : {"ruk.mp3", "patterndata.bin", "textmodechars.png"})
             ASSERT_TRUE(lookup_resource(resource_archive(), name)) << "the show archive has no " << name;
     }
@@ -605,7 +609,7 @@ TEST_F(ConsoleTerminal, FatalErrorGivesTheTerminalBackAndShowsItsMessage) {
     TerminalRun run(settings);
     expect_terminal_given_back(run, "255");
     const std::string screen = run.capture(false);
-    EXPECT_NE(screen.find("resource \""), std::string::npos) << screen;
+    EXPECT_NE(screen.find("textdemo-console: resource \""), std::string::npos) << screen;
     EXPECT_EQ(screen.find("textmodechars.png"), std::string::npos) << screen;
     EXPECT_NE(screen.find("\" not found\nAFTER-SHOW"), std::string::npos) << screen;
 }

@@ -39,6 +39,12 @@ using namespace textdemo::capture;
 constexpr int EXIT_BAD_ARGUMENTS = 2;
 constexpr int EXIT_WRITE_FAILED = 1;
 
+// A library's failure: its line, and the exit code of an archive that cannot be used.
+int resource_failure(const Failure& failure) {
+    report(failure.message);
+    return FAILURE_EXIT_CODE;
+}
+
 int bad_arguments(const std::string& problem) {
     report(problem + "\n(--help explains the options)");
     return EXIT_BAD_ARGUMENTS;
@@ -73,12 +79,13 @@ int capture_video(const Positions& positions, const CaptureOptions& options, con
                   const FontTexture& font) {
     TextFrame& frame = text_frame();
     const std::uint32_t frames = static_cast<std::uint32_t>(position_count(positions));
-    const ResourceEntry& music = find_resource(resource_archive(), "ruk.mp3");
+    const ResourceEntry* music = nullptr;
+    if (Failure failure = find_resource(resource_archive(), "ruk.mp3", music)) return resource_failure(failure);
     std::signal(SIGPIPE, SIG_IGN);  // a failing ffmpeg shows as a failed write, not a killed process
     catch_interrupts();
     VideoExport video;
     bool ok = start_video_export(video, ffmpeg, options.video_file, options.video_scale, positions.from, frames,
-                                 music.data, music.size);
+                                 music->data, music->size);
     std::vector<std::uint8_t> rgb;
     for (std::uint32_t i = 0; i < frames && ok && !caught_interrupt(); ++i) {
         draw_song_frame(position_at(positions, i));
@@ -146,10 +153,11 @@ int main(int argc, char** argv) {
     // The programs' start-up, minus sound output and display.
     if (!options.archive.empty()) set_archive_path(options.archive);
     else set_archive_places(archive_places(running_program_folder()));
-    const MusicPlayer& player = build_headless_show();
+    if (Failure failure = build_headless_show()) return resource_failure(failure);
+    const MusicPlayer& player = music_player();
     if (!files.png_dir.empty() || video) {
         Image font;
-        load_image(font, "textmodechars.png");
+        if (Failure failure = load_image(font, "textmodechars.png")) return resource_failure(failure);
         files.font = font_texture(font);
     }
 
@@ -162,7 +170,7 @@ int main(int argc, char** argv) {
         problem = set_position_range(positions, positions.from, player.length, FRAME_PERIOD_MS);
     }
     if (!problem.empty()) {
-        end_headless_show();
+        if (Failure failure = end_headless_show()) return resource_failure(failure);
         return bad_arguments(problem);
     }
     if (latest_position(positions) > player.length)
@@ -170,6 +178,6 @@ int main(int argc, char** argv) {
                " ms show no effect: they render dark red, as the show would");
 
     const int status = video ? capture_video(positions, options, ffmpeg, files.font) : capture_frames(positions, files);
-    end_headless_show();
+    if (Failure failure = end_headless_show()) return resource_failure(failure);
     return status;
 }
