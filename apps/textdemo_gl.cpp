@@ -29,21 +29,22 @@ int main(int argc, char** argv) {
     text_frame();
     std::uint32_t start_ms = 0;
     if (int exit_code = load_show_music(PlayerProgram::Window, options, start_ms)) return exit_code;
-    if (Failure failure = load_window_font()) return exit_code_after(PlayerProgram::Window, failure);
+    GlDisplay display;
+    if (Failure failure = load_window_font(display.renderer)) return exit_code_after(PlayerProgram::Window, failure);
 
     // Whatever way the program ends, a fullscreen mode change is undone.
     std::atexit(SDL_Quit);
-    if (options.fullscreen) gl_window_state().fullscreen = *options.fullscreen;
-    else ask_fullscreen();
+    if (options.fullscreen) display.fullscreen = *options.fullscreen;
+    else ask_fullscreen(display);
     // A signal while the question was open ends the show before it starts.
     if (stop_requested) return exit_code_after(PlayerProgram::Window, teardown_show());
-    if (!open_window()) return EXIT_FAILURE;
+    if (!open_window(display)) return EXIT_FAILURE;
     for (Cell& cell : text_frame().cells) cell = {0, 0};
 
     LoopEnd end = LoopEnd::Teardown;
-    Failure failure = play_show(options, start_ms, window_frame_backend(), end);
+    Failure failure = play_show(options, start_ms, window_frame_backend(display), end);
     if (!failure && end == LoopEnd::Abandon) return EXIT_FAILURE;
     if (!failure) failure = teardown_show();
-    close_window();
+    close_window(display);
     return exit_code_after(PlayerProgram::Window, failure);
 }

@@ -1,4 +1,4 @@
-// frame_loop: the 16 ms frame loop both programs share, and the teardown after it.
+// frame_loop: the 16 ms frame loop every display shares, and the teardown after it.
 //
 // Offers: stop_requested, request_stop and install_stop_signal_handlers; the three small
 // function tables a program hands to the loop (FrameClock, PositionSource, FrameBackend);
@@ -16,11 +16,13 @@
 // Typical use by a program after loading the archive and the music:
 //     const FrameClock clock = system_clock();
 //     FrameLoopState state = start_frame_loop(clock);
-//     build_timeline();
+//     if (Failure failure = build_timeline()) ... report it;
 //     if (player.sound) play_music(player);
 //     if (run_frame_loop(clock, music_position_source(player), backend, state) == LoopEnd::Teardown)
-//         teardown_show();
-//     return 0;
+//         failure = teardown_show();
+//
+// A display is a FrameBackend: two steps and two flags, with the contract written at the
+// table. The loop knows nothing else of a display, so a new one needs no change here.
 #pragma once
 
 #include <csignal>
@@ -68,7 +70,7 @@ struct PositionSource {
     void* context;
 };
 
-// One key record: key-down and key-up records alike (the console sees both).
+// One key record: key-down and key-up records alike, where a display sees both.
 struct KeyRecord {
     std::uint32_t virtual_key;  // KEY_ESCAPE quits
     char character;             // 'm' (lower case only) toggles mute, at most once per 20 frames
@@ -77,28 +79,34 @@ struct KeyRecord {
 // What a backend tells the loop after presenting.
 enum class FrameOutcome {
     Continue,  // nothing asked
-    Quit,      // quit message or Escape: the frame finishes, then the loop ends
-    Abandon,   // the window could not be reopened: leave at once, without teardown
+    Quit,      // the user asked to end the show: the frame finishes, then the loop ends
+    Abandon,   // the display cannot go on: leave at once, without teardown
 };
 
-// What differs between the two programs.
+// A display, as the loop drives it. The contract every backend keeps:
+// - Both steps run on the loop's thread, once per frame, present before read_keys; neither
+//   waits for the user, and neither may end the process: a display that cannot go on
+//   answers Abandon, and the program decides what follows.
+// - present shows the frame the effects just drew (text_frame(), converted as the display
+//   needs) and reports a quit request (a close button, Escape where the display reads it
+//   there) as Quit. Leaving a frame out (a display that is hidden or busy) is allowed; the
+//   clock and the music go on either way.
+// - read_keys appends the key records typed since the last frame, in order; Escape and
+//   "m" have their meaning in the loop. It may be null: no keys.
+// - context is the display's state record; the loop hands it to both steps and never looks
+//   inside.
 struct FrameBackend {
-    // Window program: true, sleep 1 ms once before checking the deadline, every frame.
-    // Console program: false, sleep only while the deadline lies ahead (a late frame starts
-    // at once).
+    // True: sleep 1 ms once before checking the deadline, every frame (a display whose
+    // presentation does not yield). False: sleep only while the deadline lies ahead, so a
+    // late frame starts at once.
     bool sleep_before_deadline_check;
-    // Position after a failed query. Window program: false, FAILED_POSITION (no effect
-    // draws, the frame shows the dark-red fill, the show goes on). Console program: true,
-    // frame_count * 16, also when the query reported 0xFFFFFFFF.
+    // Position after a failed query. False: FAILED_POSITION (no effect draws, the frame
+    // shows the dark-red fill, the show goes on). True: frame_count * 16, also when the
+    // query reported 0xFFFFFFFF, so the picture keeps moving on the frame clock.
     bool frame_clock_fallback;
-    // Runs after the effects drew the frame. Window program: drain the event queue (a quit
-    // message gives Quit), then only while the window is active: Escape gives Quit,
-    // otherwise convert the frame, draw the cells and swap; then, on F1, close the window,
-    // switch the mode and reopen it (Abandon when that fails). Console program: convert and
-    // write the frame, Continue.
+    // Runs after the effects drew the frame.
     FrameOutcome (*present)(void* context);
-    // Runs after the frame was counted; appends every pending key record, in order (the
-    // window program reads Escape and F1 in present and hands only "m" over here).
+    // Runs after the frame was counted; appends every pending key record, in order.
     void (*read_keys)(void* context, std::vector<KeyRecord>& records);
     void* context;
 };
@@ -132,8 +140,8 @@ std::uint32_t frame_position(std::int32_t result, std::uint32_t reported, std::u
 std::uint32_t picture_position(std::uint32_t position, const FrameLoopState& state);
 
 enum class LoopEnd {
-    Teardown,  // normal end: the program runs teardown_show and returns 0
-    Abandon,   // the backend abandoned the show: return 0 at once
+    Teardown,  // normal end: the program runs teardown_show, then ends with 0
+    Abandon,   // the backend abandoned the show: the program ends at once, without teardown
 };
 
 LoopEnd run_frame_loop(const FrameClock& clock, const PositionSource& source, const FrameBackend& backend,

@@ -61,23 +61,32 @@ struct TakenTerminal {
     pthread_t main_thread{};
 };
 
-TakenTerminal taken;
-// Crash handlers in place before ours (a sanitizer's, or the default), given back after us.
-struct sigaction crash_actions_before[std::size(CRASH_SIGNALS)];
-// Job control against frame writes: a stop or resume signal that comes while a frame is
-// being written leaves its work to the main thread, which does it once the write is done,
-// so no escape sequence is ever cut in two.
+// The console backend's one state record: the terminal as taken over and the crash handlers
+// to give back (both read by signal handlers), the screen as last written, the layout and
+// picture choices, the key decoder, and the frame's cells and bytes.
+struct ConsoleDisplay {
+    TakenTerminal taken;
+    // Crash handlers in place before ours (a sanitizer's, or the default), given back after us.
+    struct sigaction crash_actions_before[std::size(CRASH_SIGNALS)];
+    ScreenState screen;
+    ConsoleLayout layout_asked = ConsoleLayout::Auto;
+    PictureStyle picture_style;
+    int resize_answer_frames = 0;  // frames left for the terminal to answer the size request
+    KeyDecoder key_decoder;
+    ScreenCell cells[FRAME_CELLS];  // the frame in the chosen layout
+    std::string frame_bytes;        // what the frame writes
+};
+
+// The one instance: the signal handlers reach it here, the frame loop through its context.
+ConsoleDisplay console;
+
+// Signal-handler flags, for job control against frame writes: a stop or resume signal that
+// comes while a frame is being written leaves its work to the main thread, which does it
+// once the write is done, so no escape sequence is ever cut in two.
 volatile sig_atomic_t writing_frame = 0;
 volatile sig_atomic_t stop_deferred = 0;
 volatile sig_atomic_t resume_deferred = 0;
 volatile sig_atomic_t repaint_needed = 0;  // the terminal was taken again: repaint everything
-
-ScreenState screen;
-ConsoleLayout layout_asked = ConsoleLayout::Auto;
-PictureStyle picture_style;
-int resize_answer_frames = 0;
-KeyDecoder key_decoder;
-std::string frame_bytes;
 
 // Writes everything unless the terminal fails; async-signal-safe.
 bool write_all(int descriptor, const char* data, std::size_t size) {
@@ -94,49 +103,49 @@ bool write_all(int descriptor, const char* data, std::size_t size) {
 // Async-signal-safe: attributes, cursor, main screen, title and size, and the modes as
 // they were found.
 void write_give_back() {
-    write_all(taken.output, taken.give_back, taken.give_back_length);
-    if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSAFLUSH, &taken.original_modes);
+    write_all(console.taken.output, console.taken.give_back, console.taken.give_back_length);
+    if (console.taken.mode_descriptor >= 0) tcsetattr(console.taken.mode_descriptor, TCSAFLUSH, &console.taken.original_modes);
 }
 
 // Async-signal-safe (write, tcsetattr, dup2, lseek, read, close), for the crash handlers.
 void give_terminal_back() {
-    if (!taken.active) return;
-    taken.active = 0;
-    if (!taken.lent) write_give_back();
-    if (taken.held_messages < 0) return;
+    if (!console.taken.active) return;
+    console.taken.active = 0;
+    if (!console.taken.lent) write_give_back();
+    if (console.taken.held_messages < 0) return;
     // Messages of the show now reach the main screen, and so does all later output.
-    dup2(taken.output, STDOUT_FILENO);
-    if (taken.saved_error >= 0) dup2(taken.saved_error, STDERR_FILENO);
+    dup2(console.taken.output, STDOUT_FILENO);
+    if (console.taken.saved_error >= 0) dup2(console.taken.saved_error, STDERR_FILENO);
     char bytes[4096];
     ssize_t got;
-    lseek(taken.held_messages, 0, SEEK_SET);
-    while ((got = read(taken.held_messages, bytes, sizeof bytes)) > 0) {
-        write_all(taken.output, bytes, static_cast<std::size_t>(got));
+    lseek(console.taken.held_messages, 0, SEEK_SET);
+    while ((got = read(console.taken.held_messages, bytes, sizeof bytes)) > 0) {
+        write_all(console.taken.output, bytes, static_cast<std::size_t>(got));
     }
-    close(taken.held_messages);
-    taken.held_messages = -1;
+    close(console.taken.held_messages);
+    console.taken.held_messages = -1;
 }
 
 // Async-signal-safe: the terminal as the shell had it, while the show is stopped.
 void lend_terminal() {
-    if (!taken.active || taken.lent) return;
+    if (!console.taken.active || console.taken.lent) return;
     write_give_back();
-    taken.lent = 1;
+    console.taken.lent = 1;
 }
 
 // Async-signal-safe: the show's terminal modes, alternate screen, hidden cursor, title and
 // size request again, and a full repaint; but only in the terminal's foreground (in the
 // background the terminal stays with the shell until the show is brought back).
 void take_terminal() {
-    if (!taken.active) return;
-    const pid_t foreground = tcgetpgrp(taken.output);
+    if (!console.taken.active) return;
+    const pid_t foreground = tcgetpgrp(console.taken.output);
     if (foreground >= 0 && foreground != getpgrp()) {
-        taken.lent = 1;
+        console.taken.lent = 1;
         return;
     }
-    if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSANOW, &taken.show_modes);
-    write_all(taken.output, taken.take_over, taken.take_over_length);
-    taken.lent = 0;
+    if (console.taken.mode_descriptor >= 0) tcsetattr(console.taken.mode_descriptor, TCSANOW, &console.taken.show_modes);
+    write_all(console.taken.output, console.taken.take_over, console.taken.take_over_length);
+    console.taken.lent = 0;
     repaint_needed = 1;
 }
 
@@ -144,8 +153,8 @@ void take_terminal() {
 // middle of a frame write. True when the handler can act now; otherwise the signal is handed
 // to the main thread, or `deferred` is set for after the write.
 bool can_act_now(int signal_number, volatile sig_atomic_t& deferred) {
-    if (!pthread_equal(pthread_self(), taken.main_thread)) {
-        pthread_kill(taken.main_thread, signal_number);
+    if (!pthread_equal(pthread_self(), console.taken.main_thread)) {
+        pthread_kill(console.taken.main_thread, signal_number);
         return false;
     }
     if (writing_frame) {
@@ -190,7 +199,7 @@ void settle_job_control() {
         stop_deferred = 0;
         raise(SIGTSTP);
     }
-    if (resume_deferred || taken.lent) {
+    if (resume_deferred || console.taken.lent) {
         resume_deferred = 0;
         take_terminal();
     }
@@ -211,7 +220,7 @@ void install_handler(int signal_number, void (*handler)(int), int flags, struct 
 }
 
 void put_back_crash_handlers() {
-    for (std::size_t i = 0; i < std::size(CRASH_SIGNALS); ++i) sigaction(CRASH_SIGNALS[i], &crash_actions_before[i], nullptr);
+    for (std::size_t i = 0; i < std::size(CRASH_SIGNALS); ++i) sigaction(CRASH_SIGNALS[i], &console.crash_actions_before[i], nullptr);
 }
 
 // The terminal first, then the crash goes on as it would have: the signal, blocked while
@@ -250,16 +259,63 @@ termios raw_modes(termios modes) {
 void prepare_give_back(bool resized, int rows, int columns) {
     std::string bytes(GIVE_BACK);
     if (resized) bytes += "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
-    taken.give_back_length = std::min(bytes.size(), sizeof taken.give_back);
-    std::memcpy(taken.give_back, bytes.data(), taken.give_back_length);
+    console.taken.give_back_length = std::min(bytes.size(), sizeof console.taken.give_back);
+    std::memcpy(console.taken.give_back, bytes.data(), console.taken.give_back_length);
 }
 
-FrameOutcome present_step(void*) {
-    present_console_frame(text_frame());
+// Converts the frame in the layout the terminal's size calls for and writes what changed
+// since the last one, in one write.
+void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
+    settle_job_control();
+    if (display.taken.lent) return;  // the shell has the terminal
+    if (repaint_needed) {
+        repaint_needed = 0;
+        invalidate_screen(display.screen);
+    }
+    int rows, columns;
+    if (terminal_size(frame.console_out, rows, columns)) resize_screen(display.screen, rows, columns);
+    if (display.resize_answer_frames > 0 && (display.screen.rows != FRAME_HEIGHT || display.screen.columns != FRAME_WIDTH)) {
+        --display.resize_answer_frames;
+        return;
+    }
+    display.resize_answer_frames = 0;
+    const ScreenLayout layout = choose_layout(display.layout_asked, display.screen.rows, display.screen.columns);
+    picture_cells(layout, display.picture_style, frame.pixels, display.cells);
+    place_region(display.screen, layout.region);
+    display.frame_bytes.clear();
+    write_frame_changes(display.screen, display.cells, display.frame_bytes);
+    writing_frame = 1;
+    const bool written = write_all(frame.console_out, display.frame_bytes.data(), display.frame_bytes.size());
+    writing_frame = 0;
+    // After a failed write the terminal holds an unknown picture: repaint next time.
+    if (!written) invalidate_screen(display.screen);
+    settle_job_control();
+}
+
+// Appends the keys typed since the last call (Escape, characters); never waits for input.
+void read_console_keys(ConsoleDisplay& display, const TextFrame& frame, std::vector<KeyRecord>& records) {
+    if (frame.console_in < 0 || display.taken.lent) return;
+    std::uint8_t bytes[KEY_BYTES_PER_FRAME];
+    std::size_t count = 0;
+    while (count < sizeof bytes && input_waiting(frame.console_in)) {
+        const ssize_t got = read(frame.console_in, bytes + count, sizeof bytes - count);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        count += static_cast<std::size_t>(got);
+    }
+    const FrameClock clock = system_clock();
+    std::vector<TerminalReply> replies;  // the terminal's answers are no keys
+    decode_keys(display.key_decoder, bytes, count, clock.now_ms(clock.context), records, replies);
+}
+
+FrameOutcome present_step(void* context) {
+    present_console_frame(*static_cast<ConsoleDisplay*>(context), text_frame());
     return FrameOutcome::Continue;
 }
 
-void key_step(void*, std::vector<KeyRecord>& records) { read_console_keys(text_frame(), records); }
+void key_step(void* context, std::vector<KeyRecord>& records) {
+    read_console_keys(*static_cast<ConsoleDisplay*>(context), text_frame(), records);
+}
 
 // Lines printed during the show (a picture that does not decode, a library's complaint)
 // would land on the alternate screen and vanish with it, or tear the picture: they go into
@@ -267,12 +323,12 @@ void key_step(void*, std::vector<KeyRecord>& records) { read_console_keys(text_f
 void hold_messages() {
     std::fflush(stdout);
     std::fflush(stderr);
-    taken.held_messages = memfd_create("textdemo-console-messages", MFD_CLOEXEC);
-    if (taken.held_messages < 0) return;
-    dup2(taken.held_messages, STDOUT_FILENO);
+    console.taken.held_messages = memfd_create("textdemo-console-messages", MFD_CLOEXEC);
+    if (console.taken.held_messages < 0) return;
+    dup2(console.taken.held_messages, STDOUT_FILENO);
     if (isatty(STDERR_FILENO)) {
-        taken.saved_error = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-        if (taken.saved_error >= 0) dup2(taken.held_messages, STDERR_FILENO);
+        console.taken.saved_error = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (console.taken.saved_error >= 0) dup2(console.taken.held_messages, STDERR_FILENO);
     }
 }
 
@@ -292,19 +348,19 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     // Before the terminal is taken over, so a damaged glyph image's message stays readable.
     Image font;
     if (Failure failure = load_image(font, "textmodechars.png")) return failure;
-    picture_style.glyphs = glyph_ink(font_texture(font));
-    picture_style.colours = choose_colours(settings.colours, std::getenv("COLORTERM"), std::getenv("TERM"));
-    layout_asked = settings.layout;
+    console.picture_style.glyphs = glyph_ink(font_texture(font));
+    console.picture_style.colours = choose_colours(settings.colours, std::getenv("COLORTERM"), std::getenv("TERM"));
+    console.layout_asked = settings.layout;
 
     frame.console_out = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     if (frame.console_out < 0) frame.console_out = STDOUT_FILENO;
     frame.console_in = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
 
-    taken.output = frame.console_out;
+    console.taken.output = frame.console_out;
     // Without a terminal on standard input the keys are not read, but the modes of the
     // terminal we draw on still change, so typing does not echo into the picture.
     const int mode_descriptor = frame.console_in >= 0 ? frame.console_in : frame.console_out;
-    taken.mode_descriptor = tcgetattr(mode_descriptor, &taken.original_modes) == 0 ? mode_descriptor : -1;
+    console.taken.mode_descriptor = tcgetattr(mode_descriptor, &console.taken.original_modes) == 0 ? mode_descriptor : -1;
 
     int rows = FRAME_HEIGHT, columns = FRAME_WIDTH;
     const bool size_known = terminal_size(frame.console_out, rows, columns);
@@ -312,86 +368,43 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     prepare_give_back(resize, rows, columns);
 
     for (std::size_t i = 0; i < std::size(CRASH_SIGNALS); ++i)
-        install_handler(CRASH_SIGNALS[i], restore_and_crash, 0, &crash_actions_before[i]);
+        install_handler(CRASH_SIGNALS[i], restore_and_crash, 0, &console.crash_actions_before[i]);
     if (frame.console_out != STDOUT_FILENO) hold_messages();
 
-    taken.main_thread = pthread_self();
+    console.taken.main_thread = pthread_self();
     install_handler(SIGTSTP, stop_for_job_control, SA_RESTART);
     install_handler(SIGCONT, resume_after_stop, SA_RESTART);
-    taken.active = 1;
-    if (taken.mode_descriptor >= 0) {
-        taken.show_modes = raw_modes(taken.original_modes);
-        tcsetattr(taken.mode_descriptor, TCSANOW, &taken.show_modes);
+    console.taken.active = 1;
+    if (console.taken.mode_descriptor >= 0) {
+        console.taken.show_modes = raw_modes(console.taken.original_modes);
+        tcsetattr(console.taken.mode_descriptor, TCSANOW, &console.taken.show_modes);
     }
     std::string take_over(TAKE_OVER_START);
     take_over += CONSOLE_TITLE;
     take_over += TAKE_OVER_END;
     if (resize) take_over += "\x1b[8;50;80t";
-    taken.take_over_length = std::min(take_over.size(), sizeof taken.take_over);
-    std::memcpy(taken.take_over, take_over.data(), taken.take_over_length);
+    console.taken.take_over_length = std::min(take_over.size(), sizeof console.taken.take_over);
+    std::memcpy(console.taken.take_over, take_over.data(), console.taken.take_over_length);
     write_all(frame.console_out, take_over.data(), take_over.size());
 
-    screen.utf8 = picture_style.utf8 = locale_is_utf8();
-    resize_screen(screen, rows, columns);
-    invalidate_screen(screen);
-    resize_answer_frames = resize ? RESIZE_ANSWER_FRAMES : 0;
-    key_decoder = KeyDecoder{};
-    frame_bytes.reserve(FRAME_BYTES_RESERVED);
+    console.screen.utf8 = console.picture_style.utf8 = locale_is_utf8();
+    resize_screen(console.screen, rows, columns);
+    invalidate_screen(console.screen);
+    console.resize_answer_frames = resize ? RESIZE_ANSWER_FRAMES : 0;
+    console.key_decoder = KeyDecoder{};
+    console.frame_bytes.reserve(FRAME_BYTES_RESERVED);
     return {};
 }
 
-void present_console_frame(TextFrame& frame) {
-    settle_job_control();
-    if (taken.lent) return;  // the shell has the terminal
-    if (repaint_needed) {
-        repaint_needed = 0;
-        invalidate_screen(screen);
-    }
-    int rows, columns;
-    if (terminal_size(frame.console_out, rows, columns)) resize_screen(screen, rows, columns);
-    if (resize_answer_frames > 0 && (screen.rows != FRAME_HEIGHT || screen.columns != FRAME_WIDTH)) {
-        --resize_answer_frames;
-        return;
-    }
-    resize_answer_frames = 0;
-    const ScreenLayout layout = choose_layout(layout_asked, screen.rows, screen.columns);
-    static ScreenCell cells[FRAME_CELLS];
-    picture_cells(layout, picture_style, frame.pixels, cells);
-    place_region(screen, layout.region);
-    frame_bytes.clear();
-    write_frame_changes(screen, cells, frame_bytes);
-    writing_frame = 1;
-    const bool written = write_all(frame.console_out, frame_bytes.data(), frame_bytes.size());
-    writing_frame = 0;
-    // After a failed write the terminal holds an unknown picture: repaint next time.
-    if (!written) invalidate_screen(screen);
-    settle_job_control();
-}
-
-void read_console_keys(const TextFrame& frame, std::vector<KeyRecord>& records) {
-    if (frame.console_in < 0 || taken.lent) return;
-    std::uint8_t bytes[KEY_BYTES_PER_FRAME];
-    std::size_t count = 0;
-    while (count < sizeof bytes && input_waiting(frame.console_in)) {
-        const ssize_t got = read(frame.console_in, bytes + count, sizeof bytes - count);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        count += static_cast<std::size_t>(got);
-    }
-    const FrameClock clock = system_clock();
-    std::vector<TerminalReply> replies;  // the terminal's answers are no keys
-    decode_keys(key_decoder, bytes, count, clock.now_ms(clock.context), records, replies);
-}
-
 void restore_console() {
-    if (!taken.active) return;
+    if (!console.taken.active) return;
     give_terminal_back();
     put_back_crash_handlers();
 }
 
 FrameBackend console_frame_backend() {
     return {.sleep_before_deadline_check = false, .frame_clock_fallback = true, .present = present_step,
-            .read_keys = key_step, .context = nullptr};
+            .read_keys = key_step, .context = &console};
 }
 
 }  // namespace textdemo

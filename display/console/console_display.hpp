@@ -2,9 +2,8 @@
 //
 // Offers: standard_output_is_terminal, terminal_addresses_cursor, setup_console_font,
 // console_ctrl_handler and install_console_ctrl_handler (the signal handling),
-// setup_console, present_console_frame, read_console_keys, restore_console and
-// console_frame_backend (the console's presentation and key steps for the shared frame
-// loop).
+// setup_console, restore_console and console_frame_backend (the console's presentation
+// and key steps for the shared frame loop).
 // Depends on: text_frame, console_settings, console_layout, console_picture, screen_writer,
 // key_decoder, image and font_texture (the glyphs' ink), failure, frame_loop (stop_requested,
 // KeyRecord, FrameBackend, system_clock); POSIX termios, signals, poll, ioctl and
@@ -58,18 +57,15 @@ void install_console_ctrl_handler();
 // the terminal descriptors in the frame and takes the terminal over.
 Failure setup_console(TextFrame& frame, const ConsoleSettings& settings);
 
-// Converts the frame in the layout the terminal's size calls for and writes what changed
-// since the last one, in one write.
-void present_console_frame(TextFrame& frame);
-
-// Appends the keys typed since the last call (Escape, characters); never waits for input.
-void read_console_keys(const TextFrame& frame, std::vector<KeyRecord>& records);
-
 // Gives the terminal back: attributes reset, cursor shown, main screen, title and size as
 // they were, original terminal modes. Does nothing when the terminal is not taken over.
 void restore_console();
 
-// present_console_frame and read_console_keys on text_frame() for the frame loop.
+// The console's steps for the frame loop, on text_frame(): present converts the frame in
+// the layout the terminal's size calls for and writes what changed since the last one, in
+// one write; read_keys appends the keys typed since the last frame (Escape, characters)
+// and never waits for input. A late frame starts at once, and a failed position query
+// falls back to the frame clock. The context is the backend's one state record.
 FrameBackend console_frame_backend();
 
 }  // namespace textdemo

@@ -9,7 +9,7 @@ namespace {
 void native_cells(ConsoleColours mode, const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell (&out)[FRAME_CELLS]) {
     TerminalColour colours[16];
     for (int index = 0; index < 16; ++index) colours[index] = palette_colour(mode, index);
-    static ConsoleCell console[FRAME_CELLS];
+    ConsoleCell console[FRAME_CELLS];
     convert_frame_console(pixels, console);
     for (int i = 0; i < FRAME_CELLS; ++i)
         out[i] = {colours[console[i].attribute & 15], colours[console[i].attribute >> 4], console[i].character};
@@ -17,7 +17,7 @@ void native_cells(ConsoleColours mode, const std::uint32_t (&pixels)[FRAME_CELLS
 
 void half_cells(const ScreenLayout& layout, const PictureStyle& style, const std::uint32_t (&pixels)[FRAME_CELLS],
                 ScreenCell (&out)[FRAME_CELLS]) {
-    static Rgb8 mixes[FRAME_CELLS], picture[FRAME_CELLS];
+    Rgb8 mixes[FRAME_CELLS], picture[FRAME_CELLS];
     frame_mixes(style.glyphs, pixels, mixes);
     resample_picture(mixes, layout.picture_width, layout.picture_height, picture);
     half_block_cells(picture, layout.picture_width, layout.picture_height, style.colours, style.utf8, out);

@@ -76,7 +76,7 @@ void frame_mixes(const GlyphInk& glyphs, const std::uint32_t (&pixels)[FRAME_CEL
 }
 
 void resample_picture(const Rgb8 (&picture)[FRAME_CELLS], int width, int height, Rgb8* out) {
-    static Span columns[FRAME_WIDTH];
+    Span columns[FRAME_WIDTH];
     for (int x = 0; x < width; ++x) columns[x] = span_of(x, width, FRAME_WIDTH);
     constexpr int TOTAL = FRAME_WIDTH * FRAME_HEIGHT;
     for (int y = 0; y < height; ++y) {

@@ -12,39 +12,39 @@ namespace textdemo {
 
 namespace {
 
-FrameOutcome present_window_frame(void*) {
-    GlWindowState& window = gl_window_state();
-    FrameOutcome outcome = pump_window_events() ? FrameOutcome::Quit : FrameOutcome::Continue;
+FrameOutcome present_window_frame(void* context) {
+    GlDisplay& window = *static_cast<GlDisplay*>(context);
+    FrameOutcome outcome = pump_window_events(window) ? FrameOutcome::Quit : FrameOutcome::Continue;
     if (window.window_active) {
         if (window.key_down[KEY_ESCAPE]) {
             outcome = FrameOutcome::Quit;
         } else {
             TextFrame& frame = text_frame();
             convert_frame(frame);
-            render_cells(frame, window.width, window.height);
-            swap_window();
+            render_cells(window.renderer, frame, window.width, window.height);
+            swap_window(window);
         }
     }
     if (window.key_down[KEY_F1]) {
         window.key_down[KEY_F1] = 0;
-        close_window();
+        close_window(window);
         window.fullscreen = !window.fullscreen;
-        if (!open_window()) return FrameOutcome::Abandon;
+        if (!open_window(window)) return FrameOutcome::Abandon;
     }
     return outcome;
 }
 
-void read_window_keys(void*, std::vector<KeyRecord>& records) {
-    std::uint8_t& m = gl_window_state().key_down['M'];
+void read_window_keys(void* context, std::vector<KeyRecord>& records) {
+    std::uint8_t& m = static_cast<GlDisplay*>(context)->key_down['M'];
     if (m) records.push_back({'M', 'm'});
     m = 0;
 }
 
 }  // namespace
 
-FrameBackend window_frame_backend() {
+FrameBackend window_frame_backend(GlDisplay& display) {
     return {.sleep_before_deadline_check = true, .frame_clock_fallback = false, .present = present_window_frame,
-            .read_keys = read_window_keys, .context = nullptr};
+            .read_keys = read_window_keys, .context = &display};
 }
 
 }  // namespace textdemo

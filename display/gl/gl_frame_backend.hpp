@@ -8,13 +8,16 @@
 // window is active, Escape quits, otherwise the frame is converted, drawn and swapped; F1
 // closes the window and opens it in the other mode (the show is abandoned when that
 // fails). Then the keys: each press of "m" goes to the loop once, which mutes and unmutes
-// with its cooldown. A failed position query draws the dark-red frame of position -1.
+// with its cooldown. Every frame sleeps 1 ms before its deadline is checked, and a failed
+// position query draws the dark-red frame of position -1.
 #pragma once
 
+#include "display/gl/gl_window.hpp"
 #include "show/frame_loop.hpp"
 
 namespace textdemo {
 
-FrameBackend window_frame_backend();
+// The steps above on `display`, which must outlive the loop; it is the table's context.
+FrameBackend window_frame_backend(GlDisplay& display);
 
 }  // namespace textdemo

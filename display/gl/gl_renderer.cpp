@@ -16,23 +16,8 @@ namespace {
 constexpr int VERTICES = FRAME_CELLS * 6;
 constexpr float GLYPH_STEP = 0.03125f;  // one 8-texel glyph of the 256-texel texture
 
-GLuint g_font_texture = 0;
-FontTexture g_font_texels;  // loaded once, uploaded into every window's context
-
-// Per-frame client-side arrays; positions serve both draws, colours are refilled per draw.
-struct VertexArrays {
-    std::vector<float> positions = std::vector<float>(VERTICES * 3);
-    std::vector<float> colours = std::vector<float>(VERTICES * 4);
-    std::vector<float> tex_coords = std::vector<float>(VERTICES * 2);
-};
-
-VertexArrays& arrays() {
-    static VertexArrays a;
-    return a;
-}
-
-void fill_colours(const TextFrame& frame, bool foreground) {
-    float* c = arrays().colours.data();
+void fill_colours(GlRenderer& renderer, const TextFrame& frame, bool foreground) {
+    float* c = renderer.colours.data();
     for (int i = 0; i < FRAME_CELLS; ++i) {
         const std::uint32_t attribute = frame.cells[i].attribute;
         const std::uint32_t index = foreground ? attribute & 15 : (attribute >> 4) & 15;
@@ -52,14 +37,17 @@ CellLayout cell_layout(int client_width, int client_height) {
     return {scale, -((640 * scale - client_width) / 2), -((400 * scale - client_height) / 2)};
 }
 
-Failure load_window_font() {
+Failure load_window_font(GlRenderer& renderer) {
     Image font;
     if (Failure failure = load_image(font, "textmodechars.png")) return failure;
-    g_font_texels = font_texture(font);
+    renderer.font = font_texture(font);
     return {};
 }
 
-void init_renderer() {
+void init_renderer(GlRenderer& renderer) {
+    renderer.positions.assign(VERTICES * 3, 0.0f);
+    renderer.colours.assign(VERTICES * 4, 0.0f);
+    renderer.tex_coords.assign(VERTICES * 2, 0.0f);
     glShadeModel(GL_FLAT);
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     glClearDepth(1.0);
@@ -67,29 +55,28 @@ void init_renderer() {
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glHint(GL_POINT_SMOOTH_HINT, GL_NICEST);
     glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
-    glGenTextures(1, &g_font_texture);
+    glGenTextures(1, &renderer.font_texture);
 
-    glBindTexture(GL_TEXTURE_2D, g_font_texture);
+    glBindTexture(GL_TEXTURE_2D, renderer.font_texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, FONT_TEXTURE_SIZE, FONT_TEXTURE_SIZE, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 g_font_texels.rgba.data());
+                 renderer.font.rgba.data());
 }
 
-void release_renderer() {
-    if (g_font_texture != 0) glDeleteTextures(1, &g_font_texture);
-    g_font_texture = 0;
+void release_renderer(GlRenderer& renderer) {
+    if (renderer.font_texture != 0) glDeleteTextures(1, &renderer.font_texture);
+    renderer.font_texture = 0;
 }
 
-void render_cells(const TextFrame& frame, int client_width, int client_height) {
+void render_cells(GlRenderer& renderer, const TextFrame& frame, int client_width, int client_height) {
     const CellLayout layout = cell_layout(client_width, client_height);
     const float p = 8.0f * static_cast<float>(layout.scale);
-    VertexArrays& a = arrays();
 
-    float* pos = a.positions.data();
-    float* tex = a.tex_coords.data();
+    float* pos = renderer.positions.data();
+    float* tex = renderer.tex_coords.data();
     for (int r = 0; r < FRAME_HEIGHT; ++r) {
         for (int k = 0; k < FRAME_WIDTH; ++k) {
             const float x0 = static_cast<float>(k) * p, x1 = x0 + p;
@@ -115,23 +102,23 @@ void render_cells(const TextFrame& frame, int client_width, int client_height) {
     glTranslatef(static_cast<float>(layout.offset_x), static_cast<float>(layout.offset_y), 0.0f);
 
     // Backgrounds.
-    fill_colours(frame, false);
+    fill_colours(renderer, frame, false);
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, a.positions.data());
-    glColorPointer(4, GL_FLOAT, 0, a.colours.data());
+    glVertexPointer(3, GL_FLOAT, 0, renderer.positions.data());
+    glColorPointer(4, GL_FLOAT, 0, renderer.colours.data());
     glDrawArrays(GL_TRIANGLES, 0, VERTICES);
 
     // Glyphs in the foreground colour, blended by the font's alpha.
-    fill_colours(frame, true);
-    glBindTexture(GL_TEXTURE_2D, g_font_texture);
+    fill_colours(renderer, frame, true);
+    glBindTexture(GL_TEXTURE_2D, renderer.font_texture);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_TEXTURE_2D);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_FLOAT, 0, a.tex_coords.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, renderer.tex_coords.data());
     glDrawArrays(GL_TRIANGLES, 0, VERTICES);
 
     glDisable(GL_TEXTURE_2D);

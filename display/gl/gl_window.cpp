@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_opengl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -32,11 +33,9 @@ enum Answer { ANSWER_NONE = -1, ANSWER_NO = 0, ANSWER_YES = 1 };
 constexpr int BOX_FAILED = -2;
 constexpr int BOX_EXIT_OFFSET = 2;  // a box process exits with its result plus this
 
-SDL_Window* g_window = nullptr;
-SDL_GLContext g_context = nullptr;
-bool g_boxes_fail = false;         // a box could not be shown: the next ones would not be either
-pid_t g_box_parent = 0;            // the process a box process must not outlive
-std::uint8_t g_release_pending[256] = {};  // keys pressed and released within one pump
+// For the fork handler of a box process (which takes no arguments): the process it must not
+// outlive. Set before each fork.
+pid_t g_box_parent = 0;
 
 // Shows the box in this process; on failure says so in one line. What the toolkits SDL
 // tries print on the way stays off the terminal.
@@ -56,8 +55,8 @@ void end_with_box_parent() {
 // SDL's X11 box forks a process of its own and waits for it, deaf to signals. So the box
 // runs in a child of ours, in a process group of its own: a stop request takes down the
 // child and SDL's process together, and each dies with its parent.
-int show_box(const SDL_MessageBoxData& box) {
-    if (g_boxes_fail) return ANSWER_NONE;
+int show_box(GlDisplay& display, const SDL_MessageBoxData& box) {
+    if (display.boxes_fail) return ANSWER_NONE;
     std::fflush(nullptr);
     g_box_parent = getpid();
     const pid_t child = fork();
@@ -83,28 +82,28 @@ int show_box(const SDL_MessageBoxData& box) {
         SDL_Delay(10);
     }
     const int result = WIFEXITED(status) ? WEXITSTATUS(status) - BOX_EXIT_OFFSET : BOX_FAILED;
-    if (result == BOX_FAILED) g_boxes_fail = true;
+    if (result == BOX_FAILED) display.boxes_fail = true;
     return result;
 }
 
 // Yes / No question; Return picks Yes, Escape picks No.
-Answer ask_yes_no(const char* caption, const char* text, Uint32 icon) {
+Answer ask_yes_no(GlDisplay& display, const char* caption, const char* text, Uint32 icon) {
     const SDL_MessageBoxButtonData buttons[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, ANSWER_YES, "Yes"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, ANSWER_NO, "No"},
     };
     const SDL_MessageBoxData box = {icon, nullptr, caption, text, 2, buttons, nullptr};
-    const int answer = show_box(box);
+    const int answer = show_box(display, box);
     return answer == ANSWER_YES || answer == ANSWER_NO ? static_cast<Answer>(answer) : ANSWER_NONE;
 }
 
 // One line on standard error, what failed and why, then the "ERROR" box.
-void report_error(const char* text, const char* what_failed, const std::string& reason) {
+void report_error(GlDisplay& display, const char* text, const char* what_failed, const std::string& reason) {
     std::fprintf(stderr, "textdemo-gl: %s: %s\n", what_failed, reason.c_str());
     const SDL_MessageBoxButtonData button = {
         SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "OK"};
     const SDL_MessageBoxData box = {SDL_MESSAGEBOX_WARNING, nullptr, "ERROR", text, 1, &button, nullptr};
-    show_box(box);
+    show_box(display, box);
 }
 
 // SDL's text for its last failure.
@@ -139,18 +138,18 @@ bool video_ready() {
     return without_library_chatter([] { return SDL_InitSubSystem(SDL_INIT_VIDEO); }) == 0;
 }
 
-// Window and context for the state's mode; false with the window half made on failure.
-bool create_window(GlWindowState& state) {
+// Window and context for the display's mode; false with the window half made on failure.
+bool create_window(GlDisplay& display) {
     // Without OpenGL (an X server without GLX) no window can be made; said as such rather
     // than taken for a refused fullscreen mode.
     if (SDL_GL_LoadLibrary(nullptr) != 0) {
-        report_error("Unable to init GL.", "unable to init OpenGL", sdl_reason());
+        report_error(display, "Unable to init GL.", "unable to init OpenGL", sdl_reason());
         return false;
     }
     SDL_GL_UnloadLibrary();
     int width = WINDOWED_WIDTH, height = WINDOWED_HEIGHT;
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE;
-    if (state.fullscreen) {
+    if (display.fullscreen) {
         SDL_DisplayMode desktop;
         if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
             width = desktop.w;
@@ -160,82 +159,73 @@ bool create_window(GlWindowState& state) {
     }
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    g_window = SDL_CreateWindow(WINDOW_TITLE, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height, flags);
-    if (g_window == nullptr && state.fullscreen) {
+    display.window = SDL_CreateWindow(WINDOW_TITLE, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height, flags);
+    if (display.window == nullptr && display.fullscreen) {
         const std::string reason = sdl_reason();
-        if (ask_yes_no("Quillmoor", "Fullscren failed. Use windowed?", SDL_MESSAGEBOX_WARNING) != ANSWER_YES) {
+        if (ask_yes_no(display, "Quillmoor", "Fullscren failed. Use windowed?", SDL_MESSAGEBOX_WARNING) != ANSWER_YES) {
             std::fprintf(stderr, "textdemo-gl: unable to open a fullscreen window: %s\n", reason.c_str());
             return false;
         }
-        state.fullscreen = false;
-        return create_window(state);
+        display.fullscreen = false;
+        return create_window(display);
     }
-    if (g_window == nullptr) {
-        report_error("Unable to create window.", "unable to create the window", sdl_reason());
+    if (display.window == nullptr) {
+        report_error(display, "Unable to create window.", "unable to create the window", sdl_reason());
         return false;
     }
-    g_context = SDL_GL_CreateContext(g_window);
-    if (g_context == nullptr || SDL_GL_MakeCurrent(g_window, g_context) != 0) {
+    display.gl_context = SDL_GL_CreateContext(display.window);
+    if (display.gl_context == nullptr || SDL_GL_MakeCurrent(display.window, display.gl_context) != 0) {
         const std::string reason = sdl_reason();
-        close_window();
-        report_error("Unable to init GL.", "unable to init OpenGL", reason);
+        close_window(display);
+        report_error(display, "Unable to init GL.", "unable to init OpenGL", reason);
         return false;
     }
-    state.width = width;
-    state.height = height;
+    display.width = width;
+    display.height = height;
     return true;
 }
 
 }  // namespace
 
-GlWindowState& gl_window_state() {
-    static GlWindowState state;
-    return state;
-}
-
-void ask_fullscreen() {
+void ask_fullscreen(GlDisplay& display) {
     video_ready();
-    if (ask_yes_no("Quillmoor", "Fullscreen?", SDL_MESSAGEBOX_INFORMATION) == ANSWER_NO)
-        gl_window_state().fullscreen = false;
+    if (ask_yes_no(display, "Quillmoor", "Fullscreen?", SDL_MESSAGEBOX_INFORMATION) == ANSWER_NO)
+        display.fullscreen = false;
 }
 
-bool open_window() {
-    GlWindowState& state = gl_window_state();
+bool open_window(GlDisplay& display) {
     if (!video_ready()) {
-        report_error("Unable to create window", "unable to create the window", display_reason());
+        report_error(display, "Unable to create window", "unable to create the window", display_reason());
         return false;
     }
-    if (!create_window(state)) return false;
-    if (state.fullscreen) SDL_ShowCursor(SDL_DISABLE);
+    if (!create_window(display)) return false;
+    if (display.fullscreen) SDL_ShowCursor(SDL_DISABLE);
     SDL_DisableScreenSaver();
-    SDL_RaiseWindow(g_window);
-    set_viewport(state.width, state.height);
-    init_renderer();
-    state.window_active = true;
+    SDL_RaiseWindow(display.window);
+    set_viewport(display.width, display.height);
+    init_renderer(display.renderer);
+    display.window_active = true;
     return true;
 }
 
-void close_window() {
+void close_window(GlDisplay& display) {
     // Leaving fullscreen before the window goes gives the desktop its mode back.
-    if (g_window != nullptr && gl_window_state().fullscreen) SDL_SetWindowFullscreen(g_window, 0);
+    if (display.window != nullptr && display.fullscreen) SDL_SetWindowFullscreen(display.window, 0);
     SDL_ShowCursor(SDL_ENABLE);
-    if (g_context != nullptr) {
-        release_renderer();
-        SDL_GL_MakeCurrent(g_window, nullptr);
-        SDL_GL_DeleteContext(g_context);
-        g_context = nullptr;
+    if (display.gl_context != nullptr) {
+        release_renderer(display.renderer);
+        SDL_GL_MakeCurrent(display.window, nullptr);
+        SDL_GL_DeleteContext(display.gl_context);
+        display.gl_context = nullptr;
     }
-    if (g_window != nullptr) {
-        SDL_DestroyWindow(g_window);
-        g_window = nullptr;
+    if (display.window != nullptr) {
+        SDL_DestroyWindow(display.window);
+        display.window = nullptr;
     }
 }
 
 void set_viewport(int width, int height) {
     if (height == 0) height = 1;
-    GlWindowState& state = gl_window_state();
-    state.width = width;
-    state.height = height;
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -244,12 +234,11 @@ void set_viewport(int width, int height) {
     glLoadIdentity();
 }
 
-bool pump_window_events() {
-    GlWindowState& state = gl_window_state();
+bool pump_window_events(GlDisplay& display) {
     // A key pressed and released since the last pump was down for one frame's key read.
     for (int code = 0; code < 256; ++code) {
-        if (g_release_pending[code]) state.key_down[code] = 0;
-        g_release_pending[code] = 0;
+        if (display.release_pending[code]) display.key_down[code] = 0;
+        display.release_pending[code] = 0;
     }
     std::uint8_t pressed[256] = {};
     bool close_requested = false;
@@ -264,30 +253,32 @@ bool pump_window_events() {
             const int code = virtual_key_code(event.key.keysym.sym);
             if (code < 0) break;
             if (event.type == SDL_KEYDOWN) {
-                state.key_down[code] = 1;
+                display.key_down[code] = 1;
                 pressed[code] = 1;
-                g_release_pending[code] = 0;
+                display.release_pending[code] = 0;
             } else if (pressed[code]) {
-                g_release_pending[code] = 1;  // seen by this frame, released by the next pump
+                display.release_pending[code] = 1;  // seen by this frame, released by the next pump
             } else {
-                state.key_down[code] = 0;
+                display.key_down[code] = 0;
             }
             break;
         }
         case SDL_WINDOWEVENT:
             // Late events of a window closed by a mode switch must not touch the new one.
-            if (g_window == nullptr || event.window.windowID != SDL_GetWindowID(g_window)) break;
+            if (display.window == nullptr || event.window.windowID != SDL_GetWindowID(display.window)) break;
             switch (event.window.event) {
             case SDL_WINDOWEVENT_MINIMIZED:
-                state.window_active = false;
+                display.window_active = false;
                 break;
             case SDL_WINDOWEVENT_RESTORED:
             case SDL_WINDOWEVENT_SHOWN:
             case SDL_WINDOWEVENT_MAXIMIZED:
-                state.window_active = true;
+                display.window_active = true;
                 break;
             case SDL_WINDOWEVENT_SIZE_CHANGED:
-                set_viewport(event.window.data1, event.window.data2);
+                display.width = event.window.data1;
+                display.height = std::max(event.window.data2, 1);
+                set_viewport(display.width, display.height);
                 break;
             case SDL_WINDOWEVENT_CLOSE:
                 close_requested = true;
@@ -303,8 +294,8 @@ bool pump_window_events() {
     return close_requested;
 }
 
-void swap_window() {
-    if (g_window != nullptr) SDL_GL_SwapWindow(g_window);
+void swap_window(GlDisplay& display) {
+    if (display.window != nullptr) SDL_GL_SwapWindow(display.window);
 }
 
 }  // namespace textdemo

@@ -40,7 +40,7 @@ protected:
         test::put_png("textmodechars.png", 256, 256, test_font());
     }
     void TearDown() override {
-        release_renderer();
+        release_renderer(renderer_);
         if (context_) SDL_GL_DeleteContext(context_);
         if (window_) SDL_DestroyWindow(window_);
         release_resource_archive();
@@ -54,8 +54,9 @@ protected:
         context_ = SDL_GL_CreateContext(window_);
         EXPECT_NE(context_, nullptr) << SDL_GetError();
         set_viewport(width, height);
-        init_renderer();
-        render_cells(text_frame(), width, height);
+        EXPECT_EQ(load_window_font(renderer_).message, "");
+        init_renderer(renderer_);
+        render_cells(renderer_, text_frame(), width, height);
         glFinish();
         std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 4);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -81,6 +82,7 @@ protected:
 
     SDL_Window* window_ = nullptr;
     SDL_GLContext context_ = nullptr;
+    textdemo::GlRenderer renderer_;
     int width_ = 0, height_ = 0;
 };
 
