@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "display/console/cp437.hpp"
 
@@ -30,26 +31,76 @@ constexpr int SHORTEST_CHANGE = 4;
 // others. Over the show either alone sends 5 to 8% more bytes than the two together.
 constexpr RowLimits ROW_LIMITS[] = {{NO_LIMIT, NO_LIMIT}, {6, 0}};
 
-void append_number(std::string& out, int value) {
-    if (value >= 100) out.push_back(static_cast<char>('0' + value / 100));
-    if (value >= 10) out.push_back(static_cast<char>('0' + value / 10 % 10));
-    out.push_back(static_cast<char>('0' + value % 10));
-}
-
-int digits(int value) { return value >= 100 ? 3 : value >= 10 ? 2 : 1; }
-
-// Characters shown as a blank, with UTF-8 and without.
-bool inkless(std::uint8_t character, bool utf8) {
-    static const auto blanks = [] {
-        std::array<std::array<bool, 256>, 2> table{};
-        for (int code = 0; code < 256; ++code)
-            for (int form = 0; form < 2; ++form) table[form][code] = cp437_text(static_cast<std::uint8_t>(code), form) == " ";
-        return table;
-    }();
-    return blanks[utf8][character];
-}
-
 constexpr TerminalColour ANY_COLOUR = 0xFFFFFFFFu;  // a colour the cell does not show
+
+// How a character code shows, with UTF-8 or without.
+struct Glyph {
+    char bytes[3];
+    std::uint8_t length;
+    std::uint8_t shape;  // the lowest code that shows the same
+    bool blank;          // shows as a space
+};
+using Glyphs = std::array<Glyph, 256>;
+
+Glyphs glyphs_of(bool utf8) {
+    Glyphs glyphs{};
+    for (int code = 0; code < 256; ++code) {
+        const std::string_view text = cp437_text(static_cast<std::uint8_t>(code), utf8);
+        Glyph& glyph = glyphs[code];
+        std::copy(text.begin(), text.end(), glyph.bytes);
+        glyph.length = static_cast<std::uint8_t>(text.size());
+        glyph.blank = text == " ";
+        glyph.shape = static_cast<std::uint8_t>(code);
+        for (int other = 0; other < code; ++other)
+            if (cp437_text(static_cast<std::uint8_t>(other), utf8) == text) {
+                glyph.shape = static_cast<std::uint8_t>(other);
+                break;
+            }
+    }
+    return glyphs;
+}
+
+const std::array<Glyphs, 2> GLYPHS = {glyphs_of(false), glyphs_of(true)};
+
+// A cell of the row being written, with the lengths its colour changes are weighed by:
+// the SGR parameters of each of its colours set as the foreground [0] or background [1].
+struct RowCell {
+    TerminalColour background;
+    TerminalColour foreground;  // ANY_COLOUR where the character is blank
+    // Reverse video swaps the two colours the terminal shows, but not the terminal's own
+    // default colours, which differ from each other.
+    bool reverse_allowed;
+    std::uint8_t background_length[2];
+    std::uint8_t foreground_length[2];
+    const Glyph* glyph;
+};
+
+RowCell row_cell(ScreenCell cell, const Glyphs& glyphs) {
+    const Glyph& glyph = glyphs[cell.character];
+    const TerminalColour foreground = glyph.blank ? ANY_COLOUR : cell.foreground;
+    const auto length = [](TerminalColour colour, bool background) {
+        return static_cast<std::uint8_t>(colour == ANY_COLOUR ? 0 : sgr_colour_length(colour, background));
+    };
+    return {cell.background,
+            foreground,
+            cell.foreground != DEFAULT_COLOUR && cell.background != DEFAULT_COLOUR,
+            {length(cell.background, false), length(cell.background, true)},
+            {length(foreground, false), length(foreground, true)},
+            &glyph};
+}
+
+// One row's bytes. In order, a row takes at most 80 cells of a cursor move (10 bytes),
+// unchanged cells written again where that is shorter than a step forward and a colour
+// change (44), a colour change (39) and a character (3); in passes it gives up once it is
+// longer than that. The rest is room for copying whole SGR texts and characters.
+constexpr int ROW_BYTES = 80 * 96 + 64;
+struct RowBytes {
+    char text[ROW_BYTES];
+    char* end = text;
+    int colour_changes = 0;  // but those of the first cell of each pass
+    void clear() { end = text, colour_changes = 0; }
+    std::size_t size() const { return static_cast<std::size_t>(end - text); }
+};
 
 // Where the next written character lands (row and column of the region) and the colours
 // it gets.
@@ -66,111 +117,131 @@ struct ColourChange {
     int length = 0;
 };
 
-// The change that leaves the pen in reverse video or not, showing `background` and, unless
-// it is ANY_COLOUR, `foreground`. In reverse video the foreground colour is shown as the
-// background and the other way round.
-ColourChange change_to(const PenColours& pen, bool reverse, TerminalColour background, TerminalColour foreground) {
+// The pen already shows what `cell` needs.
+bool shows_colours_of(const PenColours& pen, const RowCell& cell) {
+    if (pen.reverse)
+        return cell.reverse_allowed && cell.background == pen.foreground &&
+               (cell.foreground == ANY_COLOUR || cell.foreground == pen.background);
+    return cell.background == pen.background && (cell.foreground == ANY_COLOUR || cell.foreground == pen.foreground);
+}
+
+// The change that leaves the pen in reverse video or not, showing the cell's background
+// and, unless it is blank, its foreground. In reverse video the foreground colour is shown
+// as the background and the other way round.
+ColourChange change_to(const PenColours& pen, bool reverse, const RowCell& cell) {
     ColourChange change{pen, 0};
     change.after.reverse = reverse;
-    (reverse ? change.after.foreground : change.after.background) = background;
-    if (foreground != ANY_COLOUR) (reverse ? change.after.background : change.after.foreground) = foreground;
+    (reverse ? change.after.foreground : change.after.background) = cell.background;
+    if (cell.foreground != ANY_COLOUR) (reverse ? change.after.background : change.after.foreground) = cell.foreground;
     int parts = 0;
     if (reverse != pen.reverse) change.length += reverse ? 1 : 2, ++parts;
     if (change.after.foreground != pen.foreground) {
-        change.length += sgr_colour_length(change.after.foreground, false);
+        change.length += reverse ? cell.background_length[0] : cell.foreground_length[0];
         ++parts;
     }
     if (change.after.background != pen.background) {
-        change.length += sgr_colour_length(change.after.background, true);
+        change.length += reverse ? cell.foreground_length[1] : cell.background_length[1];
         ++parts;
     }
     if (parts > 0) change.length += 3 + parts - 1;  // CSI, separators, 'm'
     return change;
 }
 
-// Appends the SGR sequence that turns `pen` into `after`: reverse video, foreground,
-// background, as change_to counts them.
-void append_change(const PenColours& pen, const PenColours& after, std::string& out) {
-    const std::size_t start = out.size();
-    const auto part = [&](std::string_view text) {
-        out.append(out.size() == start ? "\x1b[" : ";");
-        out.append(text);
-    };
-    if (after.reverse != pen.reverse) part(after.reverse ? "7" : "27");
-    if (after.foreground != pen.foreground) {
-        const SgrText text = sgr_colour(after.foreground, false);
-        part({text.bytes, text.length});
-    }
-    if (after.background != pen.background) {
-        const SgrText text = sgr_colour(after.background, true);
-        part({text.bytes, text.length});
-    }
-    if (out.size() != start) out.push_back('m');
-}
-
-TerminalColour shown_foreground(ScreenCell cell, bool utf8) {
-    return inkless(cell.character, utf8) ? ANY_COLOUR : cell.foreground;
-}
-
-// Reverse video swaps the two colours the terminal shows, but not the terminal's own
-// default colours, which differ from each other.
-bool reverse_allowed(ScreenCell cell) { return cell.foreground != DEFAULT_COLOUR && cell.background != DEFAULT_COLOUR; }
-
-// The pen already shows what `cell` needs.
-bool shows_colours_of(const PenColours& pen, ScreenCell cell, bool utf8) {
-    if (pen.reverse && !reverse_allowed(cell)) return false;
-    const TerminalColour background = pen.reverse ? pen.foreground : pen.background;
-    const TerminalColour foreground = pen.reverse ? pen.background : pen.foreground;
-    return cell.background == background && (cell.foreground == foreground || inkless(cell.character, utf8));
-}
-
 // The shortest change to the colours `cell` needs: keeping reverse video as it is, or
 // switching it where that shows one of the pen's colours where the cell needs it (a cell
 // whose colours swap with the pen's then needs only the switch). Elsewhere switching costs
 // its own bytes on top of the same colour changes.
-ColourChange shortest_change(const PenColours& pen, ScreenCell cell, bool utf8) {
-    if (shows_colours_of(pen, cell, utf8)) return {pen, 0};
-    const TerminalColour foreground = shown_foreground(cell, utf8);
-    const bool may_keep = !pen.reverse || reverse_allowed(cell);
+ColourChange shortest_change(const PenColours& pen, const RowCell& cell) {
+    if (shows_colours_of(pen, cell)) return {pen, 0};
+    const bool may_keep = !pen.reverse || cell.reverse_allowed;
     ColourChange best;
-    if (may_keep) best = change_to(pen, pen.reverse, cell.background, foreground);
+    if (may_keep) best = change_to(pen, pen.reverse, cell);
     const TerminalColour shown_as_background = pen.reverse ? pen.background : pen.foreground;  // once switched
     const TerminalColour shown_as_foreground = pen.reverse ? pen.foreground : pen.background;
-    const bool switch_helps = cell.background == shown_as_background || foreground == shown_as_foreground;
-    if (!may_keep || (reverse_allowed(cell) && switch_helps)) {
-        const ColourChange switched = change_to(pen, !pen.reverse, cell.background, foreground);
+    const bool switch_helps = cell.background == shown_as_background || cell.foreground == shown_as_foreground;
+    if (!may_keep || (cell.reverse_allowed && switch_helps)) {
+        const ColourChange switched = change_to(pen, !pen.reverse, cell);
         if (!may_keep || switched.length < best.length) best = switched;
     }
     return best;
 }
 
-void put_cell(Pen& pen, ScreenCell cell, bool utf8, std::string& out) {
-    const ColourChange change = shortest_change(pen.colours, cell, utf8);
-    append_change(pen.colours, change.after, out);
-    pen.colours = change.after;
-    out.append(cp437_text(cell.character, utf8));
+char* put_text(char* at, const char* text, std::size_t length) {
+    std::memcpy(at, text, length);
+    return at + length;
+}
+
+char* put_number(char* at, int value) {
+    if (value >= 100) *at++ = static_cast<char>('0' + value / 100);
+    if (value >= 10) *at++ = static_cast<char>('0' + value / 10 % 10);
+    *at++ = static_cast<char>('0' + value % 10);
+    return at;
+}
+
+int digits(int value) { return value >= 100 ? 3 : value >= 10 ? 2 : 1; }
+
+char* put_part(char* start, char* at, const char* text, std::size_t length) {
+    if (at == start) {
+        *at++ = '\x1b';
+        *at++ = '[';
+    } else {
+        *at++ = ';';
+    }
+    return put_text(at, text, length);
+}
+
+// Writes the SGR sequence that turns `pen` into `after`: reverse video, foreground,
+// background, as change_to counts them.
+char* put_change(const PenColours& pen, const PenColours& after, char* at) {
+    char* const start = at;
+    if (after.reverse != pen.reverse) at = after.reverse ? put_part(start, at, "7", 1) : put_part(start, at, "27", 2);
+    if (after.foreground != pen.foreground) {
+        const SgrText text = sgr_colour(after.foreground, false);
+        at = put_part(start, at, text.bytes, text.length);
+    }
+    if (after.background != pen.background) {
+        const SgrText text = sgr_colour(after.background, true);
+        at = put_part(start, at, text.bytes, text.length);
+    }
+    if (at != start) *at++ = 'm';
+    return at;
+}
+
+// Writes a cell with the colour change it needs, counting the change unless the cell opens
+// a pass.
+void put_cell(Pen& pen, const RowCell& cell, bool opens_pass, RowBytes& out) {
+    if (!shows_colours_of(pen.colours, cell)) {
+        const ColourChange change = shortest_change(pen.colours, cell);
+        out.end = put_change(pen.colours, change.after, out.end);
+        pen.colours = change.after;
+        out.colour_changes += !opens_pass;
+    }
+    std::memcpy(out.end, cell.glyph->bytes, sizeof cell.glyph->bytes);
+    out.end += cell.glyph->length;
 }
 
 // Bytes of writing cells [from, to) of a row again as they are, with their colour changes,
 // and then the colours of the cell at `to`; gives up (returns `limit`) once that reaches
 // `limit`.
-int rewrite_cost(PenColours pen, const ScreenCell* row_cells, int from, int to, bool utf8, int limit) {
+int rewrite_cost(PenColours pen, const RowCell* cells, int from, int to, int limit) {
     int bytes = 0;
     for (int c = from; c < to && bytes < limit; ++c) {
-        bytes += static_cast<int>(cp437_text(row_cells[c].character, utf8).size());
-        if (shows_colours_of(pen, row_cells[c], utf8)) continue;
+        bytes += cells[c].glyph->length;
+        if (shows_colours_of(pen, cells[c])) continue;
         if (bytes + SHORTEST_CHANGE >= limit) return limit;
-        const ColourChange change = shortest_change(pen, row_cells[c], utf8);
+        const ColourChange change = shortest_change(pen, cells[c]);
         pen = change.after;
         bytes += change.length;
     }
-    return std::min(limit, bytes + shortest_change(pen, row_cells[to], utf8).length);
+    return std::min(limit, bytes + shortest_change(pen, cells[to]).length);
 }
 
-void append_forward(std::string& out, int gap) {
-    out.append("\x1b[");
-    if (gap > 1) append_number(out, gap);
-    out.push_back('C');
+char* put_forward(char* at, int gap) {
+    *at++ = '\x1b';
+    *at++ = '[';
+    if (gap > 1) at = put_number(at, gap);
+    *at++ = 'C';
+    return at;
 }
 
 int forward_bytes(int gap) { return gap == 1 ? 3 : 3 + digits(gap); }
@@ -179,45 +250,46 @@ int forward_bytes(int gap) { return gap == 1 ? 3 : 3 + digits(gap); }
 // (a few) or a carriage return and a step forward, down with a carriage return, line feeds
 // and a step forward, or to an absolute position, whichever is shortest. Line feeds only
 // ever go to rows of the terminal, so they never scroll.
-void move_elsewhere(const Pen& pen, int row, int column, const ScreenState& screen, std::string& out) {
+char* move_elsewhere(const Pen& pen, int row, int column, const ScreenState& screen, char* at) {
     const int terminal_row = screen.region.top + row, terminal_column = screen.region.left + column;
     const int position_bytes = 3 + digits(terminal_row + 1) + (terminal_column > 0 ? 1 + digits(terminal_column + 1) : 0);
     const int rows_down = pen.row == UNKNOWN ? -1 : row - pen.row;
     const int back = rows_down == 0 && pen.column != UNKNOWN ? pen.column - column : 0;
     const int return_bytes = 1 + rows_down + (terminal_column > 0 ? forward_bytes(terminal_column) : 0);
-    if (back > 0 && back <= MOST_BACKSPACES && back < return_bytes && back < position_bytes) {
-        out.append(static_cast<std::size_t>(back), '\b');
-    } else if (rows_down >= 0 && return_bytes < position_bytes) {
-        out.push_back('\r');
-        out.append(static_cast<std::size_t>(rows_down), '\n');
-        if (terminal_column > 0) append_forward(out, terminal_column);
-    } else {
-        out.append("\x1b[");
-        append_number(out, terminal_row + 1);
-        if (terminal_column > 0) {
-            out.push_back(';');
-            append_number(out, terminal_column + 1);
-        }
-        out.push_back('H');
+    if (back > 0 && back <= MOST_BACKSPACES && back < return_bytes && back < position_bytes)
+        return put_text(at, "\b\b\b", static_cast<std::size_t>(back));
+    if (rows_down >= 0 && return_bytes < position_bytes) {
+        *at++ = '\r';
+        std::memset(at, '\n', static_cast<std::size_t>(rows_down));
+        at += rows_down;
+        return terminal_column > 0 ? put_forward(at, terminal_column) : at;
     }
+    *at++ = '\x1b';
+    *at++ = '[';
+    at = put_number(at, terminal_row + 1);
+    if (terminal_column > 0) {
+        *at++ = ';';
+        at = put_number(at, terminal_column + 1);
+    }
+    *at++ = 'H';
+    return at;
 }
 
 // Puts the pen on cell `column` of region row `row`, which is written next. Along a row,
 // unchanged cells are either skipped with a cursor move or written again, whichever is
 // shorter counting the colour changes either way needs.
-void move_to(Pen& pen, int row, int column, const ScreenCell* row_cells, const ScreenState& screen, std::string& out) {
+void move_to(Pen& pen, int row, int column, const RowCell* cells, const ScreenState& screen, RowBytes& out) {
     if (pen.row == row && pen.column == column) return;
     if (pen.row == row && pen.column != UNKNOWN && pen.column < column) {
         const int gap = column - pen.column;
-        const int forward_cost =
-            forward_bytes(gap) + shortest_change(pen.colours, row_cells[column], screen.utf8).length;
-        if (rewrite_cost(pen.colours, row_cells, pen.column, column, screen.utf8, forward_cost) < forward_cost) {
-            for (int c = pen.column; c < column; ++c) put_cell(pen, row_cells[c], screen.utf8, out);
+        const int forward_cost = forward_bytes(gap) + shortest_change(pen.colours, cells[column]).length;
+        if (rewrite_cost(pen.colours, cells, pen.column, column, forward_cost) < forward_cost) {
+            for (int c = pen.column; c < column; ++c) put_cell(pen, cells[c], false, out);
         } else {
-            append_forward(out, gap);
+            out.end = put_forward(out.end, gap);
         }
     } else {
-        move_elsewhere(pen, row, column, screen, out);
+        out.end = move_elsewhere(pen, row, column, screen, out.end);
     }
     pen.row = row;
     pen.column = column;
@@ -231,43 +303,46 @@ void move_to(Pen& pen, int row, int column, const ScreenCell* row_cells, const S
 // when it starts right of the leftmost cell); low limits gather cells of like colours into
 // a pass each, moving the cursor over the others instead of changing colours back and
 // forth. Gives up (false) once `out` grows past `budget` bytes.
-bool write_row(Pen& pen, int row, const ScreenCell* row_cells, const int* changed, int count, const RowLimits& limits,
-               const ScreenState& screen, std::size_t budget, std::string& out) {
+bool write_row(Pen& pen, int row, const RowCell* cells, const int* changed, int count, const RowLimits& limits,
+               const ScreenState& screen, std::size_t budget, RowBytes& out) {
     int pending[FRAME_WIDTH];
     std::copy(changed, changed + count, pending);
-    while (count > 0 && out.size() <= budget) {
+    while (count > 0) {
         int start = 0;
-        while (start < count && !shows_colours_of(pen.colours, row_cells[pending[start]], screen.utf8)) ++start;
+        while (start < count && !shows_colours_of(pen.colours, cells[pending[start]])) ++start;
         if (start == count) start = 0;
         int left = 0;  // cells for a later pass, kept in order
         for (int k = 0; k < count; ++k) {
             const int column = pending[k];
             bool taken = k == start;
-            if (k > start && !taken) {
+            if (k > start) {
                 const int limit = column == pen.column ? limits.near : limits.far;
-                const ScreenCell cell = row_cells[column];
-                taken = limit == NO_LIMIT || shows_colours_of(pen.colours, cell, screen.utf8) ||
-                        (limit > 0 && shortest_change(pen.colours, cell, screen.utf8).length <= limit);
+                taken = limit == NO_LIMIT || shows_colours_of(pen.colours, cells[column]) ||
+                        (limit > 0 && shortest_change(pen.colours, cells[column]).length <= limit);
             }
             if (!taken) {
                 pending[left++] = column;
                 continue;
             }
-            move_to(pen, row, column, row_cells, screen, out);
-            put_cell(pen, row_cells[column], screen.utf8, out);
+            move_to(pen, row, column, cells, screen, out);
+            put_cell(pen, cells[column], k == start, out);
+            if (out.size() > budget) return false;
             pen.column = screen.region.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
         }
         count = left;
     }
-    return count == 0 && out.size() <= budget;
+    return true;
 }
+
+// The row in order and in passes, kept from frame to frame rather than on the stack.
+RowBytes row_trials[2];
 
 }  // namespace
 
 bool looks_same(ScreenCell a, ScreenCell b, bool utf8) {
-    if (a.background != b.background) return false;
-    if (a.character != b.character && cp437_text(a.character, utf8) != cp437_text(b.character, utf8)) return false;
-    return a.foreground == b.foreground || inkless(a.character, utf8);
+    const Glyphs& glyphs = GLYPHS[utf8];
+    return a.background == b.background && glyphs[a.character].shape == glyphs[b.character].shape &&
+           (a.foreground == b.foreground || glyphs[a.character].blank);
 }
 
 void resize_screen(ScreenState& screen, int rows, int columns) {
@@ -299,28 +374,35 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
     // resize_screen.
     const int rows = std::clamp(screen.rows - region.top, 0, region.rows);
     const int columns = std::clamp(screen.columns - region.left, 0, region.columns);
+    const Glyphs& glyphs = GLYPHS[screen.utf8];
     Pen pen{UNKNOWN, UNKNOWN, screen.pen};
-    std::string shortest, trial;
     for (int row = 0; row < rows; ++row) {
-        const ScreenCell* row_cells = &cells[row * region.columns];
+        const ScreenCell* new_cells = &cells[row * region.columns];
         ScreenCell* shown = &screen.shown[row * region.columns];
         int changed[FRAME_WIDTH];
         int count = 0;
         for (int column = 0; column < columns; ++column)
-            if (!looks_same(row_cells[column], shown[column], screen.utf8)) changed[count++] = column;
+            if (!looks_same(new_cells[column], shown[column], screen.utf8)) changed[count++] = column;
         if (count == 0) continue;
+        RowCell row_cells[FRAME_WIDTH];
+        for (int column = 0; column < columns; ++column) row_cells[column] = row_cell(new_cells[column], glyphs);
+        RowBytes* shortest = &row_trials[0];
+        shortest->clear();
         Pen after = pen;
-        shortest.clear();
-        for (const RowLimits& limits : ROW_LIMITS) {
-            Pen trial_pen = pen;
-            trial.clear();
-            const std::size_t budget = &limits == ROW_LIMITS ? SIZE_MAX : shortest.size() - 1;
-            if (write_row(trial_pen, row, row_cells, changed, count, limits, screen, budget, trial))
-                shortest.swap(trial), after = trial_pen;
+        write_row(after, row, row_cells, changed, count, ROW_LIMITS[0], screen, SIZE_MAX, *shortest);
+        // Where every colour change opens a pass, passes would take the cells just as in
+        // order: they only pay where colours change within a pass.
+        if (shortest->colour_changes > 0) {
+            RowBytes* passes = &row_trials[1];
+            passes->clear();
+            Pen in_passes = pen;
+            if (write_row(in_passes, row, row_cells, changed, count, ROW_LIMITS[1], screen, shortest->size() - 1,
+                          *passes))
+                shortest = passes, after = in_passes;
         }
-        out += shortest;
+        out.append(shortest->text, shortest->size());
         pen = after;
-        std::copy(row_cells, row_cells + columns, shown);
+        std::copy(new_cells, new_cells + columns, shown);
     }
     screen.pen = pen.colours;
     screen.valid = true;
