@@ -1,6 +1,7 @@
 #include "display/console/half_block.hpp"
 
 #include <algorithm>
+#include <iterator>
 
 namespace textdemo {
 
@@ -25,19 +26,40 @@ std::uint32_t character_ink(const GlyphInk& glyphs, std::uint8_t character) {
 // i spans [i x size, (i + 1) x size), target pixel t spans [t x source_size, (t + 1) x
 // source_size), and the weight is the overlap; a target's weights add up to source_size.
 struct Span {
-    int first = 0;
-    int count = 0;
-    int weight[FRAME_WIDTH] = {};
+    int first;
+    int count;
+    int weight[FRAME_WIDTH];  // the first `count` are set
 };
 
-Span span_of(int target, int size, int source_size) {
-    Span span;
+void fill_span(Span& span, int target, int size, int source_size) {
     const int begin = target * source_size, end = begin + source_size;
     span.first = begin / size;
+    span.count = 0;
     for (int i = span.first; i * size < end; ++i)
         span.weight[span.count++] = std::min(end, (i + 1) * size) - std::max(begin, i * size);
-    return span;
 }
+
+// A direct-mapped memory of values computed from 32-bit keys (pixel words, RGB colours): a
+// frame holds far fewer distinct ones than pixels, and finding a colour's cell mix or
+// nearest terminal colour costs more than looking it up.
+template <typename Value>
+struct Memo {
+    static constexpr int SLOTS = 1024;
+    std::uint64_t keys[SLOTS] = {};  // key + 2^32 where filled
+    Value values[SLOTS];
+
+    void clear() { std::fill(std::begin(keys), std::end(keys), 0); }
+
+    template <typename Compute>
+    Value get(std::uint32_t key, Compute compute) {
+        const std::uint32_t slot = (key * 2654435761u) >> 22;
+        const std::uint64_t tagged = key | std::uint64_t{1} << 32;
+        if (keys[slot] != tagged) keys[slot] = tagged, values[slot] = compute();
+        return values[slot];
+    }
+};
+
+std::uint32_t rgb_key(Rgb8 c) { return static_cast<std::uint32_t>(c.red) << 16 | c.green << 8 | c.blue; }
 
 Rgb8 average(Rgb8 a, Rgb8 b) {
     return {static_cast<std::uint8_t>((a.red + b.red + 1) / 2), static_cast<std::uint8_t>((a.green + b.green + 1) / 2),
@@ -64,23 +86,29 @@ Rgb8 cell_mix(int attribute, std::uint32_t ink) {
 }
 
 void frame_mixes(const GlyphInk& glyphs, const std::uint32_t (&pixels)[FRAME_CELLS], Rgb8 (&out)[FRAME_CELLS]) {
+    Memo<Rgb8> mixes;
+    mixes.clear();
     for (int i = 0; i < FRAME_CELLS; ++i) {
         const std::uint32_t word = pixels[i];
-        if ((word >> 24) == CELL_WORD_KIND) {
-            out[i] = cell_mix(static_cast<int>((word >> 8) & 0xFF), character_ink(glyphs, word & 0xFF));
-        } else {
+        out[i] = mixes.get(word, [&] {
+            if ((word >> 24) == CELL_WORD_KIND)
+                return cell_mix(static_cast<int>((word >> 8) & 0xFF), character_ink(glyphs, word & 0xFF));
             const Cell cell = convert_word(word);
-            out[i] = cell_mix(static_cast<int>(cell.attribute), glyphs.ink[cell.glyph & 15]);
-        }
+            return cell_mix(static_cast<int>(cell.attribute), glyphs.ink[cell.glyph & 15]);
+        });
     }
 }
 
 void resample_picture(const Rgb8 (&picture)[FRAME_CELLS], int width, int height, Rgb8* out) {
-    Span columns[FRAME_WIDTH];
-    for (int x = 0; x < width; ++x) columns[x] = span_of(x, width, FRAME_WIDTH);
+    if (width == FRAME_WIDTH && height == FRAME_HEIGHT) {
+        std::copy(std::begin(picture), std::end(picture), out);
+        return;
+    }
+    Span columns[FRAME_WIDTH], rows;
+    for (int x = 0; x < width; ++x) fill_span(columns[x], x, width, FRAME_WIDTH);
     constexpr int TOTAL = FRAME_WIDTH * FRAME_HEIGHT;
     for (int y = 0; y < height; ++y) {
-        const Span rows = span_of(y, height, FRAME_HEIGHT);
+        fill_span(rows, y, height, FRAME_HEIGHT);
         for (int x = 0; x < width; ++x) {
             const Span& across = columns[x];
             int red = 0, green = 0, blue = 0;
@@ -101,16 +129,19 @@ void resample_picture(const Rgb8 (&picture)[FRAME_CELLS], int width, int height,
 }
 
 void half_block_cells(const Rgb8* picture, int width, int height, ConsoleColours mode, bool utf8, ScreenCell* out) {
+    Memo<TerminalColour> colours;
+    colours.clear();
+    const auto colour = [&](Rgb8 rgb) { return colours.get(rgb_key(rgb), [&] { return mix_colour(mode, rgb); }); };
     for (int row = 0; row < height / 2; ++row) {
         for (int column = 0; column < width; ++column) {
             const Rgb8 upper = picture[2 * row * width + column], lower = picture[(2 * row + 1) * width + column];
             ScreenCell& cell = out[row * width + column];
             if (!utf8) {
-                const TerminalColour both = mix_colour(mode, average(upper, lower));
+                const TerminalColour both = colour(average(upper, lower));
                 cell = {both, both, SPACE};
                 continue;
             }
-            const TerminalColour top = mix_colour(mode, upper), bottom = mix_colour(mode, lower);
+            const TerminalColour top = colour(upper), bottom = colour(lower);
             cell = {top, bottom, top == bottom ? SPACE : UPPER_HALF_BLOCK};
         }
     }

@@ -1,5 +1,6 @@
 #include "display/console/terminal_colours.hpp"
 
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -10,25 +11,37 @@ namespace {
 constexpr int CUBE_LEVELS[6] = {0, 95, 135, 175, 215, 255};
 constexpr int GREY_STEPS = 24;
 
+// The decimal digits of 0..255, then their count.
+constexpr auto DECIMAL = [] {
+    std::array<std::array<char, 4>, 256> table{};
+    for (int value = 0; value < 256; ++value) {
+        std::array<char, 4>& text = table[value];
+        if (value >= 100) text[text[3]++] = static_cast<char>('0' + value / 100);
+        if (value >= 10) text[text[3]++] = static_cast<char>('0' + value / 10 % 10);
+        text[text[3]++] = static_cast<char>('0' + value % 10);
+    }
+    return table;
+}();
+
 void put_number(SgrText& text, int value) {
-    if (value >= 100) text.bytes[text.length++] = static_cast<char>('0' + value / 100);
-    if (value >= 10) text.bytes[text.length++] = static_cast<char>('0' + value / 10 % 10);
-    text.bytes[text.length++] = static_cast<char>('0' + value % 10);
+    std::memcpy(text.bytes + text.length, DECIMAL[value].data(), 3);
+    text.length = static_cast<std::uint8_t>(text.length + DECIMAL[value][3]);
 }
 
-int square(int value) { return value * value; }
+constexpr int square(int value) { return value * value; }
 
 int distance(Rgb8 a, int red, int green, int blue) {
     return square(a.red - red) + square(a.green - green) + square(a.blue - blue);
 }
 
-// Index 0..5 of the cube level closest to a channel value; the lower level wins a tie.
-int nearest_level(int value) {
-    int best = 0;
-    for (int i = 1; i < 6; ++i)
-        if (square(value - CUBE_LEVELS[i]) < square(value - CUBE_LEVELS[best])) best = i;
-    return best;
-}
+// Index 0..5 of the cube level closest to each channel value; the lower level wins a tie.
+constexpr auto NEAREST_LEVEL = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (int value = 0; value < 256; ++value)
+        for (std::uint8_t i = 1; i < 6; ++i)
+            if (square(value - CUBE_LEVELS[i]) < square(value - CUBE_LEVELS[table[value]])) table[value] = i;
+    return table;
+}();
 
 int grey_level(int step) { return 8 + 10 * step; }
 
@@ -76,7 +89,7 @@ int nearest_palette_index(Rgb8 colour) {
 // ramp's is the step nearest the channels' mean. The cube's indices come first, so it wins
 // a tie, and within each the lower index does.
 int nearest_indexed_colour(Rgb8 colour) {
-    const int r = nearest_level(colour.red), g = nearest_level(colour.green), b = nearest_level(colour.blue);
+    const int r = NEAREST_LEVEL[colour.red], g = NEAREST_LEVEL[colour.green], b = NEAREST_LEVEL[colour.blue];
     const int cube_distance = distance(colour, CUBE_LEVELS[r], CUBE_LEVELS[g], CUBE_LEVELS[b]);
     const int mean_times_3 = colour.red + colour.green + colour.blue;
     int step = (mean_times_3 - 3 * 8) / 30;  // the step at or below the mean
