@@ -118,7 +118,7 @@ struct ColourChange {
 };
 
 // The pen already shows what `cell` needs.
-bool shows_colours_of(const PenColours& pen, const RowCell& cell) {
+[[gnu::always_inline]] inline bool shows_colours_of(const PenColours& pen, const RowCell& cell) {
     if (pen.reverse)
         return cell.reverse_allowed && cell.background == pen.foreground &&
                (cell.foreground == ANY_COLOUR || cell.foreground == pen.background);
@@ -128,7 +128,7 @@ bool shows_colours_of(const PenColours& pen, const RowCell& cell) {
 // The change that leaves the pen in reverse video or not, showing the cell's background
 // and, unless it is blank, its foreground. In reverse video the foreground colour is shown
 // as the background and the other way round.
-ColourChange change_to(const PenColours& pen, bool reverse, const RowCell& cell) {
+[[gnu::always_inline]] inline ColourChange change_to(const PenColours& pen, bool reverse, const RowCell& cell) {
     ColourChange change{pen, 0};
     change.after.reverse = reverse;
     (reverse ? change.after.foreground : change.after.background) = cell.background;
@@ -151,7 +151,7 @@ ColourChange change_to(const PenColours& pen, bool reverse, const RowCell& cell)
 // switching it where that shows one of the pen's colours where the cell needs it (a cell
 // whose colours swap with the pen's then needs only the switch). Elsewhere switching costs
 // its own bytes on top of the same colour changes.
-ColourChange shortest_change(const PenColours& pen, const RowCell& cell) {
+[[gnu::always_inline]] inline ColourChange shortest_change(const PenColours& pen, const RowCell& cell) {
     if (shows_colours_of(pen, cell)) return {pen, 0};
     const bool may_keep = !pen.reverse || cell.reverse_allowed;
     ColourChange best;
