@@ -334,9 +334,6 @@ bool write_row(Pen& pen, int row, const RowCell* cells, const int* changed, int 
     return true;
 }
 
-// The row in order and in passes, kept from frame to frame rather than on the stack.
-RowBytes row_trials[2];
-
 }  // namespace
 
 bool looks_same(ScreenCell a, ScreenCell b, bool utf8) {
@@ -376,6 +373,7 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
     const int columns = std::clamp(screen.columns - region.left, 0, region.columns);
     const Glyphs& glyphs = GLYPHS[screen.utf8];
     Pen pen{UNKNOWN, UNKNOWN, screen.pen};
+    RowBytes row_trials[2];  // the row in order and in passes
     for (int row = 0; row < rows; ++row) {
         const ScreenCell* new_cells = &cells[row * region.columns];
         ScreenCell* shown = &screen.shown[row * region.columns];
