@@ -1,15 +1,17 @@
 // console_layout: where and how the 80 x 50 picture goes in a terminal of a given size.
 //
-// Offers: LayoutKind, ScreenRegion, ScreenLayout, choose_layout, MIN_HALF_COLUMNS,
-// MIN_HALF_ROWS and too_small_message.
+// Offers: CellSize, LayoutKind, ScreenRegion, ScreenLayout, choose_layout,
+// MIN_HALF_COLUMNS, MIN_HALF_ROWS and too_small_message.
 // Depends on: console_settings (ConsoleLayout), text_frame (the frame's size).
 //
-// Terminal cells are about twice as tall as wide. Native puts one frame cell in each
-// terminal cell (the picture twice as tall as the window program's); half puts two frame
-// cells, one above the other, in each terminal cell, which keeps the window program's
-// proportions. A terminal too small for the half picture at full size gets a smaller one
-// of the same proportions, averaged down; one too small even for that gets one line
-// saying how large it must be.
+// Terminal cells are mostly about twice as tall as wide. Native puts one frame cell in each
+// terminal cell (there the picture is twice as tall as the window program's); half puts
+// two pixels, one above the other, in each terminal cell. The half picture takes the
+// window program's proportions (8 : 5) on the cells' real shape where their size in pixels
+// is known (1 : 2 where not): with taller cells it has fewer pixel rows, with wider cells
+// fewer columns, averaged down from the frame. A terminal too small for the half picture
+// at full size gets a smaller one of the same proportions; one too small even for that
+// gets one line saying how large it must be.
 #pragma once
 
 #include <string_view>
@@ -18,6 +20,13 @@
 #include "frame/text_frame.hpp"
 
 namespace textdemo {
+
+// A terminal cell in pixels; 0 x 0 where unknown.
+struct CellSize {
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const CellSize&, const CellSize&) = default;
+};
 
 enum class LayoutKind {
     Native,    // one terminal cell per frame cell
@@ -37,20 +46,21 @@ struct ScreenRegion {
 struct ScreenLayout {
     LayoutKind kind = LayoutKind::Native;
     ScreenRegion region;
-    // Half: the picture in pixels (columns x 2 rows of the region); 80 x 50 unless smaller.
+    // Half: the picture in pixels (columns x 2 rows of the region); at most 80 x 50.
     int picture_width = FRAME_WIDTH;
     int picture_height = FRAME_HEIGHT;
 };
 
-// The smallest terminal that gets a picture in the half layout: 40 pixels wide, half the
-// frame's width, needs 13 rows at the frame's proportions.
+// The smallest half picture is 40 pixels wide, half the frame's width; in cells of 1 : 2
+// it needs 13 rows.
 constexpr int MIN_HALF_COLUMNS = 40;
 constexpr int MIN_HALF_ROWS = 13;
 
-// Auto picks native where the terminal holds 80 x 50 cells, else half. Native is centred
-// in a larger terminal and clipped at the right and bottom of a smaller one; half is
-// centred, made smaller to fit, or TooSmall.
-ScreenLayout choose_layout(ConsoleLayout asked, int terminal_rows, int terminal_columns);
+// Auto picks native where the terminal holds 80 x 50 cells and its cells are close to
+// square (width / height 0.8 .. 1.25, as an 8 x 8 console font) or of unknown size, else
+// half. Native is centred in a larger terminal and clipped at the right and bottom of a
+// smaller one; half is centred, made smaller to fit, or TooSmall.
+ScreenLayout choose_layout(ConsoleLayout asked, int terminal_rows, int terminal_columns, CellSize cell = {});
 
 // The line a TooSmall layout shows: the longer form where it fits in `columns`.
 std::string_view too_small_message(int columns);
