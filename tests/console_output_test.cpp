@@ -251,6 +251,22 @@ TEST(ScreenWriter, FirstFrameRepaintsEverythingAndSpacesNeedNoForeground) {
     EXPECT_EQ(frame_bytes(screen, cells), expected);
 }
 
+// A margin colour: the clear paints the terminal in it, and cells of that background need
+// no writing (here: the picture's black, a 16-colour black and a 24-bit one).
+TEST(ScreenWriter, ClearPaintsTheMarginColour) {
+    static ScreenCell cells[FRAME_CELLS];
+    fill(cells, native(32, 0x00));
+    cells[81] = native(79, 0x0C);
+    static ScreenState screen;
+    screen.margin = ansi_colour(0);
+    EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[0m\x1b[40m\x1b[2J\x1b[2;2H\x1b[91mO" + kEnd);
+    screen = ScreenState{};
+    screen.margin = rgb_colour({0, 0, 0});
+    fill(cells, {DEFAULT_COLOUR, rgb_colour({0, 0, 0}), ' '});
+    EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[0m\x1b[48;2;0;0;0m\x1b[2J" + kEnd);
+    EXPECT_EQ(screen.pen.background, rgb_colour({0, 0, 0}));
+}
+
 TEST(ScreenWriter, FrameThatLooksTheSameWritesOnlyTheWrapper) {
     static ScreenCell cells[FRAME_CELLS];
     fill(cells, native(250, 0x19));

@@ -13,7 +13,8 @@ namespace {
 
 constexpr std::string_view BEGIN_FRAME = "\x1b[?2026h";
 constexpr std::string_view END_FRAME = "\x1b[?2026l";
-constexpr std::string_view CLEAR_SCREEN = "\x1b[0m\x1b[2J";
+constexpr std::string_view RESET_COLOURS = "\x1b[0m";
+constexpr std::string_view ERASE_SCREEN = "\x1b[2J";
 constexpr int UNKNOWN = -1;
 // Moving back along a row: up to this many backspaces, one byte each.
 constexpr int MOST_BACKSPACES = 3;
@@ -363,9 +364,14 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
     out.append(BEGIN_FRAME);
     const ScreenRegion& region = screen.region;
     if (!screen.valid) {
-        out.append(CLEAR_SCREEN);
-        std::fill(std::begin(screen.shown), std::end(screen.shown), BLANK_CELL);
-        screen.pen = PenColours{};
+        out.append(RESET_COLOURS);
+        if (screen.margin != DEFAULT_COLOUR) {
+            const SgrText margin = sgr_colour(screen.margin, true);
+            out.append("\x1b[").append(margin.bytes, margin.length).append("m");
+        }
+        out.append(ERASE_SCREEN);
+        std::fill(std::begin(screen.shown), std::end(screen.shown), ScreenCell{DEFAULT_COLOUR, screen.margin, ' '});
+        screen.pen = PenColours{DEFAULT_COLOUR, screen.margin, false};
     }
     // Cells past the terminal's edge are not written; a larger terminal repaints through
     // resize_screen.

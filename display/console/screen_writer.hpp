@@ -19,8 +19,9 @@
 // from one frame to the next. Autowrap is assumed off, so the last column never scrolls.
 //
 // The first frame, and the first after a new terminal size, a new region or
-// invalidate_screen, clears the whole terminal to blanks in its default colours and then
-// writes every cell of the region that shows anything else.
+// invalidate_screen, clears the whole terminal to blanks (default foreground, the margin
+// colour as background; terminals erase in the background set) and then writes every cell
+// of the region that shows anything else.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +58,8 @@ struct ScreenState {
     ScreenRegion region;            // at most 80 x 50 cells
     bool utf8 = true;               // UTF-8 shapes, or ASCII look-alikes
     PenColours pen;                 // the terminal's colours after the last frame
+    // The background a clear paints the whole terminal in, margins and all.
+    TerminalColour margin = DEFAULT_COLOUR;
 };
 
 // Same character shape and background, and the same foreground unless the shape is a space.
