@@ -22,6 +22,7 @@
 #include "display/console/console_picture.hpp"
 #include "display/console/key_decoder.hpp"
 #include "display/console/screen_writer.hpp"
+#include "display/console/terminal_queries.hpp"
 #include "resources/font_texture.hpp"
 #include "resources/image.hpp"
 
@@ -30,7 +31,8 @@ namespace textdemo {
 namespace {
 
 // Push the title, set ours; alternate screen, hidden cursor, no autowrap, blank screen.
-constexpr std::string_view TAKE_OVER_START = "\x1b[22;0t\x1b]2;";
+constexpr std::string_view PUSH_TITLE = "\x1b[22;0t";
+constexpr std::string_view SET_TITLE = "\x1b]2;";
 constexpr std::string_view TAKE_OVER_END = "\x07\x1b[?1049h\x1b[?25l\x1b[?7l\x1b[0m\x1b[2J";
 // A frame cut short ends its synchronized update; then colours, autowrap, cursor, main
 // screen and the pushed title come back.
@@ -39,9 +41,10 @@ constexpr std::string_view GIVE_BACK = "\x1b[?2026l\x1b[0m\x1b[?7h\x1b[?25h\x1b[
 constexpr std::size_t FRAME_BYTES_RESERVED = 128 * 1024;
 constexpr std::size_t KEY_BYTES_PER_FRAME = 4096;
 constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-// Frames the terminal gets to answer the request for 80 x 50 cells before the layout is
-// chosen from whatever size it has.
-constexpr int RESIZE_ANSWER_FRAMES = 8;
+// Frames the terminal gets to answer the request for 80 x 50 cells and the queries before
+// the layout and colours are chosen from whatever it has told.
+constexpr int ANSWER_FRAMES = 8;
+constexpr int ANSWERS_DRAIN_MS = 250;
 
 // What restoring needs; read by signal handlers, so fixed storage and plain writes only.
 struct TakenTerminal {
@@ -59,6 +62,9 @@ struct TakenTerminal {
     // The shell has the terminal: the show was stopped, or runs in the background.
     volatile sig_atomic_t lent = 0;
     pthread_t main_thread{};
+    // The queries' last answer (the device attributes) has not been read from `input` yet.
+    volatile sig_atomic_t answers_due = 0;
+    int input = -1;
 };
 
 // The console backend's one state record: the terminal as taken over and the crash handlers
@@ -70,8 +76,12 @@ struct ConsoleDisplay {
     struct sigaction crash_actions_before[std::size(CRASH_SIGNALS)];
     ScreenState screen;
     ConsoleLayout layout_asked = ConsoleLayout::Auto;
+    ConsoleColours colours_asked = ConsoleColours::Auto;
     PictureStyle picture_style;
-    int resize_answer_frames = 0;  // frames left for the terminal to answer the size request
+    int answer_frames = 0;  // frames left for the terminal to answer the size request and queries
+    bool resize_asked = false;
+    bool queries_open = false;  // the answers to the queries sent at start are still taken in
+    TerminalAnswers answers;
     KeyDecoder key_decoder;
     ScreenCell cells[FRAME_CELLS];  // the frame in the chosen layout
     std::string frame_bytes;        // what the frame writes
@@ -107,10 +117,38 @@ void write_give_back() {
     if (console.taken.mode_descriptor >= 0) tcsetattr(console.taken.mode_descriptor, TCSAFLUSH, &console.taken.original_modes);
 }
 
-// Async-signal-safe (write, tcsetattr, dup2, lseek, read, close), for the crash handlers.
+// Async-signal-safe (poll, read): a show that ends right after it started reads the
+// answers to its queries still on their way, up to the device attributes (ESC [ ? ... c)
+// or for at most ANSWERS_DRAIN_MS, so that the shell does not get them as typed text.
+void drain_answers() {
+    enum { Other, Escape, Introducer, Attributes } state = Other;
+    std::uint8_t bytes[256];
+    for (int waited_ms = 0; waited_ms < ANSWERS_DRAIN_MS;) {
+        pollfd wanted{console.taken.input, POLLIN, 0};
+        if (poll(&wanted, 1, 10) == 0) {
+            waited_ms += 10;
+            continue;
+        }
+        const ssize_t got = read(console.taken.input, bytes, sizeof bytes);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return;
+        for (ssize_t i = 0; i < got; ++i) {
+            const std::uint8_t byte = bytes[i];
+            if (state == Attributes && byte == 'c') return;
+            if (byte == 0x1B) state = Escape;
+            else if (state == Escape) state = byte == '[' ? Introducer : Other;
+            else if (state == Introducer) state = byte == '?' ? Attributes : Other;
+            else if (state == Attributes && !((byte >= '0' && byte <= '9') || byte == ';')) state = Other;
+        }
+    }
+}
+
+// Async-signal-safe (write, tcsetattr, dup2, lseek, read, close, poll), for the crash
+// handlers.
 void give_terminal_back() {
     if (!console.taken.active) return;
     console.taken.active = 0;
+    if (console.taken.answers_due && !console.taken.lent) drain_answers();
     if (!console.taken.lent) write_give_back();
     if (console.taken.held_messages < 0) return;
     // Messages of the show now reach the main screen, and so does all later output.
@@ -231,12 +269,23 @@ void restore_and_crash(int signal_number) {
     raise(signal_number);
 }
 
-bool terminal_size(int descriptor, int& rows, int& columns) {
-    winsize size{};
-    if (ioctl(descriptor, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return false;
-    rows = size.ws_row;
-    columns = size.ws_col;
-    return true;
+// The size in cells, and in pixels where the terminal tells the kernel (else 0).
+bool terminal_size(int descriptor, winsize& size) {
+    return ioctl(descriptor, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0;
+}
+
+// Colours from the answers (or the environment), margins in the picture's black.
+void settle_colours(ConsoleDisplay& display) {
+    display.picture_style.colours =
+        detected_colours(display.colours_asked, display.answers, std::getenv("COLORTERM"), std::getenv("TERM"));
+    display.screen.margin = palette_colour(display.picture_style.colours, 0);
+}
+
+// True while the terminal may still answer: the size asked for has not come, or the
+// device attributes, the last of the queries, have not.
+bool answers_pending(const ConsoleDisplay& display) {
+    const bool size_pending = display.screen.rows != FRAME_HEIGHT || display.screen.columns != FRAME_WIDTH;
+    return (display.resize_asked && size_pending) || (display.queries_open && !display.answers.finished);
 }
 
 bool locale_is_utf8() {
@@ -272,14 +321,21 @@ void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
         repaint_needed = 0;
         invalidate_screen(display.screen);
     }
-    int rows, columns;
-    if (terminal_size(frame.console_out, rows, columns)) resize_screen(display.screen, rows, columns);
-    if (display.resize_answer_frames > 0 && (display.screen.rows != FRAME_HEIGHT || display.screen.columns != FRAME_WIDTH)) {
-        --display.resize_answer_frames;
+    winsize size{};
+    if (terminal_size(frame.console_out, size)) resize_screen(display.screen, size.ws_row, size.ws_col);
+    if (display.answer_frames > 0 && answers_pending(display)) {
+        --display.answer_frames;
         return;
     }
-    display.resize_answer_frames = 0;
-    const ScreenLayout layout = choose_layout(display.layout_asked, display.screen.rows, display.screen.columns);
+    display.answer_frames = 0;
+    if (display.queries_open) {
+        display.queries_open = false;
+        display.taken.answers_due = 0;  // answered, or a terminal that does not answer
+        settle_colours(display);
+    }
+    const CellSize cell =
+        cell_size(display.screen.columns, display.screen.rows, size.ws_xpixel, size.ws_ypixel, display.answers);
+    const ScreenLayout layout = choose_layout(display.layout_asked, display.screen.rows, display.screen.columns, cell);
     picture_cells(layout, display.picture_style, frame.pixels, display.cells);
     place_region(display.screen, layout.region);
     display.frame_bytes.clear();
@@ -304,8 +360,12 @@ void read_console_keys(ConsoleDisplay& display, const TextFrame& frame, std::vec
         count += static_cast<std::size_t>(got);
     }
     const FrameClock clock = system_clock();
-    std::vector<TerminalReply> replies;  // the terminal's answers are no keys
+    std::vector<TerminalReply> replies;
     decode_keys(display.key_decoder, bytes, count, clock.now_ms(clock.context), records, replies);
+    if (display.queries_open) {
+        read_terminal_answers(display.answers, replies);
+        if (display.answers.finished) display.taken.answers_due = 0;
+    }
 }
 
 FrameOutcome present_step(void* context) {
@@ -349,7 +409,9 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     Image font;
     if (Failure failure = load_image(font, "textmodechars.png")) return failure;
     console.picture_style.glyphs = glyph_ink(font_texture(font));
-    console.picture_style.colours = choose_colours(settings.colours, std::getenv("COLORTERM"), std::getenv("TERM"));
+    console.colours_asked = settings.colours;
+    console.answers = TerminalAnswers{};
+    settle_colours(console);
     console.layout_asked = settings.layout;
 
     frame.console_out = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
@@ -362,8 +424,9 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     const int mode_descriptor = frame.console_in >= 0 ? frame.console_in : frame.console_out;
     console.taken.mode_descriptor = tcgetattr(mode_descriptor, &console.taken.original_modes) == 0 ? mode_descriptor : -1;
 
-    int rows = FRAME_HEIGHT, columns = FRAME_WIDTH;
-    const bool size_known = terminal_size(frame.console_out, rows, columns);
+    winsize size{FRAME_HEIGHT, FRAME_WIDTH, 0, 0};
+    const bool size_known = terminal_size(frame.console_out, size);
+    const int rows = size.ws_row, columns = size.ws_col;
     const bool resize = size_known && (rows != FRAME_HEIGHT || columns != FRAME_WIDTH);
     prepare_give_back(resize, rows, columns);
 
@@ -379,18 +442,26 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
         console.taken.show_modes = raw_modes(console.taken.original_modes);
         tcsetattr(console.taken.mode_descriptor, TCSANOW, &console.taken.show_modes);
     }
-    std::string take_over(TAKE_OVER_START);
+    std::string take_over(PUSH_TITLE);
+    take_over += SET_TITLE;
     take_over += CONSOLE_TITLE;
     take_over += TAKE_OVER_END;
     if (resize) take_over += "\x1b[8;50;80t";
     console.taken.take_over_length = std::min(take_over.size(), sizeof console.taken.take_over);
     std::memcpy(console.taken.take_over, take_over.data(), console.taken.take_over_length);
+    // The queries, once, where the answers can be read (unread, they would reach the shell);
+    // before our title, which tmux and screen would take from the kitty query's string.
+    console.queries_open = frame.console_in >= 0;
+    console.taken.input = frame.console_in;
+    console.taken.answers_due = console.queries_open;
+    if (console.queries_open) take_over.insert(PUSH_TITLE.size(), TERMINAL_QUERIES);
     write_all(frame.console_out, take_over.data(), take_over.size());
 
     console.screen.utf8 = console.picture_style.utf8 = locale_is_utf8();
     resize_screen(console.screen, rows, columns);
     invalidate_screen(console.screen);
-    console.resize_answer_frames = resize ? RESIZE_ANSWER_FRAMES : 0;
+    console.resize_asked = resize;
+    console.answer_frames = resize || console.queries_open ? ANSWER_FRAMES : 0;
     console.key_decoder = KeyDecoder{};
     console.frame_bytes.reserve(FRAME_BYTES_RESERVED);
     return {};

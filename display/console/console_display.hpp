@@ -5,9 +5,9 @@
 // setup_console, restore_console and console_frame_backend (the console's presentation
 // and key steps for the shared frame loop).
 // Depends on: text_frame, console_settings, console_layout, console_picture, screen_writer,
-// key_decoder, image and font_texture (the glyphs' ink), failure, frame_loop (stop_requested,
-// KeyRecord, FrameBackend, system_clock); POSIX termios, signals, poll, ioctl and
-// pthread_kill.
+// key_decoder, terminal_queries, image and font_texture (the glyphs' ink), failure,
+// frame_loop (stop_requested, KeyRecord, FrameBackend, system_clock); POSIX termios,
+// signals, poll, ioctl and pthread_kill.
 //
 // setup_console takes the terminal over (raw non-blocking input, alternate screen, hidden
 // cursor, no autowrap, title, a request for 80 x 50 cells) and makes sure every way out
@@ -22,9 +22,13 @@
 // the show runs in the background it neither draws nor reads keys. Key reads never block,
 // whatever modes the terminal is in.
 //
-// Each frame the terminal's size is read and the layout chosen from it (console_layout); a
-// new size or layout clears the terminal and repaints it. Right after the request for
-// 80 x 50 cells, a few frames are left out while the terminal may still answer it.
+// At start the terminal is asked what it can show (terminal_queries; only where its answers
+// can be read). A few frames are left out while it may still answer them, or the request
+// for 80 x 50 cells; then the colours are settled from the answers. Each frame the
+// terminal's size (in cells and pixels) is read and the layout chosen from it and the
+// cells' shape (console_layout); a new size or layout clears the terminal, margins in the
+// picture's black, and repaints it. A show that ends before the answers came reads them
+// first, so that they never reach the shell.
 #pragma once
 
 #include <vector>
@@ -53,8 +57,9 @@ void console_ctrl_handler(int signal_number);
 void install_console_ctrl_handler();
 
 // Reads the glyphs' ink from the archive's "textmodechars.png" (a missing one fails, and the
-// terminal is left alone), settles the colour mode (Auto: from COLORTERM and TERM), stores
-// the terminal descriptors in the frame and takes the terminal over.
+// terminal is left alone), stores the terminal descriptors in the frame, takes the terminal
+// over and asks it what it can show. The colour mode Auto is settled once it has answered:
+// 24-bit or 256 colours as a colour read back shows, else from COLORTERM and TERM.
 Failure setup_console(TextFrame& frame, const ConsoleSettings& settings);
 
 // Gives the terminal back: attributes reset, cursor shown, main screen, title and size as
