@@ -28,13 +28,16 @@ constexpr OptionSpec SHARED_OPTIONS[] = {
     {"mute", "", "start with the music muted (m unmutes it)"},
 };
 constexpr OptionSpec CONSOLE_OPTIONS[] = {
-    {"layout", "MODE", "auto (default): native where 80 x 50 cells fit, else\n"
+    {"layout", "MODE", "auto (default): native where 80 x 50 cells fit and the\n"
+                       "cells are about square (or of unknown size), else\n"
                        "half; native: one terminal cell a frame cell (clipped\n"
-                       "in a smaller terminal); half: two frame cells a\n"
-                       "terminal cell in half blocks, averaged down to fit"},
-    {"colors", "MODE", "auto (default): truecolor when COLORTERM is truecolor\n"
-                       "or 24bit, 256 when TERM ends in 256color, else 16; or\n"
-                       "16 (the terminal's themed colours), 256 or truecolor"},
+                       "in a smaller terminal); half: two pixels a terminal\n"
+                       "cell in half blocks, shaped for the cells, to fit"},
+    {"colors", "MODE", "auto (default): what the terminal reads back of a\n"
+                       "24-bit colour, else truecolor when COLORTERM is\n"
+                       "truecolor or 24bit, 256 when TERM ends in 256color,\n"
+                       "else 16; or 16 (the terminal's themed colours), 256\n"
+                       "or truecolor"},
 };
 constexpr OptionSpec WINDOW_OPTIONS[] = {
     {"fullscreen", "", "fill the screen without asking \"Fullscreen?\""},
