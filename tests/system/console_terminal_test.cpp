@@ -603,6 +603,19 @@ TEST_F(ConsoleTerminal, EscapeWorksAfterAltKeysThatLookLikeReplies) {
     expect_terminal_given_back(run, "0");
 }
 
+// One write of 4,095 bytes and then Alt+x (ESC x): the per-frame read stops at 4,096 bytes,
+// between the ESC and the x, which must not make the ESC the Escape key.
+TEST_F(ConsoleTerminal, EscapeCutAtTheEndOfAFullReadDoesNotEndTheShow) {
+    TerminalRun run(RunSettings{});
+    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    std::string bytes;
+    for (int i = 0; i < 4095; ++i) bytes += " 61";
+    run.tmux("send-keys -t show -H" + bytes + " 1b 78");
+    EXPECT_EQ(run.wait_for_file("rc", 2s), "") << "the show ended";
+    run.tmux("send-keys -t show Escape");
+    expect_terminal_given_back(run, "0");
+}
+
 TEST_F(ConsoleTerminal, InterruptEndsTheShowThroughTeardown) {
     TerminalRun run(RunSettings{});
     ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
