@@ -2,8 +2,9 @@
 // console's key decoder. Whatever came before, a lone Escape typed after a pause must be seen
 // exactly once; no read gives more keys than it has bytes (plus what was left open before
 // it: an Escape and a string's body); no reply is longer than a reply can be, and its
-// numbers read within bounds.
-// Depends on: key_decoder, terminal_reply.
+// numbers read within bounds; the detection takes them in without reading past them and
+// finds a cell size within its bounds.
+// Depends on: key_decoder, terminal_reply, terminal_queries.
 //
 // Input: a list of reads, each one byte of length (0..63), one byte of milliseconds since the
 // previous read, then that many bytes; the list ends where the input does.
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "display/console/key_decoder.hpp"
+#include "display/console/terminal_queries.hpp"
 
 using namespace textdemo;
 
@@ -47,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint32_t now_ms = 0xFFFFFF00;  // the clock wraps during some inputs
     std::vector<KeyRecord> records;
     std::vector<TerminalReply> replies;
+    TerminalAnswers answers;
     std::size_t at = 0;
     while (at + 2 <= size) {
         const std::size_t length = std::min<std::size_t>(data[at] & 63, size - at - 2);
@@ -58,6 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         decode_keys(decoder, data + at + 2, length, now_ms, records, replies);
         if (records.size() > length + (open_before ? 1 + body_before : 0)) std::abort();
         check_replies(replies, length, open_before);
+        read_terminal_answers(answers, replies);
+        const CellSize cell = cell_size(80, 24, 0, 0, answers);
+        if (cell != CellSize{} && (cell.width < 2 || cell.width > 512 || cell.height < 2 || cell.height > 512))
+            std::abort();
         at += 2 + length;
     }
 
