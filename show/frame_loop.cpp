@@ -67,6 +67,8 @@ std::int32_t music_query(void* player, std::uint32_t* position_ms) {
     return query_music_position(*static_cast<MusicPlayer*>(player), *position_ms);
 }
 
+bool music_over(void* player) { return music_finished(*static_cast<MusicPlayer*>(player)); }
+
 void music_mute(void* player, bool muted) { set_music_mute(*static_cast<MusicPlayer*>(player), muted); }
 
 }  // namespace
@@ -113,7 +115,7 @@ LoopEnd run_frame_loop(const FrameClock& clock, const PositionSource& source, co
         const FrameOutcome outcome = backend.present(backend.context);
         if (outcome == FrameOutcome::Abandon) return LoopEnd::Abandon;
         bool quit = outcome == FrameOutcome::Quit;
-        if (position == 0 && state.frame_count > 10) quit = true;  // the music has finished
+        if (state.frame_count > 10 && source.finished(source.context)) quit = true;
 
         ++state.frame_count;
         if (state.mute_cooldown > 0) --state.mute_cooldown;
@@ -129,7 +131,7 @@ LoopEnd run_frame_loop(const FrameClock& clock, const PositionSource& source, co
 
 FrameClock system_clock() { return FrameClock{system_now_ms, system_sleep_ms, nullptr}; }
 
-PositionSource music_position_source(MusicPlayer& player) { return PositionSource{music_query, music_mute, &player}; }
+PositionSource music_position_source(MusicPlayer& player) { return PositionSource{music_query, music_over, music_mute, &player}; }
 
 Failure teardown_show() {
     destroy_timeline();

@@ -10,8 +10,10 @@
 //
 // One frame: wait for the deadline, advance it by 16 ms (late frames are caught up, never
 // skipped), read the music position, draw_song_frame at that position less the audio
-// delay, let the backend present, end on position 0 after more than 10 frames, count,
-// read keys (Escape, mute), end on quit.
+// delay, let the backend present, end once the music has been heard to its end (after more
+// than 10 frames), count, read keys (Escape, mute), end on quit. A position of 0 alone ends
+// nothing: it is also what a sound device that starts late reports, and the show then waits
+// on its first picture until the music comes.
 //
 // Typical use by a program after loading the archive and the music:
 //     const FrameClock clock = system_clock();
@@ -65,6 +67,8 @@ struct PositionSource {
     // Updates the sound system, writes the play position in ms and returns the sound
     // result code: 0, 11 and 36 mean the written position is valid, anything else failed.
     std::int32_t (*query)(void* context, std::uint32_t* position_ms);
+    // True once the music has been heard to its end (its position then reads 0).
+    bool (*finished)(void* context);
     // Mutes (true) or unmutes the music; the clock keeps running. Only the mute key calls it.
     void (*set_mute)(void* context, bool muted);
     void* context;

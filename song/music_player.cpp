@@ -73,6 +73,12 @@ std::int32_t query_music_position(MusicPlayer& player, std::uint32_t& position_m
     return player.last_result;
 }
 
+bool music_finished(MusicPlayer& player) {
+    bool playing = false;
+    channel_is_playing(player.channel, &playing);
+    return !playing;
+}
+
 void set_music_mute(MusicPlayer& player, bool muted) { channel_set_mute(player.channel, muted); }
 
 Failure release_music(MusicPlayer& player) {

@@ -2,9 +2,9 @@
 //
 // Offers: MusicPlayer (sound layer handles, last result, version, length in ms), the
 // accessor music_player(), open_music_player (the sound system created and initialised),
-// load_music, set_music_start, play_music, release_music, query_music_position and
-// set_music_mute (the per-frame calls of the frame loop), check_sound_version and
-// sound_failure.
+// load_music, set_music_start, play_music, release_music, query_music_position,
+// music_finished and set_music_mute (the per-frame calls of the frame loop),
+// check_sound_version and sound_failure.
 // Depends on: sound_layer, archive (find_resource), failure.
 //
 // Every failing sound call except update, position query and mute is a Failure
@@ -52,6 +52,10 @@ Failure release_music(MusicPlayer& player);
 // Updates the sound system and reads the play position in ms; returns the result code (also
 // kept in last_result). Not fatal: the frame loop interprets the code.
 std::int32_t query_music_position(MusicPlayer& player, std::uint32_t& position_ms);
+
+// True once the music has been heard to its end, and when none plays (no channel). A
+// device that has not started yet is not the end: the music is still to come.
+bool music_finished(MusicPlayer& player);
 
 // Mutes (true) or unmutes the channel; the clock keeps running. Result ignored.
 void set_music_mute(MusicPlayer& player, bool muted);

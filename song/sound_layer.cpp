@@ -1,10 +1,15 @@
 // sound_layer: MP3 from memory through libmpg123, played by an SDL2 audio callback or by a
 // silent output that only keeps time.
 //
-// Depends on: libmpg123, SDL2, library_chatter. The audio callback runs on SDL's thread: it
-// owns the decoder while the device plays and shares only atomics with the main thread.
-// Opening and closing the device happen without library chatter: without a sound card the
-// audio libraries print a dozen lines of their configuration troubles.
+// Depends on: libmpg123, SDL2, library_chatter, std::thread.
+//
+// Three threads meet here. While a device plays, a decoding thread of the stream's own owns
+// the decoder and keeps a ring of decoded samples about two seconds ahead; SDL's audio
+// callback only copies from that ring (a busy machine delays the decoding thread without
+// starving the device); the main thread reads the clock. The ring and the clock are shared
+// through atomics only, each counter written by one thread. Opening and closing the device
+// happen without library chatter: without a sound card the audio libraries print a dozen
+// lines of their configuration troubles.
 #include "song/sound_layer.hpp"
 
 #include <SDL.h>
@@ -14,10 +19,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "song/library_chatter.hpp"
 
@@ -60,6 +69,22 @@ off_t seek_memory(void* handle, off_t offset, int whence) {
 }
 
 constexpr std::uint64_t NOT_ENDED = std::numeric_limits<std::uint64_t>::max();
+// 4096 frames (93 ms at 44.1 kHz) ride out the scheduling delays of a busy desktop.
+constexpr Uint16 DEVICE_BUFFER_FRAMES = 4096;
+constexpr std::uint32_t RING_SECONDS = 2;
+// The decoding thread tops the ring up once this many frames are free, and looks again
+// after DECODE_PAUSE otherwise.
+constexpr std::size_t DECODE_STEP_FRAMES = 8192;
+constexpr auto DECODE_PAUSE = std::chrono::milliseconds(20);
+
+// Decoded bytes between one writer (the decoding thread) and one reader (the audio
+// callback). Both counters only grow; the difference is what waits in the ring.
+struct SampleRing {
+    std::vector<std::uint8_t> bytes;
+    std::atomic<std::uint64_t> written{0};
+    std::atomic<std::uint64_t> read{0};
+    std::atomic<bool> complete{false};  // the decoder ran dry: written is final
+};
 
 }  // namespace
 
@@ -74,10 +99,18 @@ struct SoundStream {
     SDL_AudioDeviceID device = 0;    // 0: silent output
     std::uint64_t device_frames = 0; // frames the device buffers ahead of what is heard
 
-    // Shared with the audio callback.
-    std::atomic<std::uint64_t> frames_fed{0};       // frames handed to the device since playback began
-    std::atomic<std::uint64_t> end_frame{NOT_ENDED};  // frames_fed when the decoder ran dry
-    std::atomic<std::int64_t> fed_at_ns{0};         // time of the last callback
+    // Decoding ahead: the ring, and the thread that fills it while the device plays.
+    SampleRing ring;
+    std::thread decoding;
+    std::mutex decoding_lock;
+    std::condition_variable decoding_wake;
+    bool decoding_stops = false;  // under decoding_lock
+
+    // Written by the audio callback. Frames count in device time: music and silence alike.
+    std::atomic<std::uint64_t> frames_fed{0};         // frames handed to the device since playback began
+    std::atomic<std::uint64_t> gap_frames{0};         // of those, silence given while the ring was empty
+    std::atomic<std::uint64_t> end_frame{NOT_ENDED};  // frames_fed where the music ran out
+    std::atomic<std::int64_t> fed_at_ns{0};           // time of the last callback
     std::atomic<bool> muted{false};
 
     // Main thread only.
@@ -114,26 +147,81 @@ void say_silent(const char* reason) {
     std::fflush(stdout);
 }
 
-void fill_audio(void* userdata, Uint8* out, int length) {
-    auto* stream = static_cast<SoundStream*>(userdata);
-    const std::size_t frame_bytes = 2 * static_cast<std::size_t>(stream->channels);
-    const auto total = static_cast<std::size_t>(length);
-    std::size_t done = 0;
-    if (stream->end_frame.load() == NOT_ENDED) {
-        while (done < total) {
-            size_t got = 0;
-            const int result = mpg123_read(stream->decoder, out + done, total - done, &got);
-            done += got;
-            if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
-                stream->end_frame.store(stream->frames_fed.load() + done / frame_bytes);
-                break;
-            }
+// Decodes into the ring until it holds `wanted` bytes or the stream ends; false once it has
+// ended. Only the ring's writer calls it.
+bool decode_into_ring(SoundStream& stream, std::size_t wanted) {
+    SampleRing& ring = stream.ring;
+    const std::size_t capacity = ring.bytes.size();
+    std::uint64_t written = ring.written.load(std::memory_order_relaxed);
+    for (;;) {
+        const std::size_t held = static_cast<std::size_t>(written - ring.read.load(std::memory_order_acquire));
+        if (held >= wanted) return true;
+        const std::size_t at = static_cast<std::size_t>(written % capacity);
+        const std::size_t room = std::min(wanted - held, capacity - at);
+        size_t got = 0;
+        const int result = mpg123_read(stream.decoder, ring.bytes.data() + at, room, &got);
+        written += got;
+        ring.written.store(written, std::memory_order_release);
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
+            ring.complete.store(true, std::memory_order_release);
+            return false;
         }
     }
+}
+
+void decode_ahead(SoundStream* stream) {
+    const std::size_t step = DECODE_STEP_FRAMES * 2 * static_cast<std::size_t>(stream->channels);
+    const std::size_t capacity = stream->ring.bytes.size();
+    std::unique_lock lock(stream->decoding_lock);
+    while (!stream->decoding_stops) {
+        const std::uint64_t held = stream->ring.written.load() - stream->ring.read.load();
+        if (capacity - held >= step) {
+            lock.unlock();
+            const bool more = decode_into_ring(*stream, capacity);
+            lock.lock();
+            if (!more) return;
+        }
+        stream->decoding_wake.wait_for(lock, DECODE_PAUSE, [&] { return stream->decoding_stops; });
+    }
+}
+
+void stop_decoding(SoundStream& stream) {
+    if (!stream.decoding.joinable()) return;
+    {
+        std::lock_guard lock(stream.decoding_lock);
+        stream.decoding_stops = true;
+    }
+    stream.decoding_wake.notify_one();
+    stream.decoding.join();
+}
+
+// The audio callback: copies what the ring holds, silence for the rest. Silence while the
+// decoder is still running is a gap in the music, counted so the clock leaves it out.
+void fill_audio(void* userdata, Uint8* out, int length) {
+    auto* stream = static_cast<SoundStream*>(userdata);
+    SampleRing& ring = stream->ring;
+    const std::size_t frame_bytes = 2 * static_cast<std::size_t>(stream->channels);
+    const auto total = static_cast<std::size_t>(length);
+    const std::size_t capacity = ring.bytes.size();
+    const bool complete = ring.complete.load(std::memory_order_acquire);
+    const std::uint64_t read = ring.read.load(std::memory_order_relaxed);
+    const std::uint64_t written = ring.written.load(std::memory_order_acquire);
+    const std::size_t done = static_cast<std::size_t>(std::min<std::uint64_t>(total, written - read));
+    const std::size_t at = static_cast<std::size_t>(read % capacity);
+    const std::size_t first = std::min(done, capacity - at);
+    std::memcpy(out, ring.bytes.data() + at, first);
+    std::memcpy(out + first, ring.bytes.data(), done - first);
+    ring.read.store(read + done, std::memory_order_release);
     std::memset(out + done, 0, total - done);
     if (stream->muted.load()) std::memset(out, 0, total);
+
+    const std::uint64_t fed = stream->frames_fed.load();
+    if (done < total && stream->end_frame.load() == NOT_ENDED) {
+        if (complete && read + done == written) stream->end_frame.store(fed + done / frame_bytes);
+        else stream->gap_frames.fetch_add((total - done) / frame_bytes);
+    }
     stream->fed_at_ns.store(now_ns());
-    stream->frames_fed.fetch_add(total / frame_bytes);
+    stream->frames_fed.store(fed + total / frame_bytes);
 }
 
 // Opens the device for the stream's format; false leaves the stream on the silent output.
@@ -142,7 +230,7 @@ bool open_device(SoundStream& stream) {
     wanted.freq = static_cast<int>(stream.rate);
     wanted.format = AUDIO_S16SYS;
     wanted.channels = static_cast<Uint8>(stream.channels);
-    wanted.samples = 1024;
+    wanted.samples = DEVICE_BUFFER_FRAMES;
     wanted.callback = fill_audio;
     wanted.userdata = &stream;
     SDL_AudioSpec obtained{};
@@ -152,24 +240,38 @@ bool open_device(SoundStream& stream) {
     return true;
 }
 
-// Frames heard since playback began: what the device was given, less its buffer, plus the time since the
-// last callback (never past what it was given); the silent output counts real time.
-std::uint64_t heard_frames(SoundStream& stream) {
-    std::uint64_t heard;
+// Device frames heard since playback began: what the device was given, less its buffer,
+// plus the time since the last callback (never past what it was given); the silent output
+// counts real time. A device that has not asked for anything yet has played nothing.
+std::uint64_t heard_device_frames(const SoundStream& stream) {
     const std::int64_t now = now_ns();
-    if (stream.device == 0) {
-        heard = static_cast<std::uint64_t>(now - stream.started_ns) * static_cast<std::uint64_t>(stream.rate) /
-                1000000000u;
-    } else {
-        const std::uint64_t fed = stream.frames_fed.load();
-        if (fed == 0) return 0;
-        const std::int64_t since = std::max<std::int64_t>(0, now - stream.fed_at_ns.load());
-        const std::uint64_t drift = std::min<std::uint64_t>(
-            static_cast<std::uint64_t>(since) * static_cast<std::uint64_t>(stream.rate) / 1000000000u,
-            stream.device_frames);
-        heard = fed + drift > stream.device_frames ? fed + drift - stream.device_frames : 0;
-    }
-    stream.last_heard = std::max(stream.last_heard, heard);
+    if (stream.device == 0)
+        return static_cast<std::uint64_t>(now - stream.started_ns) * static_cast<std::uint64_t>(stream.rate) /
+               1000000000u;
+    const std::uint64_t fed = stream.frames_fed.load();
+    if (fed == 0) return 0;
+    const std::int64_t since = std::max<std::int64_t>(0, now - stream.fed_at_ns.load());
+    const std::uint64_t drift = std::min<std::uint64_t>(
+        static_cast<std::uint64_t>(since) * static_cast<std::uint64_t>(stream.rate) / 1000000000u,
+        stream.device_frames);
+    return fed + drift > stream.device_frames ? fed + drift - stream.device_frames : 0;
+}
+
+// Whether the stream has been heard to its end; the channel is then free again.
+bool heard_to_end(SoundChannel& channel) {
+    SoundStream& stream = *channel.stream;
+    // In device time the music's end moves on by every gap.
+    const std::uint64_t end = std::min(stream.total_frames - stream.start_frame + stream.gap_frames.load(),
+                                       stream.end_frame.load());
+    if (heard_device_frames(stream) >= end) channel.playing = false;
+    return !channel.playing;
+}
+
+// Music frames heard: device frames less the silence of gaps, never stepping back.
+std::uint64_t heard_music_frames(SoundStream& stream) {
+    const std::uint64_t gaps = stream.gap_frames.load();
+    const std::uint64_t heard = heard_device_frames(stream);
+    stream.last_heard = std::max(stream.last_heard, heard > gaps ? heard - gaps : 0);
     return stream.last_heard;
 }
 
@@ -286,8 +388,15 @@ std::int32_t system_play_sound(SoundSystem* system, SoundStream* stream, SoundCh
     if (!channel) return SOUND_ERR_INVALID_PARAM;
     if (system->channel.playing) return SOUND_ERR_ALREADY_PLAYING;
     system->channel = SoundChannel{stream, true};
+    if (stream->device != 0) {
+        // The first half of the ring decoded before the device asks, so it starts on music.
+        stream->ring.bytes.resize(static_cast<std::size_t>(stream->rate) * RING_SECONDS * 2 *
+                                  static_cast<std::size_t>(stream->channels));
+        decode_into_ring(*stream, stream->ring.bytes.size() / 2);
+        stream->decoding = std::thread(decode_ahead, stream);
+        SDL_PauseAudioDevice(stream->device, 0);
+    }
     stream->started_ns = now_ns();
-    if (stream->device != 0) SDL_PauseAudioDevice(stream->device, 0);
     *channel = &system->channel;
     return SOUND_OK;
 }
@@ -301,15 +410,19 @@ std::int32_t channel_get_position_ms(SoundChannel* channel, std::uint32_t* posit
     if (!position_ms) return SOUND_ERR_INVALID_PARAM;
     *position_ms = 0;
     if (!channel || !channel->playing || !channel->stream) return SOUND_ERR_INVALID_HANDLE;
+    if (heard_to_end(*channel)) return SOUND_ERR_INVALID_HANDLE;
     SoundStream& stream = *channel->stream;
-    const std::uint64_t heard = heard_frames(stream);
-    const std::uint64_t end = std::min(stream.total_frames - stream.start_frame, stream.end_frame.load());
-    if (heard >= end) {
-        channel->playing = false;  // finished: the channel is free again
-        return SOUND_ERR_INVALID_HANDLE;
-    }
+    const std::uint64_t heard = heard_music_frames(stream);
     *position_ms =
         static_cast<std::uint32_t>((stream.start_frame + heard) * 1000u / static_cast<std::uint64_t>(stream.rate));
+    return SOUND_OK;
+}
+
+std::int32_t channel_is_playing(SoundChannel* channel, bool* playing) {
+    if (!playing) return SOUND_ERR_INVALID_PARAM;
+    *playing = false;
+    if (!channel || !channel->stream) return SOUND_ERR_INVALID_HANDLE;
+    *playing = channel->playing && !heard_to_end(*channel);
     return SOUND_OK;
 }
 
@@ -321,8 +434,9 @@ std::int32_t channel_set_mute(SoundChannel* channel, bool muted) {
 
 std::int32_t sound_release(SoundStream* stream) {
     if (!stream) return SOUND_ERR_INVALID_HANDLE;
-    // Closing waits for the callback to finish.
+    // Closing waits for the callback to finish; then the decoding thread is stopped.
     if (stream->device != 0) without_library_chatter([&] { SDL_CloseAudioDevice(stream->device); });
+    stop_decoding(*stream);
     mpg123_delete(stream->decoder);
     SoundSystem* system = stream->system;
     if (system->channel.stream == stream) system->channel = SoundChannel{};

@@ -5,12 +5,15 @@
 // Offers: result codes and sound_error_string, SOUND_LAYER_VERSION, and the operations the
 // music player needs (create/version/init/close/release a system, create a stream from
 // memory, its exact length in ms, a start later in the stream, play, update, play position
-// in ms, mute, release).
-// Depends on: libmpg123, SDL2 audio.
+// in ms, whether the channel still plays, mute, release).
+// Depends on: libmpg123, SDL2 audio, a decoding thread.
 //
 // The position is that of what is being heard: samples handed to the device minus the
-// device's buffer. Once the stream has been heard to its end the channel is finished: the
-// position query answers 0 with SOUND_ERR_INVALID_HANDLE, as for a freed channel.
+// device's buffer, less any silence given while decoding fell behind. A device that has not
+// started yet (a sound server or headset waking up) has played nothing: the position stays
+// at the start, the channel plays. Once the stream has been heard to its end the channel is
+// finished: channel_is_playing says so, and the position query answers 0 with
+// SOUND_ERR_INVALID_HANDLE, as for a freed channel.
 #pragma once
 
 #include <cstddef>
@@ -61,6 +64,9 @@ std::int32_t sound_set_start_ms(SoundStream* stream, std::uint32_t ms);
 std::int32_t system_play_sound(SoundSystem* system, SoundStream* stream, SoundChannel** channel);
 std::int32_t system_update(SoundSystem* system);
 std::int32_t channel_get_position_ms(SoundChannel* channel, std::uint32_t* position_ms);
+// Writes true while the channel's stream has not been heard to its end (also before its
+// device has started), false once it has; false with SOUND_ERR_INVALID_HANDLE for no channel.
+std::int32_t channel_is_playing(SoundChannel* channel, bool* playing);
 std::int32_t channel_set_mute(SoundChannel* channel, bool muted);
 std::int32_t sound_release(SoundStream* stream);
 std::int32_t system_close(SoundSystem* system);

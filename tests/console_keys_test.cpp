@@ -229,6 +229,7 @@ TEST(ConsoleKeysInTheFrameLoop, MuteCooldownAndEscape) {
                                    *position = 500;
                                    return std::int32_t{0};
                                },
+                               [](void*) { return false; },
                                [](void* c, bool muted) { static_cast<Run*>(c)->mutes.push_back(muted); }, &run};
     FrameBackend backend{};
     backend.frame_clock_fallback = true;

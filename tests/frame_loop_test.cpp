@@ -1,18 +1,31 @@
 // The shared frame loop on a fake clock and a scripted music position: pacing and catch-up,
-// the position rules of both programs, end conditions, the mute key and its cooldown.
+// the position rules of both programs, end conditions, the mute key and its cooldown; and on
+// the real clock with a sound device that starts two seconds late.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <functional>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
 #include "show/frame_loop.hpp"
+#include "song/music_player.hpp"
 #include "song/pattern_data.hpp"
 #include "song/sound_layer.hpp"
 #include "show/timeline.hpp"
 #include "tests/support/test_content.hpp"
 #include "tests/support/empty_archive.hpp"
+#include "tests/support/test_mp3.hpp"
 
 namespace textdemo {
 namespace {
@@ -31,22 +44,27 @@ struct FakeClock {
     }
 };
 
-// Answers each query from a script indexed by query number; records mute calls.
+// Answers each query from a script indexed by query number, the music's end included;
+// records mute calls.
 struct ScriptedMusic {
     struct Answer {
         std::int32_t result;
         std::uint32_t position;
+        bool finished = false;
     };
     std::function<Answer(int)> script;
     int queries = 0;
+    bool finished = false;  // as the last answer said
     std::vector<bool> mutes;
     PositionSource table() {
         return PositionSource{[](void* c, std::uint32_t* position) {
                                   auto& music = *static_cast<ScriptedMusic*>(c);
                                   const Answer answer = music.script(music.queries++);
                                   *position = answer.position;
+                                  music.finished = answer.finished;
                                   return answer.result;
                               },
+                              [](void* c) { return static_cast<ScriptedMusic*>(c)->finished; },
                               [](void* c, bool muted) { static_cast<ScriptedMusic*>(c)->mutes.push_back(muted); },
                               this};
     }
@@ -108,7 +126,10 @@ protected:
         clock.now = 1000;
         music = ScriptedMusic{};
         // 100 ms per query, then 0 from query 30 on: the music has ended.
-        music.script = [](int n) { return ScriptedMusic::Answer{SOUND_OK, n < 30 ? 100u * static_cast<std::uint32_t>(n + 1) : 0u}; };
+        music.script = [](int n) {
+            return n < 30 ? ScriptedMusic::Answer{SOUND_OK, 100u * static_cast<std::uint32_t>(n + 1)}
+                          : ScriptedMusic::Answer{SOUND_ERR_INVALID_HANDLE, 0, true};
+        };
         backend = FakeBackend{};
         backend.clock = &clock;
     }
@@ -157,14 +178,14 @@ TEST_F(FrameLoopTest, TheDeadlineComparisonIsPlainUnsignedAcrossTheWrap) {
     EXPECT_EQ(state.frame_deadline, 24u);
 }
 
-TEST_F(FrameLoopTest, PositionZeroEndsTheShowOnlyAfterMoreThanTenFrames) {
-    music.script = [](int) { return ScriptedMusic::Answer{SOUND_OK, 0}; };
+TEST_F(FrameLoopTest, TheMusicsEndEndsTheShowOnlyAfterMoreThanTenFrames) {
+    music.script = [](int) { return ScriptedMusic::Answer{SOUND_ERR_INVALID_HANDLE, 0, true}; };
     EXPECT_EQ(run(false), LoopEnd::Teardown);
     EXPECT_EQ(backend.positions.size(), 12u);  // frame_count 0..10 go on, 11 ends
     EXPECT_EQ(state.frame_count, 12u);
 }
 
-TEST_F(FrameLoopTest, TheShowEndsInTheFrameWhoseMusicPositionReadsZero) {
+TEST_F(FrameLoopTest, TheShowEndsInTheFrameThatFindsTheMusicOver) {
     EXPECT_EQ(run(true), LoopEnd::Teardown);
     ASSERT_EQ(backend.positions.size(), 31u);
     EXPECT_EQ(backend.positions[29], 3000u);
@@ -172,9 +193,26 @@ TEST_F(FrameLoopTest, TheShowEndsInTheFrameWhoseMusicPositionReadsZero) {
     // Channel stolen and invalid handle still carry the reported position (0 = ended).
     for (std::int32_t code : {SOUND_ERR_CHANNEL_STOLEN, SOUND_ERR_INVALID_HANDLE}) {
         reset();
-        music.script = [code](int n) { return ScriptedMusic::Answer{n < 15 ? SOUND_OK : code, n < 15 ? 50u : 0u}; };
+        music.script = [code](int n) { return ScriptedMusic::Answer{n < 15 ? SOUND_OK : code, n < 15 ? 50u : 0u, n >= 15}; };
         run(false);
         EXPECT_EQ(backend.positions.size(), 16u) << code;
+    }
+}
+
+// A sound server or headset that wakes up late: the position reads 0 for 200 frames, in
+// both programs. The show waits on its first picture, then follows the music to its end.
+TEST_F(FrameLoopTest, PositionZeroBeforeTheMusicStartsEndsNothing) {
+    for (const bool window_program : {false, true}) {
+        reset();
+        music.script = [](int n) {
+            if (n < 200) return ScriptedMusic::Answer{SOUND_OK, 0};
+            if (n < 300) return ScriptedMusic::Answer{SOUND_OK, 16u * static_cast<std::uint32_t>(n - 200)};
+            return ScriptedMusic::Answer{SOUND_ERR_INVALID_HANDLE, 0, true};
+        };
+        EXPECT_EQ(run(window_program), LoopEnd::Teardown);
+        ASSERT_EQ(backend.positions.size(), 301u) << window_program;
+        EXPECT_EQ(std::count(backend.positions.begin(), backend.positions.begin() + 201, 0u), 201) << window_program;
+        EXPECT_EQ(backend.positions[299], 99u * 16) << window_program;
     }
 }
 
@@ -188,7 +226,9 @@ TEST_F(FrameLoopTest, FailedQueriesGiveMinusOneInTheWindowAndAFrameClockInTheCon
     EXPECT_EQ(frame_position(SOUND_OK, 0xFFFFFFFF, 7, false), 0xFFFFFFFFu);
 
     // In the loop: a window frame at -1 is dark red and does not end the show.
-    music.script = [](int n) { return ScriptedMusic::Answer{n < 20 ? SOUND_ERR_NOT_INITIALISED : SOUND_OK, 0}; };
+    music.script = [](int n) {
+        return n < 20 ? ScriptedMusic::Answer{SOUND_ERR_NOT_INITIALISED, 0} : ScriptedMusic::Answer{SOUND_OK, 0, true};
+    };
     run(true);
     ASSERT_EQ(backend.positions.size(), 21u);
     EXPECT_EQ(backend.positions[0], 0xFFFFFFFFu);
@@ -276,6 +316,83 @@ TEST_F(FrameLoopTest, MuteTogglesOncePerPressAfterTheCooldownAndEscapeQuitsOnAny
     EXPECT_FALSE(state.muted);
     EXPECT_EQ(state.frame_count, 46u);
     EXPECT_EQ(state.mute_cooldown, 20 - 6);
+}
+
+// A sound device that starts two seconds late, for real: SDL's disk driver writes into a
+// small pipe nobody reads until two seconds after play, so its audio thread is stuck in
+// write and asks for no samples. The show (one second of music) holds its first picture
+// meanwhile, then plays the whole second and ends with it.
+TEST_F(FrameLoopTest, ASoundDeviceTwoSecondsLateHoldsTheFirstFramesAndTheShowStillPlaysToItsEnd) {
+    const std::string pipe_path = ::testing::TempDir() + "late_device_" + std::to_string(getpid());
+    ASSERT_EQ(mkfifo(pipe_path.c_str(), 0600), 0);
+    const int reader = open(pipe_path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    // One page: the device's first buffer of 16 KiB already waits for the reader.
+    ASSERT_GT(fcntl(reader, F_SETPIPE_SZ, 4096), 0);
+    std::atomic<bool> playing{false}, show_over{false};
+    std::thread late_listener([&] {
+        while (!playing) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        char bytes[65536];
+        while (!show_over) {
+            if (read(reader, bytes, sizeof bytes) <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", pipe_path.c_str(), 1);
+    const auto mp3 = test::encode_test_mp3(44100, 44100, 2);
+    ASSERT_FALSE(put_resource("ruk.mp3", mp3.data(), mp3.size()));
+    MusicPlayer& player = music_player();
+    ASSERT_FALSE(open_music_player(player));
+    ASSERT_FALSE(load_music(player));
+
+    // Per presented frame: ms since play, and the position drawn.
+    struct Presented {
+        std::chrono::steady_clock::time_point started;
+        std::vector<std::pair<std::int64_t, std::uint32_t>> frames;
+    } presented;
+    FrameBackend backend{};
+    backend.frame_clock_fallback = true;
+    backend.present = [](void* c) {
+        auto& record = *static_cast<Presented*>(c);
+        const auto since = std::chrono::steady_clock::now() - record.started;
+        record.frames.emplace_back(std::chrono::duration_cast<std::chrono::milliseconds>(since).count(),
+                                   pattern_data().position);
+        return FrameOutcome::Continue;
+    };
+    backend.context = &presented;
+    const FrameClock clock_table = system_clock();
+    state = start_frame_loop(clock_table);
+    presented.started = std::chrono::steady_clock::now();
+    playing = true;
+    EXPECT_FALSE(play_music(player));
+    const LoopEnd end = run_frame_loop(clock_table, music_position_source(player), backend, state);
+    EXPECT_FALSE(release_music(player));
+    show_over = true;
+    late_listener.join();
+    close(reader);
+    unlink(pipe_path.c_str());
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_DISKAUDIOFILE");
+
+    EXPECT_EQ(end, LoopEnd::Teardown);
+    ASSERT_GT(presented.frames.size(), 20u);
+    // Two seconds' wait and the second of music.
+    EXPECT_GE(presented.frames.back().first, 2900);
+    // Before the device starts the picture waits at the music's start: at 0, or (when the
+    // device took one buffer and then stalled) within the 93 ms that buffer holds.
+    for (const auto& [at, position] : presented.frames) {
+        if (at < 1900) {
+            EXPECT_LE(position, 93u) << "at " << at << " ms";
+        }
+    }
+    std::uint32_t furthest = 0;
+    for (std::size_t i = 0; i + 1 < presented.frames.size(); ++i) {
+        EXPECT_GE(presented.frames[i].second, furthest) << "frame " << i;
+        furthest = std::max(furthest, presented.frames[i].second);
+    }
+    EXPECT_GE(furthest, 900u);
+    EXPECT_EQ(presented.frames.back().second, 0u);  // the frame that found the music over
 }
 
 }  // namespace
