@@ -32,13 +32,13 @@ const Recorded kTerminals[] = {
     {"xterm -ti vt340", "\x1bP1$r0;38:2::1:2:3m\x1b\\\x1b[?63;1;2;4;6;9;15;16;22;28c", 24, 484, 316, nullptr, "xterm",
      true, false, true, ConsoleColours::TrueColour, {6, 13}},
     {"kitty",
-     "\x1b_Gi=31;OK\x1b\\\x1bP1$r38:2:1:2:3m\x1b\\\x1bP0+r524742\x1b\\\x1bP0+r5463\x1b\\\x1b[6;18;9t"
+     "\x1b_Gi=31;OK\x1b\\\x1bP1$r38:2:1:2:3m\x1b\\\x1b[6;18;9t"
      "\x1b[4;432;720t\x1b[?62;c",
      24, 720, 432, "truecolor", "xterm-kitty", true, true, false, ConsoleColours::TrueColour, {9, 18}},
     {"kitty over ssh", "\x1b_Gi=31;OK\x1b\\\x1bP1$r38:2:1:2:3m\x1b\\\x1b[6;18;9t\x1b[?62;c", 24, 0, 0, nullptr,
      "xterm-kitty", true, true, false, ConsoleColours::TrueColour, {9, 18}},
     {"mlterm",
-     "\x1bP1$r0;38;5;16m\x1b\\\x1bP0+r\x1b\\\x1bP0+r\x1b\\\x1b[6;19;10t\x1b[4;456;800t"
+     "\x1bP1$r0;38;5;16m\x1b\\\x1b[6;19;10t\x1b[4;456;800t"
      "\x1b[?63;1;2;3;4;6;7;15;18;22;29c",
      24, 800, 456, nullptr, "mlterm", true, false, true, ConsoleColours::Indexed256, {10, 19}},
     {"alacritty", "\x1b[4;432;720t\x1b[?6c", 24, 720, 432, "truecolor", "alacritty", true, false, false,
@@ -109,11 +109,11 @@ TEST(TerminalQueries, OnlyTheAnswersAskedForCount) {
     EXPECT_EQ(answered({device_control("1$r0;138;5;1m")}).colours, ConsoleColours::Auto);
     EXPECT_EQ(answered({device_control("1$r38;2;1;2;3")}).colours, ConsoleColours::Auto);  // no final m
     EXPECT_EQ(answered({device_control("1$r0;38;5;16m")}).colours, ConsoleColours::Indexed256);
-    EXPECT_EQ(answered({device_control("1$r0;38;5;16m"), device_control("1+r5463=")}).colours,
+    EXPECT_EQ(answered({device_control("1$r0;38;5;16m"), device_control("1$r38;2;1;2;3m")}).colours,
               ConsoleColours::TrueColour);
-    EXPECT_EQ(answered({device_control("1+r524742=382F382F38"), device_control("1$r0;38;5;16m")}).colours,
+    EXPECT_EQ(answered({device_control("1$r38;2;1;2;3m"), device_control("1$r0;38;5;16m")}).colours,
               ConsoleColours::TrueColour);
-    EXPECT_EQ(answered({device_control("0+r524742")}).colours, ConsoleColours::Auto);
+    EXPECT_EQ(answered({device_control("1+r524742=382F382F38")}).colours, ConsoleColours::Auto);  // not asked
 }
 
 // The kernel's pixel size first (divided into whole cells: xterm counts its border in),

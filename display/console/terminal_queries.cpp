@@ -45,8 +45,6 @@ void read_device_control(TerminalAnswers& answers, std::string_view body) {
         } else if (has_run(fields, "38;5;") && answers.colours == ConsoleColours::Auto) {
             answers.colours = ConsoleColours::Indexed256;
         }
-    } else if (starts_with(body, "1+r524742") || starts_with(body, "1+r5463")) {
-        answers.colours = ConsoleColours::TrueColour;
     }
 }
 

@@ -10,11 +10,12 @@
 //   the kitty graphics protocol works;
 // - a 24-bit foreground set and read back (DECRQSS of SGR): a terminal with direct colour
 //   answers with the colour as sent, one with 256 colours with the nearest index;
-// - the capabilities RGB and Tc (XTGETTCAP), either of which means 24-bit colour;
 // - the cell size and the window size in pixels (CSI 16 t, CSI 14 t);
 // - the primary device attributes, which every terminal answers and last: their list
 //   holds 4 where sixel graphics work, and their arrival ends the round.
-// A terminal that answers nothing (tmux answers only the attributes, the Linux console
+// The capabilities RGB and Tc (XTGETTCAP) are not asked: kitty logs an error for each name
+// it does not know, and the terminals tried answer the read-back where they would answer
+// those. A terminal that answers nothing (tmux answers only the attributes, the Linux console
 // little more) keeps the choices made from its size, COLORTERM and TERM.
 #pragma once
 
@@ -31,7 +32,6 @@ namespace textdemo {
 inline constexpr std::string_view TERMINAL_QUERIES =
     "\x1b_Gi=31,s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\"   // kitty graphics
     "\x1b[38;2;1;2;3m\x1bP$qm\x1b\\"               // 24-bit colour read back
-    "\x1bP+q524742\x1b\\\x1bP+q5463\x1b\\"         // RGB, Tc
     "\x1b[16t\x1b[14t"                             // cell and window size in pixels
     "\x1b[c"                                       // device attributes
     "\x1b[0m";
