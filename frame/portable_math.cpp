@@ -166,13 +166,11 @@ DD multiply(DD x, DD y) {
     return fast_two_sum(p.hi, p.lo + (x.hi * y.lo + x.lo * y.hi));
 }
 
-// Three quotient digits, each from the remainder left by the ones before.
+// Two quotient digits, the second from the remainder the first leaves.
 DD divide(DD x, DD y) {
     const double q1 = x.hi / y.hi;
-    DD r = add(x, negate(multiply(y, q1)));
-    const double q2 = r.hi / y.hi;
-    r = add(r, negate(multiply(y, q2)));
-    return add(fast_two_sum(q1, q2), r.hi / y.hi);
+    const DD r = add(x, negate(multiply(y, q1)));
+    return fast_two_sum(q1, r.hi / y.hi);
 }
 
 DD horner(const DD* coefficients, int count, DD s) {
@@ -282,12 +280,23 @@ DD sine_in_quadrant(unsigned quadrant, DD r) {
 // Below this, sin x rounds to x and cos x to 1 in double precision.
 constexpr double TINY_ANGLE = 0x1p-27;
 
+// atan t / t for |t| <= 1/32, s = t^2: the terms from the seventh on are below 2^-60 of the
+// sum, so double precision is enough for them.
+DD atan_series(DD s) {
+    constexpr int EXACT_TERMS = 6;
+    double tail = ATAN_TAYLOR[ATAN_TERMS - 1].hi;
+    for (int n = ATAN_TERMS - 2; n >= EXACT_TERMS; --n) tail = tail * s.hi + ATAN_TAYLOR[n].hi;
+    DD p = {tail, 0};
+    for (int n = EXACT_TERMS - 1; n >= 0; --n) p = add(multiply(p, s), ATAN_TAYLOR[n]);
+    return p;
+}
+
 // atan u for 0 <= u <= 1: atan(c) + atan((u - c) / (1 + u c)) with c the nearest sixteenth.
 DD atan_unit(DD u) {
     const int i = static_cast<int>(u.hi * 16 + 0.5);
     const double c = i * 0.0625;
     const DD t = divide(add(u, -c), add(multiply(u, c), 1.0));
-    return add(ATAN_SIXTEENTHS[i], multiply(t, horner(ATAN_TAYLOR, ATAN_TERMS, multiply(t, t))));
+    return add(ATAN_SIXTEENTHS[i], multiply(t, atan_series(multiply(t, t))));
 }
 
 // a / b as a double-double, 0 < a < b finite: the quotient and the rest of the remainder.
