@@ -63,6 +63,10 @@ int main(int argc, char** argv) {
     ok &= write(archives, "stored.salad", archive({{"a.bin", {1, 2, 3}}, {"", {}}, {"b", {0xFF}}}, false));
     ok &= write(archives, "lzma.salad", archive({{"text.txt", text}, {"tiny", {7}}}, true));
     ok &= write(archives, "long_name.salad", archive({{std::string(32, 'n'), text}, {"image.png", small_png}}, true));
+    // Two entries of one name: the packer refuses them, so the second name is changed after.
+    Bytes twins = archive({{"twin", {1}}, {"twim", {2, 2}}}, false);
+    twins[twins.size() - 44 + 10 + 3] ^= 'n' ^ 'm';
+    ok &= write(archives, "twins.salad", twins);
 
     ok &= write(images, "rgb.png", small_png);
     ok &= write(images, "rgba.png", png(2, 2, 4));

@@ -1,5 +1,6 @@
 // archive: loads the resource archive file once, keeps every decoded entry until release.
-// Depends on: archive_format (layout checks and decoding), file_bytes, failure.
+// Depends on: archive_file (the file judged, then read), archive_format (layout checks and
+// decoding), failure.
 #include "resources/archive.hpp"
 
 #include <cerrno>
@@ -10,8 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "resources/archive_file.hpp"
 #include "resources/archive_format.hpp"
-#include "resources/file_bytes.hpp"
 
 namespace textdemo {
 
@@ -46,15 +47,18 @@ Failure fill_entry(ResourceEntry& entry, std::span<const std::uint8_t> file, con
 }
 
 // Reads the first of `places` that opens into `bytes` and sets `path` to it. When none
-// does, the failure names every place with its reason.
+// does, the failure names every place with its reason; the first that opens but is no
+// archive (a FIFO, a device, too large, no magic) is the failure itself.
 Failure read_first_place(const std::vector<std::string>& places, std::vector<std::uint8_t>& bytes, std::string& path) {
     std::string reasons;
     for (const std::string& place : places) {
         errno = 0;
-        if (read_file_bytes(place, bytes)) {
+        std::string problem;
+        if (read_archive_file(place, bytes, problem)) {
             path = place;
             return {};
         }
+        if (!problem.empty()) return {"damaged resource archive " + place + ": " + problem};
         const char* reason = std::strerror(errno != 0 ? errno : EIO);
         reasons += places.size() == 1 ? reason : (reasons.empty() ? "" : "; ") + place + ": " + reason;
     }

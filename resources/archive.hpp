@@ -6,7 +6,7 @@
 // release_resource_archive, set_archive_places / set_archive_path (where the file is looked
 // for, set before loading), use_no_archive_file (an empty archive, for tools and tests that
 // place their own entries) and put_resource (add or replace an entry in the archive).
-// Depends on: archive_format, file_bytes, failure, liblzma (LZMA-alone entries).
+// Depends on: archive_file, archive_format, failure, liblzma (LZMA-alone entries).
 //
 // Failures come back as a Failure, one line each: "unable to open NAME: " and why, when
 // no place opens; "damaged resource archive PATH: " and what is wrong; a miss; no memory.

@@ -57,6 +57,21 @@ std::string check_entry(int index, const DirectoryEntry& entry, std::size_t room
     return "";
 }
 
+// The first two entries of one name, or "" when every name is used once. A lookup finds
+// only the first of them, so the second would be dead weight or a disguise.
+std::string duplicate_names(std::vector<DirectoryEntry>& entries) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        for (std::size_t k = i + 1; k < entries.size(); ++k) {
+            if (entries[i].name != entries[k].name) continue;
+            const std::string problem = format("entries %zu and %zu are both named \"%s\"", i, k,
+                                               printable_name(entries[i].name).c_str());
+            entries.clear();
+            return problem;
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
 std::string printable_name(const std::string& name) {
@@ -67,8 +82,21 @@ std::string printable_name(const std::string& name) {
     return shown;
 }
 
+std::string archive_file_problem(std::uint64_t file_size, std::span<const std::uint8_t> head) {
+    if (file_size > MAX_ARCHIVE_FILE_SIZE) {
+        return format("file of %llu bytes is larger than an archive can be (%llu bytes)",
+                      static_cast<unsigned long long>(file_size), static_cast<unsigned long long>(MAX_ARCHIVE_FILE_SIZE));
+    }
+    if (head.size() < ARCHIVE_MAGIC_SIZE || !std::equal(ARCHIVE_MAGIC, ARCHIVE_MAGIC + ARCHIVE_MAGIC_SIZE, head.begin()))
+        return "does not start with \"SALAD\"";
+    return "";
+}
+
 std::string read_archive_layout(std::span<const std::uint8_t> file, std::vector<DirectoryEntry>& entries) {
     entries.clear();
+    if (const std::string problem = archive_file_problem(file.size(), file.first(std::min(file.size(), ARCHIVE_HEADER_SIZE)));
+        !problem.empty())
+        return problem;
     if (file.size() < ARCHIVE_HEADER_SIZE) {
         return format("file of %zu bytes is shorter than the %zu-byte header", file.size(), ARCHIVE_HEADER_SIZE);
     }
@@ -104,7 +132,7 @@ std::string read_archive_layout(std::span<const std::uint8_t> file, std::vector<
         data_offset += entry.stored_size;
         entries.push_back(std::move(entry));
     }
-    return "";
+    return duplicate_names(entries);
 }
 
 std::size_t decode_lzma_alone(std::span<const std::uint8_t> stored, std::uint8_t* out, std::size_t out_size) {

@@ -1,9 +1,10 @@
 // archive_format: the byte layout of a resource archive, checked and decoded from memory.
 //
-// Offers: the layout constants, DirectoryEntry, read_archive_layout (header and directory
+// Offers: the layout constants, DirectoryEntry, archive_file_problem (a file judged by its
+// size and first bytes before the rest is read), read_archive_layout (header and directory
 // of an archive image in memory, every field checked against the file before it is
-// trusted), decode_entry (an entry's decoded bytes, stored or LZMA-alone) and
-// decode_lzma_alone, printable_name. Pure functions: no files, no messages, no exit; the loader, the
+// trusted, no two entries of one name), decode_entry (an entry's decoded bytes, stored or
+// LZMA-alone) and decode_lzma_alone, printable_name. Pure functions: no files, no messages, no exit; the loader, the
 // salad tool and the fuzz target share them.
 // Depends on: liblzma (raw LZMA1 decoder).
 //
@@ -39,6 +40,15 @@ constexpr std::size_t LZMA_ALONE_HEADER_SIZE = 13;
 constexpr std::uint32_t MAX_UNPACKED_ENTRY_SIZE = 64u << 20;
 constexpr std::uint64_t MAX_UNPACKED_ARCHIVE_SIZE = 256u << 20;
 
+// The largest archive file: header, directory and the most its entries may unpack to (an
+// entry is stored compressed only where that is smaller).
+constexpr std::uint64_t MAX_ARCHIVE_FILE_SIZE =
+    ARCHIVE_HEADER_SIZE + MAX_UNPACKED_ARCHIVE_SIZE + DIRECTORY_ENTRY_SIZE * MAX_ENTRY_COUNT;
+
+// The magic "SALAD" every archive starts with.
+constexpr std::size_t ARCHIVE_MAGIC_SIZE = 5;
+constexpr std::uint8_t ARCHIVE_MAGIC[ARCHIVE_MAGIC_SIZE] = {'S', 'A', 'L', 'A', 'D'};
+
 struct DirectoryEntry {
     std::string name;              // the L decoded name bytes
     std::uint32_t stored_size;     // bytes in the data area
@@ -46,6 +56,11 @@ struct DirectoryEntry {
     bool compressed;               // flag byte 1; any other value means stored as is
     std::size_t data_offset;       // where the stored bytes start in the file
 };
+
+// Judges a file of file_size bytes that starts with `head` (its first bytes, as many as
+// it has up to the header's 12): the problem as one short phrase when it is larger than
+// MAX_ARCHIVE_FILE_SIZE or does not start with the magic, else "".
+std::string archive_file_problem(std::uint64_t file_size, std::span<const std::uint8_t> head);
 
 // Reads and checks the directory of the archive image `file`. On success fills `entries`
 // in directory order and returns an empty string; otherwise returns the problem as one

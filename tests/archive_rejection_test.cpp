@@ -52,6 +52,42 @@ TEST(ArchiveRejection, HeaderAndCount) {
     EXPECT_EQ(problem_of(file), "entry count 101 is outside 0..100");
 }
 
+TEST(ArchiveRejection, TheMagicComesFirst) {
+    const std::string not_an_archive = "does not start with \"SALAD\"";
+    EXPECT_EQ(problem_of(Bytes(12, 0)), not_an_archive);  // an empty archive if only the count were read
+    EXPECT_EQ(problem_of(Bytes{'S', 'A', 'L'}), not_an_archive);
+    Bytes file = test::archive_file({RawEntry::stored_as_is("a", {1})});
+    for (std::size_t at = 0; at < 5; ++at) {
+        Bytes changed = file;
+        changed[at] ^= 0x20;  // "sALAD", "SaLAD", ...
+        EXPECT_EQ(problem_of(changed), not_an_archive) << at;
+    }
+    EXPECT_EQ(archive_file_problem(12, file), "");
+    EXPECT_EQ(archive_file_problem(12, std::span(file).first(4)), not_an_archive);
+}
+
+TEST(ArchiveRejection, AFileLargerThanAnyArchiveIsJudgedByItsSizeAlone) {
+    const Bytes head = test::archive_file({});
+    EXPECT_EQ(MAX_ARCHIVE_FILE_SIZE, 12u + (256u << 20) + 4400u);
+    EXPECT_EQ(archive_file_problem(MAX_ARCHIVE_FILE_SIZE, head), "");
+    EXPECT_EQ(archive_file_problem(MAX_ARCHIVE_FILE_SIZE + 1, head),
+              "file of 268439869 bytes is larger than an archive can be (268439868 bytes)");
+    EXPECT_EQ(archive_file_problem(100ull << 30, {}),
+              "file of 107374182400 bytes is larger than an archive can be (268439868 bytes)");
+}
+
+TEST(ArchiveRejection, TwoEntriesOfOneName) {
+    EXPECT_EQ(problem_of(test::archive_file({RawEntry::stored_as_is("a", {1}), RawEntry::stored_as_is("b", {2}),
+                                             RawEntry::lzma("a", {3, 3})})),
+              "entries 0 and 2 are both named \"a\"");
+    EXPECT_EQ(problem_of(test::archive_file({RawEntry::stored_as_is("", {}), RawEntry::stored_as_is("", {})})),
+              "entries 0 and 1 are both named \"\"");
+    // Names differ by their bytes, case and length included.
+    EXPECT_EQ(problem_of(test::archive_file({RawEntry::stored_as_is("a", {}), RawEntry::stored_as_is("A", {}),
+                                             RawEntry::stored_as_is("aa", {})})),
+              "");
+}
+
 TEST(ArchiveRejection, HundredEntriesAreTheMost) {
     std::vector<RawEntry> entries;
     for (int i = 0; i < 100; ++i) entries.push_back(RawEntry::stored_as_is("e" + std::to_string(i), {1}));
@@ -114,7 +150,8 @@ TEST(ArchiveRejection, UnpackedSizeBounds) {
     EXPECT_EQ(problem_of(test::archive_file({claiming("huge", 0xFFFFFFFF)})),
               "entry 0 (\"huge\"): unpacked size 4294967295 is above the limit of 67108864 bytes");
 
-    std::vector<RawEntry> four(4, claiming("quarter", 64u << 20));
+    std::vector<RawEntry> four;
+    for (const char* name : {"q1", "q2", "q3", "q4"}) four.push_back(claiming(name, 64u << 20));
     EXPECT_EQ(problem_of(test::archive_file(four)), "");
     four.push_back(claiming("one\x01more", 1));
     EXPECT_EQ(problem_of(test::archive_file(four)),

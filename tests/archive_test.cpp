@@ -156,9 +156,24 @@ TEST_F(ArchiveTest, NamesMatchInTheirFirst32Bytes) {
     EXPECT_EQ(data_of(test::entry_named(resource_archive(), "a")), Bytes{1});
 }
 
-TEST_F(ArchiveTest, FirstOfTwoEqualNamesWins) {
-    load(test::archive_file({RawEntry::stored_as_is("twin", {1}), RawEntry::lzma("twin", {2, 2})}));
-    EXPECT_EQ(data_of(test::entry_named(resource_archive(), "twin")), Bytes{1});
+// A lookup would find only the first of two entries of one name: such an archive is refused.
+TEST_F(ArchiveTest, TwoEntriesOfOneNameAreRefused) {
+    EXPECT_EQ(load(test::archive_file({RawEntry::stored_as_is("twin", {1}), RawEntry::lzma("twin", {2, 2})})),
+              "damaged resource archive " + path_ + ": entries 0 and 1 are both named \"twin\"");
+    EXPECT_EQ(resource_archive().count, 0);
+}
+
+// A file that is no archive is judged before its contents are read, in one line.
+TEST_F(ArchiveTest, AFileThatIsNoArchiveIsRefusedInOneLine) {
+    EXPECT_EQ(load(Bytes(12, 0)), "damaged resource archive " + path_ + ": does not start with \"SALAD\"");
+    set_archive_path("/dev/zero");
+    EXPECT_EQ(load_resource_archive().message, "damaged resource archive /dev/zero: not a regular file (a FIFO or a device)");
+    // The first place that opens is the one judged; the places after it are not tried.
+    const std::string good = path_ + ".good";
+    ASSERT_TRUE(write_file_bytes(good, test::archive_file({RawEntry::stored_as_is("a", {1})})));
+    set_archive_places({"/dev/zero", good});
+    EXPECT_EQ(load_resource_archive().message, "damaged resource archive /dev/zero: not a regular file (a FIFO or a device)");
+    std::remove(good.c_str());
 }
 
 TEST_F(ArchiveTest, OnlyFlagOneMeansCompressed) {

@@ -164,6 +164,23 @@ TEST_F(SaladTest, DamagedOrHostileArchivesAreNotExtracted) {
     EXPECT_EQ(salad("list damaged.salad"), 1);
     EXPECT_EQ(output, "salad: damaged resource archive damaged.salad: entry count -1 is outside 0..100\n");
 
+    // Twelve zero bytes would be an empty archive if only the count were read.
+    put("zeros.salad", Bytes(12, 0));
+    EXPECT_EQ(salad("list zeros.salad"), 1);
+    EXPECT_EQ(output, "salad: damaged resource archive zeros.salad: does not start with \"SALAD\"\n");
+    EXPECT_EQ(salad("extract zeros.salad zeros"), 1);
+    EXPECT_EQ(output, "salad: damaged resource archive zeros.salad: does not start with \"SALAD\"\n");
+    EXPECT_FALSE(fs::exists(dir_ / "zeros"));
+
+    // Two entries of one name: neither is listed or extracted.
+    put("twins.salad", test::archive_file({RawEntry::stored_as_is("twin", {1}), RawEntry::stored_as_is("other", {2}),
+                                           RawEntry::lzma("twin", test::repeated_text(100))}));
+    EXPECT_EQ(salad("list twins.salad"), 1);
+    EXPECT_EQ(output, "salad: damaged resource archive twins.salad: entries 0 and 2 are both named \"twin\"\n");
+    EXPECT_EQ(salad("extract twins.salad twins"), 1);
+    EXPECT_EQ(output, "salad: damaged resource archive twins.salad: entries 0 and 2 are both named \"twin\"\n");
+    EXPECT_FALSE(fs::exists(dir_ / "twins"));
+
     RawEntry cut = RawEntry::lzma("cut", test::repeated_text(20000));
     cut.stored.resize(cut.stored.size() / 2);
     put("cut.salad", test::archive_file({cut}));

@@ -4,19 +4,19 @@
 //   salad list ARCHIVE                 name, stored size, unpacked size, method
 //   salad extract [--force] ARCHIVE DIR [NAME...]
 //
-// Depends on: archive_format (the loader's own checks and decoding), archive_writer,
-// file_bytes, output_file (every file written under a fresh name and renamed into place
-// when complete), standard_output.
+// Depends on: archive_file and archive_format (the loader's own checks and decoding),
+// archive_writer, file_bytes, output_file (every file written under a fresh name and renamed
+// into place when complete), standard_output.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <set>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "resources/archive_file.hpp"
 #include "resources/archive_format.hpp"
 #include "resources/archive_writer.hpp"
 #include "resources/file_bytes.hpp"
@@ -77,11 +77,13 @@ bool take_flag(std::vector<std::string>& args, const std::string& flag) {
 
 // Reads and checks an archive; on failure prints the problem and returns false.
 bool open_archive(const std::string& path, std::vector<std::uint8_t>& file, std::vector<DirectoryEntry>& entries) {
-    if (!read_file_bytes(path, file)) {
-        fail_errno("cannot read", path);
+    std::string problem;
+    if (!read_archive_file(path, file, problem)) {
+        if (problem.empty()) fail_errno("cannot read", path);
+        else fail("damaged resource archive " + path + ": " + problem);
         return false;
     }
-    const std::string problem = read_archive_layout(file, entries);
+    problem = read_archive_layout(file, entries);
     if (!problem.empty()) fail("damaged resource archive " + path + ": " + problem);
     return problem.empty();
 }
@@ -148,12 +150,9 @@ int extract(std::vector<std::string> args) {
     const std::filesystem::path dir = args[1];
     int status = EXIT_OK;
 
-    // The first entry of each name, as the loader sees them; then the ones asked for.
+    // Every entry, or the ones asked for (names are unique: the layout check sees to it).
     std::vector<const DirectoryEntry*> chosen;
-    std::set<std::string> seen;
-    for (const DirectoryEntry& entry : entries) {
-        if (seen.insert(entry.name).second) chosen.push_back(&entry);
-    }
+    for (const DirectoryEntry& entry : entries) chosen.push_back(&entry);
     if (args.size() > 2) {
         std::vector<const DirectoryEntry*> wanted;
         for (std::size_t i = 2; i < args.size(); ++i) {
