@@ -21,7 +21,8 @@ Failure load_archive_and_music() {
     MusicPlayer& player = music_player();
     if (Failure failure = open_music_player(player)) return failure;
     if (Failure failure = load_music(player)) return failure;
-    return load_pattern_data();
+    if (Failure failure = load_pattern_data()) return failure;
+    return check_timeline(pattern_data());  // before --section reads the spans
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "show/timeline.hpp"
 
 #include <algorithm>
+#include <string>
 
 #include "frame/fixed_math.hpp"
 #include "frame/text_frame.hpp"
@@ -74,6 +75,21 @@ std::uint32_t span_time(std::int32_t rows) {
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms));
 }
 
+Failure check_timeline(const PatternData& data) {
+    std::int32_t start_row = 0;
+    for (int k = 0; k < TIMELINE_SLOTS; ++k) {
+        const TimelineSlot& slot = TIMELINE[k];
+        if (slot.last_order == MUSIC_END) break;
+        const std::int32_t end_row = rows_through(data, slot.last_order) - slot.early_rows;
+        if (end_row < start_row)
+            return {"pattern dump \"patterndata.bin\" gives no timeline: slot " + std::to_string(k + 1) +
+                    " would end at row " + std::to_string(end_row) + ", before it starts at row " +
+                    std::to_string(start_row)};
+        start_row = end_row;
+    }
+    return {};
+}
+
 std::array<EffectSpan, TIMELINE_SLOTS> timeline_spans(const PatternData& data, std::uint32_t music_length_ms) {
     std::array<EffectSpan, TIMELINE_SLOTS> spans{};
     std::uint32_t start_ms = 0;
@@ -90,6 +106,7 @@ std::array<EffectSpan, TIMELINE_SLOTS> timeline_spans(const PatternData& data, s
 
 Failure build_timeline() {
     if (Failure failure = load_pattern_data()) return failure;
+    if (Failure failure = check_timeline(pattern_data())) return failure;
     EffectList& list = effect_list();
     std::fill(std::begin(text_frame().pixels), std::end(text_frame().pixels), 0u);
     build_sine_tables();

@@ -90,6 +90,31 @@ TEST_F(TimelineTest, NineSpansFollowTheOrderListWithTwoCutsOneRowEarly) {
     }
 }
 
+// A dump as loaded, outside the archive.
+PatternData loaded_dump(const std::vector<int>& orders, const std::vector<int>& rows) {
+    PatternData data;
+    data.block = test::make_pattern_dump(orders, rows);
+    data.loaded = true;
+    return data;
+}
+
+TEST(TimelineCheck, CutsThatGoBackOrBelowRowZeroAreRefused) {
+    // All row counts 0: the cut one row before order 24 would fall at row -1, 49 days on.
+    EXPECT_EQ(check_timeline(loaded_dump({0}, std::vector<int>(PATTERN_COUNT, 0))).message,
+              "pattern dump \"patterndata.bin\" gives no timeline: slot 4 would end at row -1, before it starts at row 0");
+    // Orders 28 and 29 empty: the sixth slot would hand over one row before it began.
+    std::vector<int> orders(ORDER_COUNT, 0);
+    orders[28] = orders[29] = 1;
+    EXPECT_EQ(check_timeline(loaded_dump(orders, {10, 0})).message,
+              "pattern dump \"patterndata.bin\" gives no timeline: slot 6 would end at row 279, before it starts at row 280");
+    // One row in order 29 is enough: slot 6 then has no length, which is allowed.
+    orders[29] = 2;
+    EXPECT_EQ(check_timeline(loaded_dump(orders, {10, 0, 1})).message, "");
+    // Every pattern at its 512 rows: a long timeline, but one that follows itself.
+    EXPECT_EQ(check_timeline(loaded_dump({0}, std::vector<int>(PATTERN_COUNT, 512))).message, "");
+    EXPECT_EQ(check_timeline(loaded_dump({0}, {1})).message, "");
+}
+
 TEST_F(TimelineTest, EffectsDrawInListOrderInsideTheirInclusiveSpans) {
     add(0, 2354, "first", 1);
     add(2354, 4055, "second", 2);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "frame/convert.hpp"
+#include "song/pattern_data.hpp"
 #include "tests/support/archive_bytes.hpp"
 #include "tests/support/show_resources.hpp"
 #include "tests/support/small_disk.hpp"
@@ -63,10 +64,11 @@ std::vector<std::uint32_t> noise_words(int count, std::uint32_t seed) {
 
 // Music of exactly 1000 ms; the order list plays pattern 0 of one row everywhere, so the
 // nine slots all lie within the first 828 ms (T(38 rows)) and slot 9 ends at 1000 ms.
-Bytes show_archive() {
+// `dump` replaces the pattern dump.
+Bytes show_archive(const Bytes& dump = test::make_pattern_dump({0}, {1}, {{0, 3, 0, 5}})) {
     std::vector<RawEntry> entries;
     entries.push_back(RawEntry::stored_as_is("ruk.mp3", test::encode_test_mp3(44100, 44100, 2)));
-    entries.push_back(RawEntry::stored_as_is("patterndata.bin", test::make_pattern_dump({0}, {1}, {{0, 3, 0, 5}})));
+    entries.push_back(RawEntry::stored_as_is("patterndata.bin", dump));
     std::vector<std::uint32_t> font(256 * 256);
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x) font[static_cast<std::size_t>(y) * 256 + x] = font_word(x, y);
@@ -553,6 +555,20 @@ TEST_F(CaptureTest, AFailingFfmpegIsReportedWithItsLastLine) {
     EXPECT_EQ(missing.output,
               "textdemo-capture: --video needs the ffmpeg program (Debian package ffmpeg), not found on PATH\n");
     EXPECT_FALSE(fs::exists(dir_ / "none.mp4"));
+}
+
+// A dump of the right size whose cuts would fall before row 0 (all zeros: the cut one row
+// before order 24 at row -1, 49 days into the song) gives no timeline.
+TEST_F(CaptureTest, APatternDumpWithoutATimelineIsRefused) {
+    const Bytes archive = show_archive(Bytes(PATTERN_DUMP_SIZE, 0));
+    std::ofstream(dir_ / "zeros.salad", std::ios::binary)
+        .write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
+    const Run run = capture("--archive zeros.salad --at 0 --words zeros.words");
+    EXPECT_EQ(run.exit_code, 255);
+    EXPECT_EQ(run.output, "textdemo-capture: pattern dump \"patterndata.bin\" gives no timeline: slot 4 would end at "
+                          "row -1, before it starts at row 0\n");
+    EXPECT_FALSE(fs::exists(dir_ / "zeros.words"));
+    fs::remove(dir_ / "zeros.salad");
 }
 
 TEST_F(CaptureTest, AVideoIsNeverWrittenOverAFifoOrTheArchive) {
