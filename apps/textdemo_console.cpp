@@ -2,7 +2,8 @@
 //
 // Entry routine: start-up in a fixed order, the shared frame loop with the terminal's
 // presentation and keys, teardown, and the terminal given back as it was found; a failure
-// on the way is reported once the terminal is back.
+// on the way is reported once the terminal is back, and after a stop signal the program
+// then dies of it.
 // Depends on: player_options, player_start, console_display, frame_loop, text_frame.
 #include <cstdio>
 #include <cstdlib>
@@ -39,5 +40,7 @@ int main(int argc, char** argv) {
     if (!failure && end == LoopEnd::Teardown) failure = teardown_show();
     // The terminal first, so a failure's line lands on the shell's screen.
     restore_console();
-    return exit_code_after(PlayerProgram::Console, failure);
+    const int exit_code = exit_code_after(PlayerProgram::Console, failure);
+    if (exit_code == 0) end_by_stop_signal();
+    return exit_code;
 }

@@ -4,9 +4,9 @@
 // --window answered it), the window, cleared cells, clock, timeline, music started; then
 // the shared frame loop with the window's steps (gl_frame_backend), and the shared
 // teardown. Leaving gives the desktop its mode and cursor back.
-// Interrupt, quit, terminate and hang-up end the show through the teardown; a window or
-// OpenGL that cannot be had ends the program with exit code 1, an archive or resource that
-// cannot be used with its line and -1.
+// Interrupt, quit, terminate and hang-up end the show through the teardown, then the
+// program dies of the signal; a window or OpenGL that cannot be had ends the program with
+// exit code 1, an archive or resource that cannot be used with its line and -1.
 #include <SDL.h>
 
 #include <cstdlib>
@@ -20,6 +20,21 @@
 #include "show/frame_loop.hpp"
 
 using namespace textdemo;
+
+namespace {
+
+// After the teardown: the exit code of its failure; else death by the signal that stopped
+// the show (SDL_Quit first, as dying skips the exit hooks); else 0.
+int leave(Failure failure) {
+    const int exit_code = exit_code_after(PlayerProgram::Window, failure);
+    if (exit_code == 0 && stop_signal != 0) {
+        SDL_Quit();
+        end_by_stop_signal();
+    }
+    return exit_code;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     PlayerOptions options;
@@ -37,7 +52,7 @@ int main(int argc, char** argv) {
     if (options.fullscreen) display.fullscreen = *options.fullscreen;
     else ask_fullscreen(display);
     // A signal while the question was open ends the show before it starts.
-    if (stop_requested) return exit_code_after(PlayerProgram::Window, teardown_show());
+    if (stop_requested) return leave(teardown_show());
     if (!open_window(display)) return EXIT_FAILURE;
     for (Cell& cell : text_frame().cells) cell = {0, 0};
 
@@ -46,5 +61,5 @@ int main(int argc, char** argv) {
     if (!failure && end == LoopEnd::Abandon) return EXIT_FAILURE;
     if (!failure) failure = teardown_show();
     close_window(display);
-    return exit_code_after(PlayerProgram::Window, failure);
+    return leave(failure);
 }

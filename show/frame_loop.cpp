@@ -7,8 +7,6 @@
 #include <chrono>
 #include <thread>
 
-#include <signal.h>
-
 #include "frame/text_frame.hpp"
 #include "resources/archive.hpp"
 #include "song/music_player.hpp"
@@ -16,18 +14,6 @@
 #include "show/timeline.hpp"
 
 namespace textdemo {
-
-volatile std::sig_atomic_t stop_requested = 0;
-
-void request_stop(int) { stop_requested = 1; }
-
-void install_stop_signal_handlers(void (*handler)(int)) {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal_number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
-}
 
 namespace {
 

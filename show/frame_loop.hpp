@@ -1,12 +1,12 @@
 // frame_loop: the 16 ms frame loop every display shares, and the teardown after it.
 //
-// Offers: stop_requested, request_stop and install_stop_signal_handlers; the three small
-// function tables a program hands to the loop (FrameClock, PositionSource, FrameBackend);
-// FrameLoopState and start_frame_loop; draw_song_frame (the drawing of one song position,
+// Offers: the three small function tables a program hands to the loop (FrameClock,
+// PositionSource, FrameBackend); FrameLoopState and start_frame_loop; draw_song_frame (the drawing of one song position,
 // shared with the capture tool); frame_position (the position rules of a frame);
 // picture_position (the audio delay); run_frame_loop; system_clock and
 // music_position_source (the real clock and music); teardown_show.
-// Depends on: pattern_data, timeline, text_frame, music_player, archive, failure.
+// Depends on: pattern_data, timeline, text_frame, music_player, archive, failure,
+// stop_signals (the stop_requested flag it reads at the head of every frame).
 //
 // One frame: wait for the deadline, advance it by 16 ms (late frames are caught up, never
 // skipped), read the music position, draw_song_frame at that position less the audio
@@ -22,31 +22,21 @@
 //     if (player.sound) play_music(player);
 //     if (run_frame_loop(clock, music_position_source(player), backend, state) == LoopEnd::Teardown)
 //         failure = teardown_show();
+//     ... then, once the display is given back: end_by_stop_signal();
 //
 // A display is a FrameBackend: two steps and two flags, with the contract written at the
 // table. The loop knows nothing else of a display, so a new one needs no change here.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
 #include <vector>
 
 #include "resources/failure.hpp"
+#include "show/stop_signals.hpp"
 
 namespace textdemo {
 
 struct MusicPlayer;
-
-// Set by the programs' signal handling; read (without a lock) at the head of every frame,
-// so the show ends through the normal teardown.
-extern volatile std::sig_atomic_t stop_requested;
-
-// Signal handler that only sets stop_requested.
-void request_stop(int signal_number);
-
-// Installs `handler` (request_stop or one that calls it) for interrupt, quit, terminate and
-// hang-up, the signals that end the show through the normal teardown.
-void install_stop_signal_handlers(void (*handler)(int));
 
 constexpr std::uint32_t FRAME_PERIOD_MS = 16;
 constexpr std::int32_t MUTE_COOLDOWN_FRAMES = 20;
@@ -144,7 +134,7 @@ std::uint32_t frame_position(std::int32_t result, std::uint32_t reported, std::u
 std::uint32_t picture_position(std::uint32_t position, const FrameLoopState& state);
 
 enum class LoopEnd {
-    Teardown,  // normal end: the program runs teardown_show, then ends with 0
+    Teardown,  // normal end: the program runs teardown_show, then end_by_stop_signal, then ends with 0
     Abandon,   // the backend abandoned the show: the program ends at once, without teardown
 };
 

@@ -34,13 +34,19 @@ namespace {
 constexpr std::string_view PUSH_TITLE = "\x1b[22;0t";
 constexpr std::string_view SET_TITLE = "\x1b]2;";
 constexpr std::string_view TAKE_OVER_END = "\x07\x1b[?1049h\x1b[?25l\x1b[?7l\x1b[0m\x1b[2J";
-// A frame cut short ends its synchronized update; then colours, autowrap, cursor, main
-// screen and the pushed title come back.
-constexpr std::string_view GIVE_BACK = "\x1b[?2026l\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t";
+// Colours, autowrap, cursor, main screen and the pushed title come back.
+constexpr std::string_view GIVE_BACK = "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t";
+// Ends the synchronized update of a frame cut short; sent only then (kitty warns of a stop
+// without a start).
+constexpr std::string_view END_CUT_FRAME = "\x1b[?2026l";
 // Largest frame: every cell with a cursor move, both colours and a 3-byte character.
 constexpr std::size_t FRAME_BYTES_RESERVED = 128 * 1024;
 constexpr std::size_t KEY_BYTES_PER_FRAME = 4096;
-constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+// The crash signals, and every other signal whose default action ends the process (SIGALRM
+// aside: it is the stop deadline's, whose last words give the terminal back as well).
+constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGABRT,   SIGTRAP, SIGSYS, SIGXCPU,
+                                 SIGXFSZ, SIGUSR1, SIGUSR2, SIGPIPE, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,
+                                 SIGSTKFLT};
 // Frames the terminal gets to answer the request for 80 x 50 cells and the queries before
 // the layout and colours are chosen from whatever it has told.
 constexpr int ANSWER_FRAMES = 8;
@@ -97,10 +103,13 @@ volatile sig_atomic_t writing_frame = 0;
 volatile sig_atomic_t stop_deferred = 0;
 volatile sig_atomic_t resume_deferred = 0;
 volatile sig_atomic_t repaint_needed = 0;  // the terminal was taken again: repaint everything
+volatile sig_atomic_t frame_cut_short = 0;  // the last frame write did not finish
 
-// Writes everything unless the terminal fails; async-signal-safe.
-bool write_all(int descriptor, const char* data, std::size_t size) {
+// Writes everything unless the terminal fails, or (with until_stop) a stop is requested
+// while the write waits; async-signal-safe.
+bool write_all(int descriptor, const char* data, std::size_t size, bool until_stop = false) {
     while (size > 0) {
+        if (until_stop && stop_requested) return false;
         const ssize_t written = write(descriptor, data, size);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return false;
@@ -113,6 +122,7 @@ bool write_all(int descriptor, const char* data, std::size_t size) {
 // Async-signal-safe: attributes, cursor, main screen, title and size, and the modes as
 // they were found.
 void write_give_back() {
+    if (writing_frame || frame_cut_short) write_all(console.taken.output, END_CUT_FRAME.data(), END_CUT_FRAME.size());
     write_all(console.taken.output, console.taken.give_back, console.taken.give_back_length);
     if (console.taken.mode_descriptor >= 0) tcsetattr(console.taken.mode_descriptor, TCSAFLUSH, &console.taken.original_modes);
 }
@@ -147,9 +157,11 @@ void drain_answers() {
 // handlers.
 void give_terminal_back() {
     if (!console.taken.active) return;
-    console.taken.active = 0;
+    // Still active while the give-back waits on the terminal, so that the stop deadline's
+    // last words give it back through the tty when the terminal does not read.
     if (console.taken.answers_due && !console.taken.lent) drain_answers();
     if (!console.taken.lent) write_give_back();
+    console.taken.active = 0;
     if (console.taken.held_messages < 0) return;
     // Messages of the show now reach the main screen, and so does all later output.
     dup2(console.taken.output, STDOUT_FILENO);
@@ -162,6 +174,40 @@ void give_terminal_back() {
     }
     close(console.taken.held_messages);
     console.taken.held_messages = -1;
+}
+
+// Async-signal-safe, for a terminal that may have stopped reading: what it has not read is
+// dropped, the modes come back through the tty at once, and the give-back bytes (and the
+// held messages) go through a descriptor of our own that never waits, for when it reads
+// again.
+void give_terminal_back_through_the_tty() {
+    TakenTerminal& taken = console.taken;
+    if (!taken.active) return;
+    taken.active = 0;
+    tcflush(taken.output, TCOFLUSH);
+    if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSANOW, &taken.original_modes);
+    char path[32] = "/proc/self/fd/";
+    std::size_t length = std::strlen(path);
+    char digits[12];
+    std::size_t count = 0;
+    for (int value = taken.output; count == 0 || value > 0; value /= 10) digits[count++] = static_cast<char>('0' + value % 10);
+    while (count > 0) path[length++] = digits[--count];
+    path[length] = '\0';
+    const int unblocked = open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (unblocked < 0) return;
+    if (!taken.lent) {
+        if (writing_frame || frame_cut_short) write(unblocked, END_CUT_FRAME.data(), END_CUT_FRAME.size());
+        write(unblocked, taken.give_back, taken.give_back_length);
+    }
+    if (taken.held_messages >= 0) {
+        char bytes[4096];
+        ssize_t got;
+        lseek(taken.held_messages, 0, SEEK_SET);
+        while ((got = read(taken.held_messages, bytes, sizeof bytes)) > 0 &&
+               write(unblocked, bytes, static_cast<std::size_t>(got)) == got) {
+        }
+    }
+    close(unblocked);
 }
 
 // Async-signal-safe: the terminal as the shell had it, while the show is stopped.
@@ -341,7 +387,8 @@ void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
     display.frame_bytes.clear();
     write_frame_changes(display.screen, display.cells, display.frame_bytes);
     writing_frame = 1;
-    const bool written = write_all(frame.console_out, display.frame_bytes.data(), display.frame_bytes.size());
+    const bool written = write_all(frame.console_out, display.frame_bytes.data(), display.frame_bytes.size(), true);
+    frame_cut_short = !written;
     writing_frame = 0;
     // After a failed write the terminal holds an unknown picture: repaint next time.
     if (!written) invalidate_screen(display.screen);
@@ -402,7 +449,9 @@ int setup_console_font() { return 1; }
 
 void console_ctrl_handler(int signal_number) { request_stop(signal_number); }
 
-void install_console_ctrl_handler() { install_stop_signal_handlers(console_ctrl_handler); }
+void install_console_ctrl_handler() {
+    install_stop_signal_handlers(console_ctrl_handler, give_terminal_back_through_the_tty);
+}
 
 Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     // Before the terminal is taken over, so a damaged glyph image's message stays readable.

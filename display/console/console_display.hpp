@@ -13,7 +13,10 @@
 // cursor, no autowrap, title, a request for 80 x 50 cells) and makes sure every way out
 // gives it back as it was found: restore_console at the end of the show (also after a
 // failure, which the program reports once the terminal is back), and handlers for the crash
-// signals that restore and then die as before. What is printed while the show runs (a
+// signals and every other signal whose default action ends the process (USR1, XCPU, ...)
+// that restore and then die of it. A frame write that waits on the terminal gives up when a
+// stop is requested; a terminal that still does not read when the stop deadline passes gets
+// its modes back through the tty (the bytes it never read are dropped). What is printed while the show runs (a
 // picture that does not decode, a library's complaint) is held until the terminal is back,
 // so it lands on the main screen.
 //
@@ -51,8 +54,9 @@ bool terminal_addresses_cursor(const char* term);
 // A terminal emulator offers no standard way to pick an 8 x 8 font: always 1 (font kept).
 int setup_console_font();
 
-// Handler of SIGINT, SIGQUIT, SIGTERM and SIGHUP: only sets stop_requested, so the show
-// ends through the normal teardown at the head of the next frame.
+// Handler of SIGINT, SIGQUIT, SIGTERM and SIGHUP: only sets the stop flags, so the show
+// ends through the normal teardown at the head of the next frame; installed with the
+// terminal given back through the tty as the stop deadline's last words.
 void console_ctrl_handler(int signal_number);
 void install_console_ctrl_handler();
 

@@ -96,14 +96,15 @@ protected:
         return text.str();
     }
 
-    // Exit status after the program ended by itself, or -1000 if it did not within the
-    // given number of 50 ms polls (10 s by default).
+    // Exit status after the program ended by itself, as a shell gives it (128 + n for death
+    // by signal n), or -1000 if it did not end within the given number of 50 ms polls (10 s
+    // by default).
     int wait_for_exit(int polls = 200) {
         for (int i = 0; i < polls; ++i) {
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -2000;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -256,29 +257,32 @@ TEST_F(GlProgram, FullscreenThenF1SwitchesToAWindow) {
 }
 
 // The question box runs in a process of its own; a signal ends the program at once, through
-// the teardown (exit 0), and takes the box with it.
+// the teardown, and takes the box with it; then the program dies of the signal.
 TEST_F(GlProgram, TerminateWhileTheQuestionIsOpenEndsAtOnce) {
     start_program();
     ASSERT_NE(find_window("Quillmoor"), 0u) << "no \"Fullscreen?\" question";
     const auto signalled = std::chrono::steady_clock::now();
     kill(pid_, SIGTERM);
-    EXPECT_EQ(wait_for_exit(20), 0) << "not ended within a second";
+    EXPECT_EQ(wait_for_exit(20), 128 + SIGTERM) << "not ended within a second";
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
     EXPECT_TRUE(gone("Quillmoor")) << "the question box outlived the program";
     EXPECT_TRUE(gone("QUILLMOOR (OpenGL)"));
 }
 
-// Hang-up (like quit) used to end the program without its teardown, exit code 129.
-TEST_F(GlProgram, HangUpDuringTheShowEndsThroughTeardown) {
-    start_program();
-    const Window window = answer_windowed();
-    ASSERT_NE(window, 0u) << "no show window";
-    XImage* drawn = grab_when_drawn(window);
-    ASSERT_NE(drawn, nullptr) << "window never drawn";
-    XDestroyImage(drawn);
-    kill(pid_, SIGHUP);
-    EXPECT_EQ(wait_for_exit(), 0);
-    EXPECT_TRUE(gone("QUILLMOOR (OpenGL)"));
+// Hang-up and interrupt end the show through the teardown (the window closes), then the
+// program dies of the signal, so a shell sees 129 and 130.
+TEST_F(GlProgram, HangUpAndInterruptEndTheShowThroughTeardownThenKillIt) {
+    for (const int signal_number : {SIGHUP, SIGINT}) {
+        start_program();
+        const Window window = answer_windowed();
+        ASSERT_NE(window, 0u) << "no show window";
+        XImage* drawn = grab_when_drawn(window);
+        ASSERT_NE(drawn, nullptr) << "window never drawn";
+        XDestroyImage(drawn);
+        kill(pid_, signal_number);
+        EXPECT_EQ(wait_for_exit(), 128 + signal_number);
+        EXPECT_TRUE(gone("QUILLMOOR (OpenGL)"));
+    }
 }
 
 TEST_F(GlProgram, CloseButtonEndsTheShow) {

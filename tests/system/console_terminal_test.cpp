@@ -6,7 +6,9 @@
 // --section and --start are checked against textdemo-capture's frames of those positions.
 // Every way out must give the terminal back: exit code, terminal modes, main screen,
 // visible cursor, default colours. A stop from outside gives it back too, and `fg` takes
-// it again.
+// it again. Stop signals end the show through teardown and then kill the program (the
+// shell sees 128 + n), also when the terminal has stopped reading; every other signal that
+// kills gives the terminal back first.
 //
 // Needs the show archive (TEXTDEMO_SHOW_ARCHIVE, else the one the build packs) and tmux;
 // skipped without them.
@@ -25,7 +27,14 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "display/console/console_display.hpp"
@@ -616,11 +625,86 @@ TEST_F(ConsoleTerminal, EscapeCutAtTheEndOfAFullReadDoesNotEndTheShow) {
     expect_terminal_given_back(run, "0");
 }
 
-TEST_F(ConsoleTerminal, InterruptEndsTheShowThroughTeardown) {
-    TerminalRun run(RunSettings{});
-    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
-    kill(run.pid(), SIGINT);
-    expect_terminal_given_back(run, "0");
+// Interrupt, terminate and hang-up end the show through teardown, then the program dies of
+// the signal, so the shell can tell an interrupted show from a finished one.
+TEST_F(ConsoleTerminal, StopSignalsEndTheShowThroughTeardownThenKillIt) {
+    for (const auto& [signal_number, rc] : {std::pair{SIGINT, "130"}, {SIGTERM, "143"}, {SIGHUP, "129"}}) {
+        TerminalRun run(RunSettings{});
+        ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+        kill(run.pid(), signal_number);
+        expect_terminal_given_back(run, rc);
+    }
+}
+
+// Signals whose default action kills (a user's, a CPU-time limit's) give the terminal back
+// first: modes, main screen, cursor; then the program dies of them.
+TEST_F(ConsoleTerminal, SignalsThatKillGiveTheTerminalBackFirst) {
+    for (const auto& [signal_number, rc] : {std::pair{SIGUSR1, "138"}, {SIGXCPU, "152"}}) {
+        TerminalRun run(RunSettings{});
+        ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+        kill(run.pid(), signal_number);
+        expect_terminal_given_back(run, rc);
+    }
+}
+
+// A terminal whose emulator stopped reading: the show is blocked writing a frame when
+// terminate comes, and still ends within 3 s, with the terminal's modes as they were. The
+// terminal is a pty pair of the test's own, read until frames flow, then no more.
+TEST_F(ConsoleTerminal, ATerminalThatStopsReadingStillLetsTerminateEndTheShow) {
+    int master = -1, slave = -1;
+    winsize size{};
+    size.ws_row = 50, size.ws_col = 80;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, &size), 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(slave, &before), 0);
+    const std::string archive = show_archive_path();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test that was stopped
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+        for (int descriptor = 0; descriptor < 3; ++descriptor) dup2(slave, descriptor);
+        close(master);
+        close(slave);
+        execl("/usr/bin/env", "env", "TERM=xterm-256color", "COLORTERM=truecolor", TEXTDEMO_CONSOLE_PROGRAM,
+              "--archive", archive.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::size_t drawn = 0;
+    const auto give_up = std::chrono::steady_clock::now() + 60s;
+    while (drawn < 200000 && std::chrono::steady_clock::now() < give_up) {
+        pollfd readable{master, POLLIN, 0};
+        char bytes[65536];
+        if (poll(&readable, 1, 100) == 1) {
+            const ssize_t got = read(master, bytes, sizeof bytes);
+            if (got <= 0) break;
+            drawn += static_cast<std::size_t>(got);
+        }
+    }
+    EXPECT_GE(drawn, 200000u) << "the show never drew";
+    std::this_thread::sleep_for(1s);  // the pty's buffer is full: the program waits in write
+    const auto signalled = std::chrono::steady_clock::now();
+    kill(child, SIGTERM);
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - signalled < 10s)
+        std::this_thread::sleep_for(20ms);
+    const auto took = std::chrono::steady_clock::now() - signalled;
+    if (waitpid(child, &status, WNOHANG) == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        ADD_FAILURE() << "still running 10 s after TERM";
+    }
+    EXPECT_LT(took, 3s);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    termios after{};
+    ASSERT_EQ(tcgetattr(slave, &after), 0);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc), 0);
+    close(master);
+    close(slave);
 }
 
 // Only the music, the pattern dump and the glyph image: the first effect's image is
