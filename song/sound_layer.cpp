@@ -234,6 +234,9 @@ bool open_device(SoundStream& stream) {
     wanted.callback = fill_audio;
     wanted.userdata = &stream;
     SDL_AudioSpec obtained{};
+    // SDL's audio thread asks for time-critical priority: real-time scheduling where the
+    // system grants it, so busy processes beside the show do not keep it waiting.
+    SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
     stream.device = without_library_chatter([&] { return SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0); });
     if (stream.device == 0) return false;
     stream.device_frames = obtained.samples;
