@@ -6,7 +6,9 @@
 // music player needs (create/version/init/close/release a system, create a stream from
 // memory, its exact length in ms, a start later in the stream, play, update, play position
 // in ms, whether the channel still plays, mute, release).
-// Depends on: libmpg123, SDL2 audio, a decoding thread.
+// Depends on: libmpg123, SDL2 audio, a decoding thread (sound_layer.cpp); the web build's
+// implementation of the same calls is song/web/sound_layer_web.cpp (the browser's
+// WebAudio). The result texts are sound_errors.cpp, shared by both.
 //
 // The position is that of what is being heard: samples handed to the device minus the
 // device's buffer, less any silence given while decoding fell behind. A device that has not
