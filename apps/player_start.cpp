@@ -73,8 +73,8 @@ Failure start_show_music(const PlayerOptions& options, MusicPlayer& player, std:
     return {};
 }
 
-Failure play_show(const PlayerOptions& options, std::uint32_t start_ms, const FrameBackend& backend, LoopEnd& end) {
-    const FrameClock clock = system_clock();
+Failure play_show(const PlayerOptions& options, std::uint32_t start_ms, const FrameBackend& backend, LoopEnd& end,
+                  const FrameClock& clock) {
     FrameLoopState state = start_frame_loop(clock);
     if (Failure failure = build_timeline()) return failure;
     MusicPlayer& player = music_player();

@@ -58,7 +58,9 @@ Failure start_show_music(const PlayerOptions& options, MusicPlayer& player, std:
 
 // The frame clock read, the timeline built, the music started as start_show_music does, and
 // the frames run with the display's backend until the show ends (`end` says how). A
-// failure before the first frame comes back, and no frame runs.
-Failure play_show(const PlayerOptions& options, std::uint32_t start_ms, const FrameBackend& backend, LoopEnd& end);
+// failure before the first frame comes back, and no frame runs. The clock is the system's
+// unless the display has its own (the web page's).
+Failure play_show(const PlayerOptions& options, std::uint32_t start_ms, const FrameBackend& backend, LoopEnd& end,
+                  const FrameClock& clock = system_clock());
 
 }  // namespace textdemo

@@ -15,14 +15,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Lowest first. Folders of one rank (the two displays) may not include each other either.
+// Lowest first. Folders of one rank (the displays) may not include each other either.
 struct Layer {
     const char* folder;
     int rank;
 };
 constexpr Layer LAYERS[] = {
     {"frame", 0}, {"resources", 1}, {"song", 2},         {"mesh", 3},    {"effects", 4},
-    {"show", 5},  {"display/gl", 6}, {"display/console", 6}, {"apps", 7}, {"tools", 8},
+    {"show", 5},  {"display/gl", 6}, {"display/console", 6}, {"display/web", 6}, {"apps", 7}, {"tools", 8},
 };
 
 // The layer a path inside the source tree belongs to, or null.
