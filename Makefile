@@ -31,7 +31,7 @@ bench: OPTIONS += -DTEXTDEMO_BENCH=ON
 fuzz: PACKAGES += $(FUZZ_PACKAGES)
 package: PACKAGES += $(PACKAGE_PACKAGES)
 
-.PHONY: all deps configure build test run run-gl install package bench fuzz clean
+.PHONY: all deps configure build test run run-gl install package bench fuzz clean web serve-web
 
 all: build
 
@@ -54,7 +54,7 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD)
 
-test: build
+test: build web
 	@cd $(BUILD) && ctest --output-on-failure
 
 # The build folder is laid out like an installation: the programs in bin/ find the archive
@@ -79,5 +79,25 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	@fuzz/run_fuzz.sh . build-fuzz $(FUZZ_SECONDS)
 
+# The web version: the same sources compiled to WebAssembly by Debian's emscripten into
+# build-web/, and build-web/site/ put together (page, program, archive of stored entries
+# packed from this build's content). Node needs NODE_PATH for emscripten's own modules and
+# --no-experimental-fetch for its loader.
+WEB_BUILD ?= build-web
+WEB_NODE := /usr/bin/node;--no-experimental-fetch
+export NODE_PATH := /usr/share/nodejs
+
+web: build
+	@[ -f $(WEB_BUILD)/build.ninja ] || emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  "-DCMAKE_CROSSCOMPILING_EMULATOR=$(WEB_NODE)" -DTEXTDEMO_SALAD=$(abspath $(BUILD))/tools/salad/salad \
+	  -DTEXTDEMO_CONTENT_FILES=$(abspath $(BUILD))/content/files >/dev/null
+	@cmake --build $(WEB_BUILD)
+
+WEB_PORT ?= 8021
+
+serve-web: web
+	@echo "serving $(WEB_BUILD)/site/ at http://127.0.0.1:$(WEB_PORT)/"
+	@python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/site $(WEB_PORT)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WEB_BUILD)
