@@ -20,12 +20,17 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 TEST_PACKAGES := $(FUZZ_PACKAGES) libgtest-dev libgmock-dev libx11-dev tmux xvfb xauth xdotool ffmpeg man-db
 BENCH_PACKAGES := libbenchmark-dev libcaca-dev
 PACKAGE_PACKAGES := dpkg-dev file
+# The web version: emscripten compiles it, Node runs its capture tool in the tests, Python
+# serves the site and counts differing words in the comparison script.
+WEB_PACKAGES := emscripten nodejs python3
 
 # The set of the target asked for (and its options), seen by deps and configure beneath it.
 PACKAGES = $(RUN_PACKAGES)
 OPTIONS =
 test: PACKAGES += $(TEST_PACKAGES)
 test: OPTIONS += -DTEXTDEMO_TESTS=ON
+test: PACKAGES += $(WEB_PACKAGES)
+web: PACKAGES += $(WEB_PACKAGES)
 bench: PACKAGES += $(BENCH_PACKAGES)
 bench: OPTIONS += -DTEXTDEMO_BENCH=ON
 fuzz: PACKAGES += $(FUZZ_PACKAGES)
