@@ -94,7 +94,7 @@ export NODE_PATH := /usr/share/nodejs
 
 web: build
 	@[ -f $(WEB_BUILD)/build.ninja ] || emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	  "-DCMAKE_CROSSCOMPILING_EMULATOR=$(WEB_NODE)" -DTEXTDEMO_SALAD=$(abspath $(BUILD))/tools/salad/salad \
+	  "-DCMAKE_CROSSCOMPILING_EMULATOR=$(WEB_NODE)" -DTEXTDEMO_SALAD=$(abspath $(BUILD))/bin/salad \
 	  -DTEXTDEMO_CONTENT_FILES=$(abspath $(BUILD))/content/files >/dev/null
 	@cmake --build $(WEB_BUILD)
 

@@ -9,7 +9,8 @@
 // wrong ends in one line on the page and in the console.
 //
 // window.textdemo is what the tests read: position (the song position of the picture
-// shown), audioClockMs(), frames, ended, error.
+// shown), audioClockMs() (the song position being heard, by the audio clock), frames,
+// ended, error.
 (function () {
   'use strict';
   var canvas = document.getElementById('picture');
@@ -101,7 +102,7 @@
     var audio = window.Module && Module.textdemoAudio;
     if (!audio || audio.startedAt === null) return null;
     var context = audio.context;
-    return (context.currentTime - audio.startedAt - (context.outputLatency || 0)) * 1000;
+    return (audio.offset + context.currentTime - audio.startedAt - (context.outputLatency || 0)) * 1000;
   };
 
   var Module = window.Module = {

@@ -1,7 +1,8 @@
 // web_audio: the page's sound for the web sound layer (sound_layer_web.cpp), an emscripten
 // library. The music is decoded by the browser at its own sample rate (the audio context is
 // made at that rate, so nothing is resampled before it is played) and played through a gain
-// (mute) and an analyser (what the tests listen to). Module.textdemoAudio holds the state;
+// (mute) and an analyser (what the tests listen to). Module.textdemoAudio holds the state
+// (context, buffer, startedAt: the context's time at play, offset: where play began);
 // its `decoded` promise settles when decoding is done, and the page waits for it before
 // the show starts.
 mergeInto(LibraryManager.library, {
@@ -29,6 +30,7 @@ mergeInto(LibraryManager.library, {
     source.buffer = audio.buffer;
     source.connect(audio.gain);
     audio.startedAt = audio.context.currentTime;
+    audio.offset = offset;
     source.start(audio.startedAt, offset);
   },
   textdemo_audio_heard_seconds: function () {

@@ -9,7 +9,7 @@ source_dir=$1
 native=$2
 native_archive=$3
 web_build=$4
-wasm=$web_build/tools/capture/textdemo-capture.js
+wasm=$web_build/bin/textdemo-capture.js
 if [ ! -f "$wasm" ] || [ ! -f "$web_build/site/ruk.salad" ]; then
   echo "no web build in $web_build (make web)"
   exit 77
