@@ -7,6 +7,8 @@
 // code and the lines printed to show how the show ended.
 // Depends on: player_options, player_start, archive_format, file_bytes, web_display,
 // frame_loop, text_frame.
+#include <emscripten.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -41,19 +43,26 @@ bool archive_is_stored(const std::string& path) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The show, start to end; the exit code.
+int play_on_page(int argc, char** argv) {
     PlayerOptions options;
     if (int exit_code; !read_player_command_line(PlayerProgram::Window, argc, argv, options, exit_code))
         return exit_code;
     if (!archive_is_stored(options.archive.empty() ? "ruk.salad" : options.archive)) return -1;
     text_frame();
     std::uint32_t start_ms = 0;
-    if (!load_show_music(PlayerProgram::Window, options, start_ms)) return 2;
+    if (int exit_code = load_show_music(PlayerProgram::Window, options, start_ms)) return exit_code;
     WebDisplay display;
-    open_web_display(display);
+    if (Failure failure = open_web_display(display)) return exit_code_after(PlayerProgram::Window, failure);
     if (!ask_fullscreen_on_page()) return 1;
     for (Cell& cell : text_frame().cells) cell = {0, 0};
-    if (play_show(options, start_ms, web_frame_backend(display), web_frame_clock()) == LoopEnd::Teardown)
-        teardown_show();
-    return 0;
+
+    LoopEnd end = LoopEnd::Teardown;
+    Failure failure = play_show(options, start_ms, web_frame_backend(display), end, web_frame_clock());
+    if (!failure) failure = teardown_show();
+    return exit_code_after(PlayerProgram::Window, failure);
 }
+
+// The show waits for the page (its question, its animation frames), so main has long
+// returned to the browser when it ends: the exit is forced, for the page to hear it.
+int main(int argc, char** argv) { emscripten_force_exit(play_on_page(argc, argv)); }

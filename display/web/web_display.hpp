@@ -6,31 +6,33 @@
 // Depends on: text_frame, convert, cell_picture, font_texture, image, frame_loop, and
 // web_display.js (the page's side: canvas, keys, animation frames, the question).
 //
-// Each frame: convert the cells as the window program does, draw the 640 x 400 window
-// picture (cell_picture) and hand it to the page with the song position it shows, which
-// puts it in the canvas unscaled (the page enlarges it by whole factors). Keys: Escape and
+// Each frame: convert the cells as the window program does, lay out the 640 x 400 window
+// picture from the 8 x 8 look of each cell (drawn once at start by cell_picture, so the
+// bytes are the capture tool's) and hand it to the page with the song position it shows,
+// which puts it in the canvas unscaled (the page enlarges it by whole factors). Keys: Escape and
 // "m", as the page saw them. A failed position query draws the dark-red frame, as the
-// window does. The clock is the page's millisecond clock; waiting for a deadline waits for
-// the page's next animation frame, so each animation frame runs every 16 ms step due by
-// then, as the native loop runs them, whatever the display's rate.
+// window does. The clock reads the time of the animation frame being run; waiting for a
+// deadline waits for the page's next animation frame. So each animation frame runs every
+// 16 ms step due by its time, as the native loop runs them, whatever the display's rate,
+// and then gives the page back its thread.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "resources/font_texture.hpp"
+#include "resources/failure.hpp"
 #include "show/frame_loop.hpp"
 
 namespace textdemo {
 
 struct WebDisplay {
-    FontTexture font;
-    std::vector<std::uint8_t> rgb;   // the window picture, 3 bytes a pixel
-    std::vector<std::uint8_t> rgba;  // the same as the canvas takes it
+    std::vector<std::uint8_t> looks;  // 8 x 8 RGBA pixels of every attribute and glyph
+    std::vector<std::uint8_t> rgba;   // the window picture as the canvas takes it
 };
 
-// Loads the glyph image from the archive (as the window program does).
-void open_web_display(WebDisplay& display);
+// Loads the glyph image from the archive (as the window program does) and draws every look.
+Failure open_web_display(WebDisplay& display);
 
 FrameBackend web_frame_backend(WebDisplay& display);
 FrameClock web_frame_clock();
