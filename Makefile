@@ -23,13 +23,15 @@ PACKAGE_PACKAGES := dpkg-dev file
 # The web version: emscripten compiles it, Node runs its capture tool in the tests, Python
 # serves the site and counts differing words in the comparison script.
 WEB_PACKAGES := emscripten nodejs python3
+# The page's test drives headless Chromium.
+WEB_TEST_PACKAGES := chromium
 
 # The set of the target asked for (and its options), seen by deps and configure beneath it.
 PACKAGES = $(RUN_PACKAGES)
 OPTIONS =
 test: PACKAGES += $(TEST_PACKAGES)
 test: OPTIONS += -DTEXTDEMO_TESTS=ON
-test: PACKAGES += $(WEB_PACKAGES)
+test: PACKAGES += $(WEB_PACKAGES) $(WEB_TEST_PACKAGES)
 web: PACKAGES += $(WEB_PACKAGES)
 bench: PACKAGES += $(BENCH_PACKAGES)
 bench: OPTIONS += -DTEXTDEMO_BENCH=ON
