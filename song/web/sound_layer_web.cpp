@@ -150,6 +150,15 @@ std::int32_t channel_get_position_ms(SoundChannel* channel, std::uint32_t* posit
     return SOUND_OK;
 }
 
+std::int32_t channel_is_playing(SoundChannel* channel, bool* playing) {
+    if (!playing) return SOUND_ERR_INVALID_PARAM;
+    *playing = false;
+    if (!channel || !channel->stream) return SOUND_ERR_INVALID_HANDLE;
+    std::uint32_t position = 0;
+    *playing = channel->playing && channel_get_position_ms(channel, &position) == SOUND_OK;
+    return SOUND_OK;
+}
+
 std::int32_t channel_set_mute(SoundChannel* channel, bool muted) {
     if (!channel || !channel->playing || !channel->stream) return SOUND_ERR_INVALID_HANDLE;
     if (channel->stream->web_audio) textdemo_audio_mute(muted ? 1 : 0);
