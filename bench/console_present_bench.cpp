@@ -3,20 +3,21 @@
 // modes (baseline_screen_writer) in the same run. Prints one table: median and worst bytes
 // per frame, bytes per changed cell (all bytes over all changed cells: cells of the picture
 // that look different from the frame before; for the baseline, cells whose character or
-// attribute changed, as it compares them), the median count of changed cells and the time
-// to build and write a frame.
+// attribute changed, as it compares them), the median count of changed cells and the
+// median and mean time to build and write a frame. Times are the CPU time of the thread, so
+// other work on the machine slows them (caches, clock) but its waiting does not count; the
+// load average is printed with them.
 //
 // Reads the show's archive (TEXTDEMO_SHOW_ARCHIVE, else ruk.salad in the build folder).
 // Native runs in an 80 x 50 terminal, half in 80 x 25 (and 80 x 24, averaged down).
 #include <algorithm>
-#include <chrono>
-#include <iterator>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
-
 
 #include "bench/baseline_screen_writer.hpp"
 #include "display/console/console_picture.hpp"
@@ -32,24 +33,26 @@
 namespace {
 
 using namespace textdemo;
-using Clock = std::chrono::steady_clock;
 
 struct Series {
     std::vector<std::size_t> bytes, changed;
+    std::vector<double> us;
     double total_bytes = 0, total_changed = 0, total_us = 0;
 
-    void add(std::size_t frame_bytes, std::size_t changed_cells, double us) {
+    void add(std::size_t frame_bytes, std::size_t changed_cells, double frame_us) {
         bytes.push_back(frame_bytes);
         changed.push_back(changed_cells);
+        us.push_back(frame_us);
         total_bytes += static_cast<double>(frame_bytes);
         total_changed += static_cast<double>(changed_cells);
-        total_us += us;
+        total_us += frame_us;
     }
 };
 
-std::size_t median(std::vector<std::size_t> values) {
+template <typename T>
+T median(std::vector<T> values) {
     std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
+    return values.empty() ? T{} : values[values.size() / 2];
 }
 
 // One layout and colour mode in a terminal of a fixed size.
@@ -68,6 +71,7 @@ constexpr Setup SETUPS[] = {
     {"half-256", ConsoleLayout::Half, ConsoleColours::Indexed256, 25, 80},
     {"half-truecolor", ConsoleLayout::Half, ConsoleColours::TrueColour, 25, 80},
     {"half-16", ConsoleLayout::Half, ConsoleColours::Ansi16, 24, 80},
+    {"half-256", ConsoleLayout::Half, ConsoleColours::Indexed256, 24, 80},
     {"half-truecolor", ConsoleLayout::Half, ConsoleColours::TrueColour, 24, 80},
 };
 constexpr int CONFIGURATIONS = static_cast<int>(std::size(SETUPS));
@@ -76,24 +80,36 @@ constexpr int CONFIGURATIONS = static_cast<int>(std::size(SETUPS));
 struct Configuration {
     Setup setup;
     ScreenState screen{};
+    SteadyPicture steady{};
     ScreenCell previous[FRAME_CELLS]{};
     Series series{};
 };
 
-double us_since(Clock::time_point start) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+double thread_us() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
+
+double load_average() {
+    double load = 0;
+    if (std::FILE* file = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(file, "%lf", &load) != 1) load = 0;
+        std::fclose(file);
+    }
+    return load;
 }
 
 void present(Configuration& c, const GlyphInk& glyphs, const std::uint32_t (&pixels)[FRAME_CELLS], std::string& out) {
     static ScreenCell cells[FRAME_CELLS];
-    const auto start = Clock::now();
+    const double start = thread_us();
     const ScreenLayout layout = choose_layout(c.setup.layout, c.setup.rows, c.setup.columns);
-    picture_cells(layout, {c.setup.colours, true, glyphs}, pixels, cells);
+    picture_cells(layout, {c.setup.colours, true, glyphs}, c.steady, pixels, cells);
     resize_screen(c.screen, c.setup.rows, c.setup.columns);
     place_region(c.screen, layout.region);
     out.clear();
     write_frame_changes(c.screen, cells, out);
-    const double us = us_since(start);
+    const double us = thread_us() - start;
     const int count = layout.region.rows * layout.region.columns;
     std::size_t changed = 0;
     for (int i = 0; i < count; ++i) changed += c.series.bytes.empty() || !looks_same(cells[i], c.previous[i], true);
@@ -104,11 +120,11 @@ void present(Configuration& c, const GlyphInk& glyphs, const std::uint32_t (&pix
 void present_baseline(baseline::BaselineScreen& screen, ConsoleCell (&previous)[FRAME_CELLS], Series& series,
                       const std::uint32_t (&pixels)[FRAME_CELLS], std::string& out) {
     static ConsoleCell cells[FRAME_CELLS];
-    const auto start = Clock::now();
+    const double start = thread_us();
     convert_frame_console(pixels, cells);
     out.clear();
     baseline::write_frame_changes(screen, cells, out);
-    const double us = us_since(start);
+    const double us = thread_us() - start;
     std::size_t changed = 0;
     for (int i = 0; i < FRAME_CELLS; ++i)
         changed += series.bytes.empty() || cells[i].character != previous[i].character ||
@@ -122,8 +138,8 @@ void print_row(const char* name, const char* terminal, const Series& s, std::siz
     const double change = 100.0 * (static_cast<double>(m) / static_cast<double>(baseline_median) - 1.0);
     const std::size_t worst = *std::max_element(s.bytes.begin(), s.bytes.end());
     const double per_cell = s.total_changed > 0 ? s.total_bytes / s.total_changed : 0.0;
-    std::printf("| %-18s | %-7s | %7zu | %+6.1f%% | %7zu | %6.2f | %7zu | %7.1f |\n", name, terminal, m, change, worst,
-                per_cell, median(s.changed), s.total_us / static_cast<double>(s.bytes.size()));
+    std::printf("| %-18s | %-7s | %7zu | %+6.1f%% | %7zu | %6.2f | %7zu | %7.1f | %7.1f |\n", name, terminal, m, change,
+                worst, per_cell, median(s.changed), median(s.us), s.total_us / static_cast<double>(s.bytes.size()));
 }
 
 }  // namespace
@@ -142,6 +158,7 @@ int main() {
     Series baseline_series;
 
     const std::uint32_t frames = player.length / FRAME_PERIOD_MS + 1;
+    const double load_before = load_average();
     std::string out;
     out.reserve(256 * 1024);
     for (std::uint32_t f = 0; f < frames; ++f) {
@@ -151,9 +168,10 @@ int main() {
     }
 
     const std::size_t baseline_median = median(baseline_series.bytes);
-    std::printf("console bytes over %u frames of the show (every 16 ms)\n\n", frames);
+    std::printf("console bytes over %u frames of the show (every 16 ms), load average %.1f to %.1f\n\n", frames,
+                load_before, load_average());
     std::printf("| writer            | terminal | median bytes | vs before | worst bytes | bytes / changed cell | "
-                "median changed cells | us / frame |\n|---|---|---:|---:|---:|---:|---:|---:|\n");
+                "median changed cells | median us | mean us |\n|---|---|---:|---:|---:|---:|---:|---:|---:|\n");
     print_row("before (native-16)", "80 x 50", baseline_series, baseline_median);
     for (int i = 0; i < CONFIGURATIONS; ++i) {
         const Setup& s = configurations[i].setup;

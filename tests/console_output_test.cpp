@@ -3,8 +3,10 @@
 // model, on random frames and on frames of the show.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -408,6 +410,7 @@ TEST(ScreenWriterOnTheShow, EveryWrittenFrameIsShownExactly) {
     GlyphInk glyphs;
     for (int g = 0; g < 16; ++g) glyphs.ink[g] = static_cast<std::uint32_t>(g) * FULL_INK / 15;
     static ScreenState screens[4];
+    static SteadyPicture steadies[4];
     static ScreenCell cells[FRAME_CELLS];
     static ConsoleCell console[FRAME_CELLS];
     std::vector<TerminalModel> terminals;
@@ -419,7 +422,7 @@ TEST(ScreenWriterOnTheShow, EveryWrittenFrameIsShownExactly) {
             convert_frame_console(text_frame().pixels, console);
             for (int s = 0; s < 4; ++s) {
                 const ScreenLayout layout = choose_layout(setups[s].layout, setups[s].rows, 80);
-                picture_cells(layout, {setups[s].colours, true, glyphs}, text_frame().pixels, cells);
+                picture_cells(layout, {setups[s].colours, true, glyphs}, steadies[s], text_frame().pixels, cells);
                 resize_screen(screens[s], setups[s].rows, 80);
                 place_region(screens[s], layout.region);
                 terminals[s].apply(frame_bytes(screens[s], cells));
@@ -437,6 +440,65 @@ TEST(ScreenWriterOnTheShow, EveryWrittenFrameIsShownExactly) {
             }
         }
     }
+    EXPECT_EQ(end_headless_show().message, "");
+}
+
+// The averaged picture of an 80 x 24 terminal in 24-bit colour, written frame after frame
+// of the show and replayed on the model: every pixel the terminal shows is within
+// STEADY_TOLERANCE per channel of the exact area average of that frame, and a pixel whose
+// exact colour is the one of the frame before shows it exactly.
+TEST(ScreenWriterOnTheShow, AveragedPictureStaysNearTheExactAverage) {
+    ASSERT_TRUE(std::filesystem::exists(show_archive_path())) << "no show archive at " << show_archive_path();
+    release_resource_archive();
+    set_archive_path(show_archive_path());
+    ASSERT_EQ(build_headless_show().message, "");
+    const MusicPlayer& player = music_player();
+    GlyphInk glyphs;
+    for (int g = 0; g < 16; ++g) glyphs.ink[g] = static_cast<std::uint32_t>(g) * FULL_INK / 15;
+    const ScreenLayout layout = choose_layout(ConsoleLayout::Half, 24, 80);
+    const int width = layout.picture_width, height = layout.picture_height;
+    ASSERT_EQ(width * height, 77 * 48);
+    static ScreenState screen;
+    static SteadyPicture steady;
+    static ScreenCell cells[FRAME_CELLS];
+    static Rgb8 mixes[FRAME_CELLS], exact[FRAME_CELLS], exact_before[FRAME_CELLS];
+    TerminalModel terminal(24, 80);
+    resize_screen(screen, 24, 80);
+    place_region(screen, layout.region);
+    const auto channels = [](int model) {
+        return Rgb8{static_cast<std::uint8_t>(model >> 16), static_cast<std::uint8_t>(model >> 8),
+                    static_cast<std::uint8_t>(model)};
+    };
+    const auto within = [](Rgb8 a, Rgb8 b) {
+        return std::abs(a.red - b.red) <= STEADY_TOLERANCE && std::abs(a.green - b.green) <= STEADY_TOLERANCE &&
+               std::abs(a.blue - b.blue) <= STEADY_TOLERANCE;
+    };
+    constexpr int STRETCHES = 8, FRAMES = 30;
+    int held = 0;
+    for (int stretch = 0; stretch < STRETCHES && !HasFailure(); ++stretch) {
+        for (int f = 0; f < FRAMES && !HasFailure(); ++f) {
+            draw_song_frame(stretch * (player.length / STRETCHES) + f * FRAME_PERIOD_MS);
+            frame_mixes(glyphs, text_frame().pixels, mixes);
+            resample_picture(mixes, width, height, exact);
+            picture_cells(layout, {ConsoleColours::TrueColour, true, glyphs}, steady, text_frame().pixels, cells);
+            terminal.apply(frame_bytes(screen, cells));
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const int i = terminal.at(layout.region.top + y / 2, layout.region.left + x);
+                    const bool upper_half = y % 2 == 0 && terminal.text[i] == "\xE2\x96\x80";
+                    const Rgb8 shown = channels(upper_half ? terminal.foreground[i] : terminal.background[i]);
+                    const Rgb8 wanted = exact[y * width + x];
+                    ASSERT_TRUE(within(shown, wanted))
+                        << "stretch " << stretch << " frame " << f << " pixel " << x << "," << y;
+                    if (f > 0 && wanted == exact_before[y * width + x]) {
+                        ASSERT_EQ(shown, wanted) << "stretch " << stretch << " frame " << f << " pixel " << x << "," << y;
+                    }
+                    held += shown != wanted;
+                }
+            std::copy(std::begin(exact), std::end(exact), exact_before);
+        }
+    }
+    EXPECT_GT(held, 0);  // the frames of the show do move in small steps
     EXPECT_EQ(end_headless_show().message, "");
 }
 

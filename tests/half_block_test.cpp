@@ -119,5 +119,63 @@ TEST(HalfBlock, CellsShowTwoPixelsOrOneColourAsASpace) {
     EXPECT_EQ(cells[1].background, rgb_colour({0, 0, 129}));
 }
 
+// Pixel 0 drifts a step a frame, pixel 1 jumps, pixel 2 holds still after a small move;
+// the shown colours are followed frame by frame (steady_colours turns the exact colours
+// given into those shown, in place).
+TEST(HalfBlock, SteadyColoursHoldSmallMovesUntilTheyStop) {
+    SteadyPicture steady;
+    Rgb8 picture[3] = {{100, 100, 100}, {0, 0, 0}, {50, 60, 70}};
+    steady_colours(steady, picture, 3, 1);  // a new size: everything as it is
+    EXPECT_EQ(picture[0], (Rgb8{100, 100, 100}));
+    for (int step = 1; step <= 8; ++step) {
+        picture[0] = {static_cast<std::uint8_t>(100 + step), 100, 100};
+        picture[1] = {0, 0, 0};
+        picture[2] = {50, 60, 78};
+        steady_colours(steady, picture, 3, 1);
+        EXPECT_EQ(picture[0], (Rgb8{100, 100, 100})) << step;  // at most 8 away, still moving
+        EXPECT_EQ(picture[1], (Rgb8{0, 0, 0})) << step;
+        // 8 away in blue, held one frame, then shown exactly once it held still.
+        EXPECT_EQ(picture[2], step == 1 ? (Rgb8{50, 60, 70}) : (Rgb8{50, 60, 78})) << step;
+    }
+    picture[0] = {109, 100, 100};  // 9 away: taken
+    picture[1] = {0, 9, 0};
+    picture[2] = {50, 60, 78};
+    steady_colours(steady, picture, 3, 1);
+    EXPECT_EQ(picture[0], (Rgb8{109, 100, 100}));
+    EXPECT_EQ(picture[1], (Rgb8{0, 9, 0}));
+    picture[0] = {105, 104, 101};  // back within reach of what is shown: held again
+    steady_colours(steady, picture, 3, 1);
+    EXPECT_EQ(picture[0], (Rgb8{109, 100, 100}));
+    picture[0] = {105, 104, 101};  // the same exact colour again: shown as it is
+    steady_colours(steady, picture, 3, 1);
+    EXPECT_EQ(picture[0], (Rgb8{105, 104, 101}));
+    // A pixel that must change takes its left neighbour's colour where that is near enough,
+    // a lower pixel with no such neighbour the colour above it in its cell.
+    Rgb8 cell_pair[4] = {{10, 10, 10}, {90, 90, 90}, {200, 0, 0}, {0, 0, 0}};
+    SteadyPicture two;
+    steady_colours(two, cell_pair, 2, 2);
+    Rgb8 next[4] = {{30, 30, 30}, {37, 22, 38}, {100, 0, 0}, {108, 0, 2}};
+    steady_colours(two, next, 2, 2);
+    EXPECT_EQ(next[0], (Rgb8{30, 30, 30}));
+    EXPECT_EQ(next[1], (Rgb8{30, 30, 30}));  // within 8 of 37, 22, 38
+    EXPECT_EQ(next[2], (Rgb8{100, 0, 0}));
+    EXPECT_EQ(next[3], (Rgb8{100, 0, 0}));   // the left neighbour's, within 8 of 108, 0, 2
+    Rgb8 later[4] = {{30, 30, 30}, {37, 22, 38}, {100, 0, 0}, {108, 0, 2}};
+    steady_colours(two, later, 2, 2);  // held still: exact
+    EXPECT_EQ(later[1], (Rgb8{37, 22, 38}));
+    EXPECT_EQ(later[3], (Rgb8{108, 0, 2}));
+    Rgb8 column[4] = {{50, 50, 50}, {0, 0, 0}, {57, 50, 43}, {0, 0, 0}};
+    SteadyPicture one;
+    Rgb8 first[4] = {{0, 0, 0}, {0, 0, 0}, {200, 200, 200}, {0, 0, 0}};
+    steady_colours(one, first, 2, 2);
+    steady_colours(one, column, 2, 2);
+    EXPECT_EQ(column[2], (Rgb8{50, 50, 50}));  // no left neighbour: the pixel above
+    // Another size starts afresh.
+    Rgb8 wider[4] = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}};
+    steady_colours(steady, wider, 4, 1);
+    EXPECT_EQ(wider[0], (Rgb8{1, 1, 1}));
+    EXPECT_EQ(wider[3], (Rgb8{4, 4, 4}));
+}
+
 }  // namespace
 }  // namespace textdemo

@@ -84,6 +84,7 @@ struct ConsoleDisplay {
     ConsoleLayout layout_asked = ConsoleLayout::Auto;
     ConsoleColours colours_asked = ConsoleColours::Auto;
     PictureStyle picture_style;
+    SteadyPicture steady;  // what the averaged half picture last showed
     int answer_frames = 0;  // frames left for the terminal to answer the size request and queries
     bool resize_asked = false;
     bool queries_open = false;  // the answers to the queries sent at start are still taken in
@@ -382,7 +383,7 @@ void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
     const CellSize cell =
         cell_size(display.screen.columns, display.screen.rows, size.ws_xpixel, size.ws_ypixel, display.answers);
     const ScreenLayout layout = choose_layout(display.layout_asked, display.screen.rows, display.screen.columns, cell);
-    picture_cells(layout, display.picture_style, frame.pixels, display.cells);
+    picture_cells(layout, display.picture_style, display.steady, frame.pixels, display.cells);
     place_region(display.screen, layout.region);
     display.frame_bytes.clear();
     write_frame_changes(display.screen, display.cells, display.frame_bytes);

@@ -15,11 +15,15 @@ void native_cells(ConsoleColours mode, const std::uint32_t (&pixels)[FRAME_CELLS
         out[i] = {colours[console[i].attribute & 15], colours[console[i].attribute >> 4], console[i].character};
 }
 
-void half_cells(const ScreenLayout& layout, const PictureStyle& style, const std::uint32_t (&pixels)[FRAME_CELLS],
-                ScreenCell (&out)[FRAME_CELLS]) {
+void half_cells(const ScreenLayout& layout, const PictureStyle& style, SteadyPicture& steady,
+                const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell (&out)[FRAME_CELLS]) {
     Rgb8 mixes[FRAME_CELLS], picture[FRAME_CELLS];
     frame_mixes(style.glyphs, pixels, mixes);
     resample_picture(mixes, layout.picture_width, layout.picture_height, picture);
+    if (layout.picture_width * layout.picture_height < FRAME_CELLS)
+        steady_colours(steady, picture, layout.picture_width, layout.picture_height);
+    else
+        steady.width = 0;
     half_block_cells(picture, layout.picture_width, layout.picture_height, style.colours, style.utf8, out);
 }
 
@@ -31,11 +35,12 @@ void message_cells(const ScreenLayout& layout, ScreenCell (&out)[FRAME_CELLS]) {
 
 }  // namespace
 
-void picture_cells(const ScreenLayout& layout, const PictureStyle& style, const std::uint32_t (&pixels)[FRAME_CELLS],
-                   ScreenCell (&out)[FRAME_CELLS]) {
+void picture_cells(const ScreenLayout& layout, const PictureStyle& style, SteadyPicture& steady,
+                   const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell (&out)[FRAME_CELLS]) {
+    if (layout.kind != LayoutKind::Half) steady.width = 0;
     switch (layout.kind) {
         case LayoutKind::Native: native_cells(style.colours, pixels, out); break;
-        case LayoutKind::Half: half_cells(layout, style, pixels, out); break;
+        case LayoutKind::Half: half_cells(layout, style, steady, pixels, out); break;
         case LayoutKind::TooSmall: message_cells(layout, out); break;
     }
 }

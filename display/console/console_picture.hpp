@@ -18,9 +18,10 @@ struct PictureStyle {
 };
 
 // Native: the console form of the conversion, colours in the style's mode. Half: the half
-// block picture of the frame. TooSmall: the message in the terminal's default colours.
-// Writes layout.region.rows x layout.region.columns cells.
-void picture_cells(const ScreenLayout& layout, const PictureStyle& style, const std::uint32_t (&pixels)[FRAME_CELLS],
-                   ScreenCell (&out)[FRAME_CELLS]);
+// block picture of the frame, averaged down to a smaller picture through `steady`, which
+// carries what the last frames showed (one per terminal). TooSmall: the message in the
+// terminal's default colours. Writes layout.region.rows x layout.region.columns cells.
+void picture_cells(const ScreenLayout& layout, const PictureStyle& style, SteadyPicture& steady,
+                   const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell (&out)[FRAME_CELLS]);
 
 }  // namespace textdemo

@@ -1,6 +1,7 @@
 #include "display/console/half_block.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 
 namespace textdemo {
@@ -125,6 +126,36 @@ void resample_picture(const Rgb8 (&picture)[FRAME_CELLS], int width, int height,
                                   static_cast<std::uint8_t>((green + TOTAL / 2) / TOTAL),
                                   static_cast<std::uint8_t>((blue + TOTAL / 2) / TOTAL)};
         }
+    }
+}
+
+void steady_colours(SteadyPicture& steady, Rgb8* picture, int width, int height) {
+    const int count = width * height;
+    if (width != steady.width || height != steady.height) {
+        steady.width = width, steady.height = height;
+        std::copy(picture, picture + count, steady.shown);
+        std::copy(picture, picture + count, steady.exact_before);
+        return;
+    }
+    const auto near = [](Rgb8 a, Rgb8 b) {
+        return std::abs(a.red - b.red) <= STEADY_TOLERANCE && std::abs(a.green - b.green) <= STEADY_TOLERANCE &&
+               std::abs(a.blue - b.blue) <= STEADY_TOLERANCE;
+    };
+    for (int i = 0; i < count; ++i) {
+        const Rgb8 exact = picture[i];
+        const bool moving = exact != steady.exact_before[i];
+        steady.exact_before[i] = exact;
+        Rgb8& shown = steady.shown[i];
+        if (!moving) {
+            shown = exact;
+        } else if (!near(exact, shown)) {
+            // A colour of the pixel to the left or, for a lower pixel, above (the same cell)
+            // where one is near enough: the terminal may then need no colour change for it.
+            const bool left = i % width > 0 && near(exact, steady.shown[i - 1]);
+            const bool above = !left && (i / width) % 2 == 1 && near(exact, steady.shown[i - width]);
+            shown = left ? steady.shown[i - 1] : above ? steady.shown[i - width] : exact;
+        }
+        picture[i] = shown;
     }
 }
 

@@ -7,7 +7,9 @@
 //
 // Offers: GlyphInk, glyph_ink (the ink of the 16 shade glyphs, from the window font's
 // texels), cell_mix (one cell's colour), frame_mixes (the 80 x 50 colours of a frame),
-// resample_picture (area average to a smaller size) and half_block_cells.
+// resample_picture (area average to a smaller size), SteadyPicture and steady_colours
+// (colour changes of an averaged picture too small to see, held back) and
+// half_block_cells.
 // Depends on: convert, text_palette, font_texture, terminal_colours, screen_writer
 // (ScreenCell).
 #pragma once
@@ -42,6 +44,28 @@ void frame_mixes(const GlyphInk& glyphs, const std::uint32_t (&pixels)[FRAME_CEL
 // Area average of the 80 x 50 picture to width x height (at most 80 x 50) pixels: each
 // source pixel weighs by how much of the target pixel it covers; rounded.
 void resample_picture(const Rgb8 (&picture)[FRAME_CELLS], int width, int height, Rgb8* out);
+
+// How far (per channel, of 255) a shown pixel may stay from its exact colour.
+constexpr int STEADY_TOLERANCE = 8;
+
+// What each pixel of a picture was last shown as, and its exact colour the frame before.
+struct SteadyPicture {
+    int width = 0;  // 0: nothing shown yet
+    int height = 0;
+    Rgb8 shown[FRAME_CELLS];
+    Rgb8 exact_before[FRAME_CELLS];
+};
+
+// Turns the exact colours of `picture` into those to show. An averaged pixel mostly blends
+// two frame cells, so its colour moves a little nearly every frame; sent each time, these
+// changes nobody sees would cost most of the bytes. A pixel keeps the colour it was shown
+// in while every channel stays within STEADY_TOLERANCE of the exact one and the exact one
+// still moves. One that must change takes the colour of the pixel to its left, or of the
+// one above it in the same cell, where that is as near, so the terminal may need no colour
+// change for it; else its exact colour. Once the exact colour holds still for a frame the
+// pixel shows it, so nothing stays off once the picture settles. A new size shows every
+// pixel exactly.
+void steady_colours(SteadyPicture& steady, Rgb8* picture, int width, int height);
 
 // width x height / 2 terminal cells from a width x height picture (height even), colours
 // in `mode`. Without UTF-8 the half block cannot be shown: each cell is a space in the
