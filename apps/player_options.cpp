@@ -193,7 +193,8 @@ std::string player_usage(PlayerProgram program) {
     text += "\nA later start (--start, --section) shows every effect as it is at that point\n"
             "of the music; effects whose motion builds up frame by frame begin from\n"
             "their first frame's state.\n";
-    text += console ? "\nKeys: Escape ends the show, m mutes and unmutes the music, Ctrl-C ends it.\n"
+    text += console ? "\nKeys: Escape ends the show, m mutes and unmutes the music, Ctrl-L repaints the\n"
+                      "screen, Ctrl-C ends it.\n"
                     : "\nKeys: Escape ends the show, F1 switches between fullscreen and window,\n"
                       "m mutes and unmutes the music.\n";
     return text;

@@ -42,6 +42,7 @@ constexpr std::string_view END_CUT_FRAME = "\x1b[?2026l";
 // Largest frame: every cell with a cursor move, both colours and a 3-byte character.
 constexpr std::size_t FRAME_BYTES_RESERVED = 128 * 1024;
 constexpr std::size_t KEY_BYTES_PER_FRAME = 4096;
+constexpr char REPAINT_KEY = '\x0c';  // Ctrl+L
 // The crash signals, and every other signal whose default action ends the process (SIGALRM
 // aside: it is the stop deadline's, whose last words give the terminal back as well).
 constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGABRT,   SIGTRAP, SIGSYS, SIGXCPU,
@@ -409,11 +410,16 @@ void read_console_keys(ConsoleDisplay& display, const TextFrame& frame, std::vec
     }
     const FrameClock clock = system_clock();
     std::vector<TerminalReply> replies;
+    const std::size_t first = records.size();
     decode_keys(display.key_decoder, bytes, count, clock.now_ms(clock.context), records, replies);
     if (display.queries_open) {
         read_terminal_answers(display.answers, replies);
         if (display.answers.finished) display.taken.answers_due = 0;
     }
+    // Ctrl+L, as in other full-screen programs: the screen may have been garbled by another
+    // program's output, so the next frame clears it and repaints everything.
+    for (std::size_t i = first; i < records.size(); ++i)
+        if (records[i].character == REPAINT_KEY) invalidate_screen(display.screen);
 }
 
 FrameOutcome present_step(void* context) {

@@ -611,6 +611,32 @@ TEST_F(ConsoleTerminal, EscapeEndsTheShowAndGivesTheTerminalBack) {
     expect_terminal_given_back(run, "0");
 }
 
+// Another program writing to the terminal leaves its text wherever the show's cells stay
+// the same; Ctrl+L clears the screen and repaints the whole picture.
+TEST_F(ConsoleTerminal, CtrlLRepaintsAScreenOthersWroteOver) {
+    RunSettings settings = truecolour_pane(80, 50);
+    settings.arguments = "--layout native";
+    TerminalRun run(settings);
+    ASSERT_TRUE(run.wait_for_show(60s)) << run.capture(false);
+    {
+        std::ofstream other(run.query("#{pane_tty}"), std::ios::binary);
+        ASSERT_TRUE(other.is_open());
+        std::string garbage = "\x1b[0m";
+        for (int row = 1; row <= 50; ++row) garbage += "\x1b[" + std::to_string(row) + ";1H" + std::string(80, 'X');
+        other << garbage << std::flush;
+    }
+    std::this_thread::sleep_for(300ms);
+    ASSERT_NE(run.capture(false).find('X'), std::string::npos) << "the show drew over every cell by itself";
+    run.tmux("send-keys -t show C-l");
+    std::this_thread::sleep_for(300ms);
+    // Read without stopping the show: a stop and resume repaints by itself.
+    EXPECT_EQ(run.capture(false).find('X'), std::string::npos) << run.capture(false);
+    ShowFrames show;
+    expect_a_frame_of_the_show(run, show, Layout::Native, true);
+    run.tmux("send-keys -t show Escape");
+    expect_terminal_given_back(run, "0");
+}
+
 // Stopped from outside, the show gives the terminal back before the shell says "Stopped";
 // `fg` brings the picture back moving, and Escape still ends it.
 TEST_F(ConsoleTerminal, StopFromOutsideAndResumeWithFg) {
