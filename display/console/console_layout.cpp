@@ -1,13 +1,15 @@
 #include "display/console/console_layout.hpp"
 
 #include <algorithm>
+#include <string>
 
 namespace textdemo {
 
 namespace {
 
-constexpr std::string_view LONG_MESSAGE = "terminal too small: needs 40 x 13";
-constexpr std::string_view SHORT_MESSAGE = "needs 40 x 13";
+// "needs 40 x 13": the smallest half layout.
+const std::string SHORT_MESSAGE = "needs " + std::to_string(MIN_HALF_COLUMNS) + " x " + std::to_string(MIN_HALF_ROWS);
+const std::string LONG_MESSAGE = "terminal too small: " + SHORT_MESSAGE;
 constexpr int HALF_ROWS = FRAME_HEIGHT / 2;
 
 ScreenRegion centred(int terminal_rows, int terminal_columns, int rows, int columns) {
