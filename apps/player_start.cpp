@@ -33,11 +33,6 @@ int exit_code_after(PlayerProgram program, const Failure& failure) {
     return FAILURE_EXIT_CODE;
 }
 
-void use_archive_of(const PlayerOptions& options) {
-    if (!options.archive.empty()) set_archive_path(options.archive);
-    else set_archive_places(archive_places(running_program_folder()));
-}
-
 bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const MusicPlayer& player,
                    std::uint32_t& start_ms) {
     start_ms = options.start_ms.value_or(0);
@@ -54,7 +49,7 @@ bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const Mu
 }
 
 int load_show_music(PlayerProgram program, const PlayerOptions& options, std::uint32_t& start_ms) {
-    use_archive_of(options);
+    set_archive_places(places_of_archive(options.archive));
     if (Failure failure = load_archive_and_music()) return exit_code_after(program, failure);
     return show_start_ms(program, options, music_player(), start_ms) ? 0 : 2;
 }

@@ -2,11 +2,11 @@
 // they end on a failure.
 //
 // Offers: exit_code_after (a failure's line on standard error, FAILURE_EXIT_CODE),
-// use_archive_of (where the archive is read from), show_start_ms (where the show begins,
-// checked against the music), load_show_music (archive, music and pattern dump loaded and
-// the start checked, before the display), start_show_music (the music started there, muted
-// when asked, and the frame loop told the audio delay and the music's end) and play_show
-// (the clock read, the timeline built, the music started and the frames run).
+// show_start_ms (where the show begins, checked against the music), load_show_music
+// (archive, music and pattern dump loaded and the start checked, before the display),
+// start_show_music (the music started there, muted when asked, and the frame loop told the
+// audio delay and the music's end) and play_show (the clock read, the timeline built, the
+// music started and the frames run).
 // Depends on: player_options, failure, archive, archive_places, music_player, pattern_data,
 // timeline, frame_loop.
 //
@@ -35,18 +35,15 @@ struct MusicPlayer;
 // FAILURE_EXIT_CODE.
 int exit_code_after(PlayerProgram program, const Failure& failure);
 
-// --archive FILE, else ruk.salad in the working directory, beside the program, then in the
-// installed data folder.
-void use_archive_of(const PlayerOptions& options);
-
 // The song position the show starts at: --start, the start of the --section's slot, or 0
 // (the pattern dump loaded). A start at or past the music's end is refused with one line
 // on standard error naming where the music ends; the result is then false.
 bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const MusicPlayer& player,
                    std::uint32_t& start_ms);
 
-// use_archive_of, the archive read, the music loaded, the pattern dump loaded, then
-// show_start_ms. Returns 0 when the show can start; otherwise the line has been printed on
+// The archive read (--archive FILE, else ruk.salad in the working directory, beside the
+// program, then in the installed data folder), the music loaded, the pattern dump loaded,
+// then show_start_ms. Returns 0 when the show can start; otherwise the line has been printed on
 // standard error and the result is the exit code: FAILURE_EXIT_CODE, or 2 for a start
 // past the music's end.
 int load_show_music(PlayerProgram program, const PlayerOptions& options, std::uint32_t& start_ms);

@@ -37,8 +37,7 @@ void EffectDemoLogo::render() {
     const float t = static_cast<float>(song.position);
     const float divisor = logo_divisor(t);
     const int window = demo_logo_window(song.position, start_ms);
-    const float bob_angle = static_cast<float>(std::max(90 - current_row(song), 0));
-    const int bob = static_cast<int>(10.0f * portable_sinf(bob_angle * 0.1f));
+    const int bob = logo_swing(current_row(song));
     const int order = current_order(song);
     const bool title_shown = order > TITLE_ORDER || (order == TITLE_ORDER && current_row(song) >= TITLE_ROW);
     const float d = t / 2310.0f, h = t / 40000.0f, g = t / 3000.0f;

@@ -1,9 +1,10 @@
 // effect_tunnel: tube lookups, the per-pixel texture walk and the swinging logo overlay.
-// Depends on: effect, image, pattern_data, drawing, text_frame, portable_math.
+// Depends on: effect, image, pattern_data, drawing, text_frame, portable_math, logo_background.
 #include "effects/effect_tunnel.hpp"
 
 #include <algorithm>
 
+#include "effects/logo_background.hpp"
 #include "frame/drawing.hpp"
 #include "frame/portable_math.hpp"
 #include "frame/text_frame.hpp"
@@ -41,11 +42,6 @@ void build_tunnel_tables(TunnelTables& tables) {
     }
 }
 
-int overlay_swing(int row) {
-    const float s = static_cast<float>(std::max(90 - row, 0));
-    return static_cast<int>(10.0f * portable_sinf(s * 0.1f));
-}
-
 EffectTunnel::EffectTunnel(std::uint32_t start, std::uint32_t end)
     : Effect(start, end), tables_(std::make_unique<TunnelTables>()) {
     set_name("Tunnel");
@@ -76,7 +72,7 @@ void EffectTunnel::render() {
         }
     }
 
-    const int swing = overlay_swing(current_row(song));
+    const int swing = logo_swing(current_row(song));
     for (int y = 0; y < FRAME_HEIGHT; ++y) {
         for (int x = std::max(0, -swing); x < std::min(FRAME_WIDTH, FRAME_WIDTH - swing); ++x) {
             const std::uint32_t word = image_word(overlay_, y * FRAME_WIDTH + x);

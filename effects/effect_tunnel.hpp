@@ -4,7 +4,8 @@
 // Offers: EffectTunnel ("Tunnel") and TunnelTables (the per-pixel angle, depth and shade
 // lookups, built once so the render needs no trigonometry).
 // Depends on: effect, image ("splat2.png" and "logo_overlay.png", 80 x 50; "tunnel.png",
-// 256 pixels wide), pattern_data (position, current_row), drawing (isqrt32), text_frame.
+// 256 pixels wide), pattern_data (position, current_row), drawing (isqrt32), text_frame,
+// logo_background (the overlay's swing).
 #pragma once
 
 #include <cstdint>
@@ -26,9 +27,6 @@ struct TunnelTables {
 
 // Fills the three tables (double precision, truncated).
 void build_tunnel_tables(TunnelTables& tables);
-
-// Sideways shift of the logo overlay at the given pattern row: -10..10, 0 from row 90 on.
-int overlay_swing(int row);
 
 class EffectTunnel : public Effect {
 public:

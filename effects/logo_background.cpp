@@ -1,7 +1,9 @@
-// logo_background: the noise sine argument and the brightness divisor of the logo effects.
+// logo_background: the noise sine argument, the brightness divisor and the swing of the
+// logo effects.
 // Depends on: drawing (perlin_noise3), portable_math.
 #include "effects/logo_background.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "frame/drawing.hpp"
@@ -19,5 +21,10 @@ float logo_noise_angle(float o, float d, float z) {
 }
 
 float logo_divisor(float t) { return portable_sinf(t / 200.0f) * 0.6f + 3.0f; }
+
+int logo_swing(int row) {
+    const float s = static_cast<float>(std::max(90 - row, 0));
+    return static_cast<int>(10.0f * portable_sinf(s * 0.1f));
+}
 
 }  // namespace textdemo

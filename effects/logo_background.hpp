@@ -1,9 +1,11 @@
-// logo_background: the churning noise term shared by the two title-logo effects.
+// logo_background: what the logo effects share: the churning noise term of the two
+// title logos and the swing of a logo at the start of a pattern.
 //
-// Offers: logo_noise_angle (four octaves of gradient noise summed into a sine argument) and
-// logo_divisor (the slowly pulsing divisor of the logo brightness).
-// Depends on: drawing (perlin_noise3). Single precision throughout: the effects truncate
-// the results, so every rounding counts.
+// Offers: logo_noise_angle (four octaves of gradient noise summed into a sine argument),
+// logo_divisor (the slowly pulsing divisor of the logo brightness) and logo_swing (the
+// demo title's bob, the tunnel overlay's sway).
+// Depends on: drawing (perlin_noise3), portable_math. Single precision throughout: the
+// effects truncate the results, so every rounding counts.
 #pragma once
 
 namespace textdemo {
@@ -15,5 +17,9 @@ float logo_noise_angle(float o, float d, float z);
 
 // sin(t / 200) * 0.6 + 3 for the song position t in ms: between 2.4 and 3.6.
 float logo_divisor(float t);
+
+// Shift of a logo at the given pattern row: trunc(10 sin(max(90 - row, 0) * 0.1)), -10..10,
+// 0 from row 90 on.
+int logo_swing(int row);
 
 }  // namespace textdemo

@@ -17,12 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "resources/archive_format.hpp"
 #include "resources/failure.hpp"
 
 namespace textdemo {
-
-constexpr int MAX_RESOURCES = 100;
-constexpr int RESOURCE_NAME_LENGTH = 32;
 
 struct ResourceEntry {
     char name[RESOURCE_NAME_LENGTH];  // zero-padded; a 32-byte name has no terminator

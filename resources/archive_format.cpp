@@ -101,8 +101,8 @@ std::string read_archive_layout(std::span<const std::uint8_t> file, std::vector<
         return format("file of %zu bytes is shorter than the %zu-byte header", file.size(), ARCHIVE_HEADER_SIZE);
     }
     const auto count = static_cast<std::int16_t>(file[6] | file[7] << 8);
-    if (count < 0 || count > MAX_ENTRY_COUNT) {
-        return format("entry count %d is outside 0..%d", count, MAX_ENTRY_COUNT);
+    if (count < 0 || count > MAX_RESOURCES) {
+        return format("entry count %d is outside 0..%d", count, MAX_RESOURCES);
     }
     const std::size_t directory_size = DIRECTORY_ENTRY_SIZE * static_cast<std::size_t>(count);
     if (file.size() - ARCHIVE_HEADER_SIZE < directory_size) {
@@ -115,9 +115,9 @@ std::string read_archive_layout(std::span<const std::uint8_t> file, std::vector<
     for (int i = 0; i < count; ++i) {
         const std::uint8_t* raw = file.data() + directory_start + DIRECTORY_ENTRY_SIZE * static_cast<std::size_t>(i);
         const auto name_length = static_cast<std::int8_t>(raw[9]);
-        if (name_length < 0 || name_length > MAX_NAME_LENGTH) {
+        if (name_length < 0 || name_length > RESOURCE_NAME_LENGTH) {
             entries.clear();
-            return format("entry %d: name length %d is outside 0..%d", i, name_length, MAX_NAME_LENGTH);
+            return format("entry %d: name length %d is outside 0..%d", i, name_length, RESOURCE_NAME_LENGTH);
         }
         DirectoryEntry entry{std::string(static_cast<std::size_t>(name_length), '\0'), read_le32(raw),
                              read_le32(raw + 4), raw[8] == COMPRESSED_FLAG, data_offset};

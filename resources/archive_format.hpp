@@ -1,11 +1,12 @@
 // archive_format: the byte layout of a resource archive, checked and decoded from memory.
 //
-// Offers: the layout constants, DirectoryEntry, archive_file_problem (a file judged by its
-// size and first bytes before the rest is read), read_archive_layout (header and directory
-// of an archive image in memory, every field checked against the file before it is
-// trusted, no two entries of one name), decode_entry (an entry's decoded bytes, stored or
-// LZMA-alone) and decode_lzma_alone, printable_name. Pure functions: no files, no messages, no exit; the loader, the
-// salad tool and the fuzz target share them.
+// Offers: the layout constants and limits (MAX_RESOURCES, RESOURCE_NAME_LENGTH, the
+// sizes), DirectoryEntry, archive_file_problem (a file judged by its size and first bytes
+// before the rest is read), read_archive_layout (header and directory of an archive image
+// in memory, every field checked against the file before it is trusted, no two entries of
+// one name), decode_entry (an entry's decoded bytes, stored or LZMA-alone) and
+// decode_lzma_alone, printable_name. Pure functions: no files, no messages, no exit; the
+// loader, the salad tool and the fuzz target share them.
 // Depends on: liblzma (raw LZMA1 decoder).
 //
 // File layout (little-endian): "SALAD", version byte, signed 16-bit entry count, 4 reserved
@@ -27,8 +28,8 @@ constexpr std::size_t DIRECTORY_ENTRY_SIZE = 44;
 constexpr std::size_t DIRECTORY_NAME_OFFSET = 10;
 constexpr std::size_t DIRECTORY_NAME_FIELD = 34;
 constexpr std::uint8_t COMPRESSED_FLAG = 1;
-constexpr int MAX_NAME_LENGTH = 32;
-constexpr int MAX_ENTRY_COUNT = 100;
+constexpr int RESOURCE_NAME_LENGTH = 32;  // longest entry name, in bytes
+constexpr int MAX_RESOURCES = 100;        // most entries an archive holds
 
 // 5 property bytes and an 8-byte size field (never read) precede the raw LZMA stream.
 constexpr std::size_t LZMA_PROPERTIES_SIZE = 5;
@@ -43,7 +44,7 @@ constexpr std::uint64_t MAX_UNPACKED_ARCHIVE_SIZE = 256u << 20;
 // The largest archive file: header, directory and the most its entries may unpack to (an
 // entry is stored compressed only where that is smaller).
 constexpr std::uint64_t MAX_ARCHIVE_FILE_SIZE =
-    ARCHIVE_HEADER_SIZE + MAX_UNPACKED_ARCHIVE_SIZE + DIRECTORY_ENTRY_SIZE * MAX_ENTRY_COUNT;
+    ARCHIVE_HEADER_SIZE + MAX_UNPACKED_ARCHIVE_SIZE + DIRECTORY_ENTRY_SIZE * MAX_RESOURCES;
 
 // The magic "SALAD" every archive starts with.
 constexpr std::size_t ARCHIVE_MAGIC_SIZE = 5;

@@ -43,4 +43,9 @@ std::string running_program_folder() {
     return error ? std::string() : executable.parent_path().string();
 }
 
+std::vector<std::string> places_of_archive(const std::string& named) {
+    if (!named.empty()) return {named};
+    return archive_places(running_program_folder());
+}
+
 }  // namespace textdemo

@@ -1,7 +1,8 @@
 // archive_places: where the players look for their archive when none is named.
 //
 // Offers: ARCHIVE_FILE_NAME, archive_places (the working directory, the program's own
-// folder, the installed data folder, in that order) and running_program_folder.
+// folder, the installed data folder, in that order), running_program_folder and
+// places_of_archive (a named archive, or those places: what every program reads).
 // Depends on: the C++ filesystem library (and /proc/self/exe for the program's folder).
 //
 // The installed data folder is found from the program's folder by the relative path
@@ -23,5 +24,9 @@ std::vector<std::string> archive_places(const std::string& program_folder);
 
 // The folder of the running program's executable; empty when the system does not say.
 std::string running_program_folder();
+
+// {named} when an archive is named (--archive), else archive_places of the running
+// program's folder.
+std::vector<std::string> places_of_archive(const std::string& named);
 
 }  // namespace textdemo

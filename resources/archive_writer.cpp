@@ -22,16 +22,16 @@ void append_le32(std::vector<std::uint8_t>& out, std::uint32_t value) {
 }
 
 std::string check_items(const std::vector<PackItem>& items) {
-    if (items.size() > static_cast<std::size_t>(MAX_ENTRY_COUNT)) {
-        return std::to_string(items.size()) + " files are more than the " + std::to_string(MAX_ENTRY_COUNT) +
+    if (items.size() > static_cast<std::size_t>(MAX_RESOURCES)) {
+        return std::to_string(items.size()) + " files are more than the " + std::to_string(MAX_RESOURCES) +
                " an archive holds";
     }
     std::set<std::string> names;
     std::uint64_t total = 0;
     for (const PackItem& item : items) {
         if (item.name.empty()) return "an entry needs a name";
-        if (item.name.size() > static_cast<std::size_t>(MAX_NAME_LENGTH)) {
-            return "name \"" + item.name + "\" is longer than " + std::to_string(MAX_NAME_LENGTH) + " bytes";
+        if (item.name.size() > static_cast<std::size_t>(RESOURCE_NAME_LENGTH)) {
+            return "name \"" + item.name + "\" is longer than " + std::to_string(RESOURCE_NAME_LENGTH) + " bytes";
         }
         if (!names.insert(item.name).second) return "name \"" + item.name + "\" is given twice";
         total += item.data.size();

@@ -14,10 +14,6 @@ namespace textdemo {
 
 namespace {
 
-constexpr std::size_t HEADER_SIZE = 24;
-constexpr std::size_t PATTERN_RECORD_SIZE = 13828;
-constexpr std::size_t ROW_COUNT_OFFSET = 13824;  // within a pattern record
-constexpr std::size_t ORDER_LIST_OFFSET = 525488;
 constexpr const char* PATTERN_DUMP_NAME = "patterndata.bin";
 
 std::unique_ptr<PatternData> instance;
@@ -29,7 +25,7 @@ std::int32_t read_le32(const std::vector<std::uint8_t>& block, std::size_t at) {
 }
 
 std::int32_t row_count(const PatternData& data, int pattern) {
-    return read_le32(data.block, HEADER_SIZE + PATTERN_RECORD_SIZE * pattern + ROW_COUNT_OFFSET);
+    return read_le32(data.block, PATTERN_DUMP_HEADER_SIZE + PATTERN_RECORD_SIZE * pattern + PATTERN_ROW_COUNT_OFFSET);
 }
 
 std::int32_t order_pattern(const PatternData& data, int order) {
@@ -99,7 +95,7 @@ int current_order(const PatternData& data) { return data.loaded ? data.order_ind
 bool row_has_value(const PatternData& data, int v) {
     if (!data.loaded || data.pattern < 0 || data.pattern >= PATTERN_COUNT) return false;
     if (data.row < 0 || data.row >= PATTERN_MAX_ROWS) return false;
-    const std::size_t base = HEADER_SIZE + PATTERN_RECORD_SIZE * data.pattern + data.row;
+    const std::size_t base = PATTERN_DUMP_HEADER_SIZE + PATTERN_RECORD_SIZE * data.pattern + data.row;
     for (int plane = 0; plane < PATTERN_PLANES; ++plane) {
         const int b = data.block[base + PATTERN_MAX_ROWS * static_cast<std::size_t>(plane)];
         if (b != 0 && b - 1 == v) return true;

@@ -8,6 +8,7 @@
 // Depends on: archive, failure.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -16,11 +17,20 @@
 namespace textdemo {
 
 constexpr double MS_PER_ROW = 21.802325581395348;  // the double closest to 1875 / 86
-constexpr int PATTERN_DUMP_SIZE = 525672;
+// The dump's layout, shared with the content generator that writes it (little-endian): a
+// header, PATTERN_COUNT pattern records (PATTERN_PLANES byte planes of PATTERN_MAX_ROWS
+// rows, then the pattern's signed 32-bit row count), then ORDER_COUNT signed 32-bit
+// pattern numbers. A plane byte n stands for the value n - 1; 0 is empty.
 constexpr int PATTERN_COUNT = 38;
 constexpr int PATTERN_PLANES = 27;
 constexpr int PATTERN_MAX_ROWS = 512;
 constexpr int ORDER_COUNT = 46;
+constexpr std::size_t PATTERN_DUMP_HEADER_SIZE = 24;
+constexpr std::size_t PATTERN_ROW_COUNT_OFFSET = std::size_t{PATTERN_PLANES} * PATTERN_MAX_ROWS;  // within a record
+constexpr std::size_t PATTERN_RECORD_SIZE = PATTERN_ROW_COUNT_OFFSET + 4;
+constexpr std::size_t ORDER_LIST_OFFSET = PATTERN_DUMP_HEADER_SIZE + PATTERN_RECORD_SIZE * PATTERN_COUNT;
+constexpr int PATTERN_DUMP_SIZE = static_cast<int>(ORDER_LIST_OFFSET + 4 * ORDER_COUNT);
+static_assert(PATTERN_RECORD_SIZE == 13828 && PATTERN_DUMP_SIZE == 525672);
 
 struct PatternData {
     std::uint32_t position = 0;        // song milliseconds of this frame (read unsigned)

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "effects/effect_tunnel.hpp"
+#include "effects/logo_background.hpp"
 #include "tests/support/effect_fixture.hpp"
 
 namespace textdemo {
@@ -50,12 +51,12 @@ TEST(TunnelTables, FollowGeometryEverywhere) {
 }
 
 TEST(TunnelOverlay, SwingAtPatternRows) {
-    EXPECT_EQ(overlay_swing(0), 4);    // trunc(10 sin 9)
-    EXPECT_EQ(overlay_swing(10), 9);   // trunc(10 sin 8)
-    EXPECT_EQ(overlay_swing(43), -9);  // trunc(10 sin 4.7)
-    EXPECT_EQ(overlay_swing(58), 0);   // trunc(10 sin 3.2) = trunc(-0.58)
-    EXPECT_EQ(overlay_swing(90), 0);
-    EXPECT_EQ(overlay_swing(300), 0);
+    EXPECT_EQ(logo_swing(0), 4);    // trunc(10 sin 9)
+    EXPECT_EQ(logo_swing(10), 9);   // trunc(10 sin 8)
+    EXPECT_EQ(logo_swing(43), -9);  // trunc(10 sin 4.7)
+    EXPECT_EQ(logo_swing(58), 0);   // trunc(10 sin 3.2) = trunc(-0.58)
+    EXPECT_EQ(logo_swing(90), 0);
+    EXPECT_EQ(logo_swing(300), 0);
 }
 
 // Synthetic content: a 256 x 256 texture whose grey level is (3 col + 5 row) & 255, a

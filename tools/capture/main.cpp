@@ -109,9 +109,8 @@ int capture_video(const Positions& positions, const CaptureOptions& options, con
 // The file the archive is read from: --archive, else the first of the players' places that
 // exists. No output may be it.
 std::vector<std::string> archive_inputs(const CaptureOptions& options) {
-    if (!options.archive.empty()) return {options.archive};
-    for (const std::string& place : archive_places(running_program_folder())) {
-        if (std::filesystem::exists(place)) return {place};
+    for (const std::string& place : places_of_archive(options.archive)) {
+        if (!options.archive.empty() || std::filesystem::exists(place)) return {place};
     }
     return {};
 }
@@ -151,8 +150,7 @@ int main(int argc, char** argv) {
     }
 
     // The programs' start-up, minus sound output and display.
-    if (!options.archive.empty()) set_archive_path(options.archive);
-    else set_archive_places(archive_places(running_program_folder()));
+    set_archive_places(places_of_archive(options.archive));
     if (Failure failure = build_headless_show()) return resource_failure(failure);
     const MusicPlayer& player = music_player();
     if (!files.png_dir.empty() || video) {

@@ -1,13 +1,12 @@
 // music_dump: writes the pattern dump from a Song (see music_dump.hpp).
-// Depends on: music_song.
+// Depends on: music_song, pattern_data (the dump's layout).
 #include "tools/content/music_dump.hpp"
 
 #include <cstring>
 
 namespace textdemo::content {
 
-static_assert(SONG_CHANNELS * 3 == DUMP_PLANES);
-static_assert(DUMP_HEADER + DUMP_PATTERNS * DUMP_RECORD + DUMP_ORDERS * 4 == DUMP_SIZE);
+static_assert(SONG_CHANNELS * 3 == PATTERN_PLANES && SONG_MAX_ROWS == PATTERN_MAX_ROWS);
 
 namespace {
 void put_le32(std::vector<std::uint8_t>& out, std::size_t at, std::int32_t value) {
@@ -17,24 +16,24 @@ void put_le32(std::vector<std::uint8_t>& out, std::size_t at, std::int32_t value
 }  // namespace
 
 bool check_song_fits_dump(const Song& song, std::string& error) {
-    if (song.patterns.size() != DUMP_PATTERNS || song.orders.size() != DUMP_ORDERS) {
+    if (song.patterns.size() != PATTERN_COUNT || song.orders.size() != ORDER_COUNT) {
         error = "the song has " + std::to_string(song.patterns.size()) + " patterns and " +
                 std::to_string(song.orders.size()) + " orders; the pattern dump holds " +
-                std::to_string(DUMP_PATTERNS) + " and " + std::to_string(DUMP_ORDERS);
+                std::to_string(PATTERN_COUNT) + " and " + std::to_string(ORDER_COUNT);
         return false;
     }
     return true;
 }
 
 std::vector<std::uint8_t> make_pattern_dump_bytes(const Song& song) {
-    std::vector<std::uint8_t> dump(DUMP_SIZE, 0);
+    std::vector<std::uint8_t> dump(PATTERN_DUMP_SIZE, 0);
     static const char magic[] = "QUILLMOOR patterns";
     std::memcpy(dump.data(), magic, sizeof magic - 1);
     dump[20] = SONG_CHANNELS;
     dump[21] = 3;  // planes per channel: note, instrument, volume
-    for (int p = 0; p < DUMP_PATTERNS; ++p) {
+    for (int p = 0; p < PATTERN_COUNT; ++p) {
         const SongPattern& pattern = song.patterns[p];
-        const std::size_t record = DUMP_HEADER + static_cast<std::size_t>(DUMP_RECORD) * p;
+        const std::size_t record = PATTERN_DUMP_HEADER_SIZE + PATTERN_RECORD_SIZE * p;
         for (int row = 0; row < pattern.rows; ++row) {
             for (int c = 0; c < SONG_CHANNELS; ++c) {
                 const SongCell& cell = pattern.cells[row][c];
@@ -44,9 +43,9 @@ std::vector<std::uint8_t> make_pattern_dump_bytes(const Song& song) {
                 if (cell.volume) dump[at + 2 * SONG_MAX_ROWS] = static_cast<std::uint8_t>(cell.volume + 1);
             }
         }
-        put_le32(dump, record + 13824, pattern.rows);
+        put_le32(dump, record + PATTERN_ROW_COUNT_OFFSET, pattern.rows);
     }
-    for (int i = 0; i < DUMP_ORDERS; ++i) put_le32(dump, DUMP_HEADER + DUMP_PATTERNS * DUMP_RECORD + 4 * i, song.orders[i]);
+    for (int i = 0; i < ORDER_COUNT; ++i) put_le32(dump, ORDER_LIST_OFFSET + 4 * i, song.orders[i]);
     return dump;
 }
 

@@ -7,23 +7,17 @@
 // Plane 3c + 0/1/2 holds channel c's note / instrument / volume; a byte n stands for the
 // value n - 1 and 0 is empty. Notes are >= 1 and volumes 1..64, so the byte 1 occurs only
 // where instrument 0, the kick drum, is struck.
-// Depends on: music_song.
+// Depends on: music_song, pattern_data (the dump's layout).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "song/pattern_data.hpp"
 #include "tools/content/music_song.hpp"
 
 namespace textdemo::content {
-
-constexpr int DUMP_SIZE = 525672;
-constexpr int DUMP_PATTERNS = 38;
-constexpr int DUMP_PLANES = 27;
-constexpr int DUMP_ORDERS = 46;
-constexpr int DUMP_HEADER = 24;
-constexpr int DUMP_RECORD = 13828;
 
 // True when the song has exactly the dump's pattern and order counts; otherwise names the problem.
 bool check_song_fits_dump(const Song& song, std::string& error);
