@@ -48,7 +48,12 @@ protected:
     static void TearDownTestSuite() {
         test::restore_archive_path();
     }
-    void SetUp() override { event_log.clear(); }
+    // Each case's teardown releases the pattern data with the timeline; the dump stays in
+    // the archive, so it is loaded again here.
+    void SetUp() override {
+        event_log.clear();
+        ASSERT_TRUE(load_pattern_data().message.empty());
+    }
     void TearDown() override { destroy_timeline(); }
 
     static void add(std::uint32_t start, std::uint32_t end, const char* tag, std::uint32_t word_index = 0) {
