@@ -72,7 +72,8 @@ function startChromium() {
   const chromium = spawn(CHROMIUM, ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync', '--user-data-dir=' + profile,
     '--autoplay-policy=no-user-gesture-required', '--remote-debugging-pipe', '--window-size=1280,800', 'about:blank'],
-    { stdio: ['ignore', 'ignore', 'ignore', 'pipe', 'pipe'] });
+    // Chromium keeps its singleton socket in TMPDIR: inside the work folder it goes with it.
+    { stdio: ['ignore', 'ignore', 'ignore', 'pipe', 'pipe'], env: { ...process.env, TMPDIR: work } });
   children.push(chromium);
   const pending = new Map();
   const listeners = [];
