@@ -11,9 +11,10 @@ PREFIX ?= /usr/local
 
 # Building and playing. fonts-dejavu-extra has the condensed lettering font of the content
 # build; xfonts-base the core X fonts the window program's message boxes draw with;
-# libgl1-mesa-dri the software OpenGL of machines without a graphics driver.
+# libgl1-mesa-dri the software OpenGL of machines without a graphics driver; zlib1g-dev
+# compresses the console's pictures for the kitty graphics protocol.
 RUN_PACKAGES := cmake ninja-build g++ pkg-config liblzma-dev libstb-dev libmpg123-dev libmp3lame-dev \
-	libsdl2-dev libgl1-mesa-dri fonts-dejavu-core fonts-dejavu-extra xfonts-base
+	libsdl2-dev zlib1g-dev libgl1-mesa-dri fonts-dejavu-core fonts-dejavu-extra xfonts-base
 # The clang build with libFuzzer and the sanitizers (the fuzz targets, the sanitized tests).
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # The suites and what the system tests drive the programs with.
