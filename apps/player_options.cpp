@@ -28,11 +28,14 @@ constexpr OptionSpec SHARED_OPTIONS[] = {
     {"mute", "", "start with the music muted (m unmutes it)"},
 };
 constexpr OptionSpec CONSOLE_OPTIONS[] = {
-    {"layout", "MODE", "auto (default): native where 80 x 50 cells fit and the\n"
-                       "cells are about square (or of unknown size), else\n"
-                       "half; native: one terminal cell a frame cell (clipped\n"
-                       "in a smaller terminal); half: two pixels a terminal\n"
-                       "cell in half blocks, shaped for the cells, to fit"},
+    {"layout", "MODE", "auto (default): pixels where the terminal answers the\n"
+                       "kitty graphics query, else native where 80 x 50 cells\n"
+                       "fit and the cells are about square (or of unknown\n"
+                       "size), else half; native: one terminal cell a frame\n"
+                       "cell (clipped in a smaller terminal); half: two pixels\n"
+                       "a terminal cell in half blocks, shaped for the cells,\n"
+                       "to fit; pixels: the window's picture through kitty\n"
+                       "graphics or sixel, enlarged to fit (else as auto)"},
     {"colors", "MODE", "auto (default): what the terminal reads back of a\n"
                        "24-bit colour, else truecolor when COLORTERM is\n"
                        "truecolor or 24bit, 256 when TERM ends in 256color,\n"
@@ -100,8 +103,9 @@ std::optional<Choice> parse_choice(const std::string& text, const std::array<std
     return std::nullopt;
 }
 
-constexpr std::array<std::pair<const char*, ConsoleLayout>, 3> LAYOUT_NAMES{{
-    {"auto", ConsoleLayout::Auto}, {"native", ConsoleLayout::Native}, {"half", ConsoleLayout::Half}}};
+constexpr std::array<std::pair<const char*, ConsoleLayout>, 4> LAYOUT_NAMES{{
+    {"auto", ConsoleLayout::Auto}, {"native", ConsoleLayout::Native}, {"half", ConsoleLayout::Half},
+    {"pixels", ConsoleLayout::Pixels}}};
 constexpr std::array<std::pair<const char*, ConsoleColours>, 4> COLOUR_NAMES{{
     {"auto", ConsoleColours::Auto}, {"16", ConsoleColours::Ansi16}, {"256", ConsoleColours::Indexed256},
     {"truecolor", ConsoleColours::TrueColour}}};
@@ -170,7 +174,7 @@ ParsedPlayerOptions parse_player_options(PlayerProgram program, std::span<const 
     if (const std::string* value = line.find("layout")) {
         const auto layout = parse_choice(*value, LAYOUT_NAMES);
         if (layout) o.console.layout = *layout;
-        else parsed.error = bad_value("--layout", *value, "native, half or auto");
+        else parsed.error = bad_value("--layout", *value, "native, half, pixels or auto");
     }
     if (const std::string* value = line.find("colors")) {
         const auto colours = parse_choice(*value, COLOUR_NAMES);

@@ -83,13 +83,15 @@ Cell convert_word(std::uint32_t word) {
     return {AttributeTable[row][column], static_cast<std::uint32_t>(lightness & 15)};
 }
 
-void convert_frame(TextFrame& frame) {
+void convert_cells(const std::uint32_t (&pixels)[FRAME_CELLS], Cell (&cells)[FRAME_CELLS]) {
     for (int i = 0; i < FRAME_CELLS; ++i) {
-        const std::uint32_t word = frame.pixels[i];
+        const std::uint32_t word = pixels[i];
         if ((word >> 24) == CELL_WORD_KIND) continue;
-        frame.cells[i] = convert_word(word);
+        cells[i] = convert_word(word);
     }
 }
+
+void convert_frame(TextFrame& frame) { convert_cells(frame.pixels, frame.cells); }
 
 void convert_frame_console(const std::uint32_t (&pixels)[FRAME_CELLS], ConsoleCell (&out)[FRAME_CELLS]) {
     for (int i = 0; i < FRAME_CELLS; ++i) {

@@ -3,8 +3,8 @@
 // Offers: rgb_to_hls (hue 0..65, lightness 0..66, saturation 0..66), AttributeTable
 // (24 ramps x 10 steps of attribute bytes), ShadeChars (code page 437 codes of the 16
 // shade glyphs), convert_word (one preset or colour word to attribute and glyph),
-// convert_frame (the window program's cells) and convert_frame_console (the console
-// program's character cells into a caller-owned array).
+// convert_cells and convert_frame (the window program's cells) and convert_frame_console
+// (the console program's character cells into a caller-owned array).
 // Depends on: text_frame.
 //
 // Contract: exact integer arithmetic, every division truncating; effects write their words
@@ -38,7 +38,8 @@ constexpr std::uint32_t CELL_WORD_KIND = 2;
 Cell convert_word(std::uint32_t word);
 
 // Window form: cell i from word i; cell words (kind 2) leave cell i as it was.
-void convert_frame(TextFrame& frame);
+void convert_cells(const std::uint32_t (&pixels)[FRAME_CELLS], Cell (&cells)[FRAME_CELLS]);
+void convert_frame(TextFrame& frame);  // the frame's pixels into its cells
 
 // One console character cell: code page 437 character and attribute byte.
 struct ConsoleCell {

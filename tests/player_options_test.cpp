@@ -78,6 +78,7 @@ TEST(PlayerOptions, ValuesReachTheirFields) {
     EXPECT_EQ(c.options.console.colours, ConsoleColours::Indexed256);
     EXPECT_EQ(console({"--colors", "truecolor", "--layout", "native"}).options.console.colours, ConsoleColours::TrueColour);
     EXPECT_EQ(console({"--colors", "16"}).options.console.colours, ConsoleColours::Ansi16);
+    EXPECT_EQ(console({"--layout=pixels"}).options.console.layout, ConsoleLayout::Pixels);
     EXPECT_EQ(console({"--section", "9"}).options.section, 9);
     EXPECT_EQ(console({"--audio-delay", "+10000"}).options.audio_delay_ms, 10000);
     EXPECT_EQ(window({"--fullscreen"}).options.fullscreen, true);
@@ -90,7 +91,7 @@ TEST(PlayerOptions, BadValuesAndCombinationsAreRefused) {
     EXPECT_EQ(console({"--start", "1:60"}).error, "--start: \"1:60\" is not a time (seconds, m:ss or m:ss.mmm)");
     EXPECT_NE(console({"--audio-delay", "10001"}).error, "");
     EXPECT_NE(console({"--audio-delay", "1.5"}).error, "");
-    EXPECT_EQ(console({"--layout", "full"}).error, "--layout: \"full\" is not native, half or auto");
+    EXPECT_EQ(console({"--layout", "full"}).error, "--layout: \"full\" is not native, half, pixels or auto");
     EXPECT_EQ(console({"--colors", "24bit"}).error, "--colors: \"24bit\" is not 16, 256, truecolor or auto");
     EXPECT_EQ(console({"--start", "5", "--section", "2"}).error, "--start and --section exclude each other");
     EXPECT_EQ(window({"--window", "--fullscreen"}).error, "--fullscreen and --window exclude each other");

@@ -21,6 +21,8 @@
 
 #include "display/console/console_picture.hpp"
 #include "display/console/key_decoder.hpp"
+#include "display/console/kitty_image.hpp"
+#include "display/console/pixel_layout.hpp"
 #include "display/console/screen_writer.hpp"
 #include "display/console/terminal_queries.hpp"
 #include "resources/font_texture.hpp"
@@ -64,8 +66,12 @@ struct TakenTerminal {
     termios show_modes{};
     char take_over[256] = {};
     std::size_t take_over_length = 0;
-    char give_back[128] = {};
-    std::size_t give_back_length = 0;
+    // The give-back, and (used once the terminal answered the kitty graphics query; others
+    // could print it) the same with the kitty picture removed from both screens: kitty keeps
+    // a screen's pictures apart, and a frame may reach the main screen while it is lent.
+    char give_back[2][192] = {};
+    std::size_t give_back_length[2] = {};
+    volatile sig_atomic_t give_back_kitty = 0;
     // The shell has the terminal: the show was stopped, or runs in the background.
     volatile sig_atomic_t lent = 0;
     pthread_t main_thread{};
@@ -82,6 +88,8 @@ struct ConsoleDisplay {
     // Crash handlers in place before ours (a sanitizer's, or the default), given back after us.
     struct sigaction crash_actions_before[std::size(CRASH_SIGNALS)];
     ScreenState screen;
+    PixelScreen pixels;  // the window's picture where the terminal shows pixels
+    FontTexture font;
     ConsoleLayout layout_asked = ConsoleLayout::Auto;
     ConsoleColours colours_asked = ConsoleColours::Auto;
     PictureStyle picture_style;
@@ -125,7 +133,8 @@ bool write_all(int descriptor, const char* data, std::size_t size, bool until_st
 // they were found.
 void write_give_back() {
     if (writing_frame || frame_cut_short) write_all(console.taken.output, END_CUT_FRAME.data(), END_CUT_FRAME.size());
-    write_all(console.taken.output, console.taken.give_back, console.taken.give_back_length);
+    const int kitty = console.taken.give_back_kitty;
+    write_all(console.taken.output, console.taken.give_back[kitty], console.taken.give_back_length[kitty]);
     if (console.taken.mode_descriptor >= 0) tcsetattr(console.taken.mode_descriptor, TCSAFLUSH, &console.taken.original_modes);
 }
 
@@ -199,7 +208,7 @@ void give_terminal_back_through_the_tty() {
     if (unblocked < 0) return;
     if (!taken.lent) {
         if (writing_frame || frame_cut_short) write(unblocked, END_CUT_FRAME.data(), END_CUT_FRAME.size());
-        write(unblocked, taken.give_back, taken.give_back_length);
+        write(unblocked, taken.give_back[taken.give_back_kitty], taken.give_back_length[taken.give_back_kitty]);
     }
     if (taken.held_messages >= 0) {
         char bytes[4096];
@@ -354,10 +363,40 @@ termios raw_modes(termios modes) {
 }
 
 void prepare_give_back(bool resized, int rows, int columns) {
-    std::string bytes(GIVE_BACK);
-    if (resized) bytes += "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
-    console.taken.give_back_length = std::min(bytes.size(), sizeof console.taken.give_back);
-    std::memcpy(console.taken.give_back, bytes.data(), console.taken.give_back_length);
+    const std::string size = resized ? "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t" : "";
+    std::string removal;
+    append_kitty_delete(KITTY_PICTURE_ID, removal);
+    const std::string variants[2] = {std::string(GIVE_BACK) + size, removal + std::string(GIVE_BACK) + removal + size};
+    for (int kitty = 0; kitty < 2; ++kitty) {
+        console.taken.give_back_length[kitty] = std::min(variants[kitty].size(), sizeof console.taken.give_back[kitty]);
+        std::memcpy(console.taken.give_back[kitty], variants[kitty].data(), console.taken.give_back_length[kitty]);
+    }
+    console.taken.give_back_kitty = 0;
+}
+
+// The terminal may no longer show what was written (cleared, given back, cut short): the
+// next frame clears it and draws everything.
+void forget_screen(ConsoleDisplay& display) {
+    invalidate_screen(display.screen);
+    forget_pixel_picture(display.pixels);
+}
+
+// The window's picture where the terminal shows pixels and it fits; else the text layouts,
+// the picture removed first where one was shown.
+void write_frame(ConsoleDisplay& display, const TextFrame& frame, CellSize cell) {
+    const int rows = display.screen.rows, columns = display.screen.columns;
+    display.frame_bytes.clear();
+    const PixelLayout pixels = choose_pixel_layout(display.layout_asked, display.answers.kitty_graphics,
+                                                   display.answers.sixel, rows, columns, cell);
+    if (pixels.protocol != PixelProtocol::None) {
+        write_pixel_frame(display.pixels, pixels, frame.pixels, display.font, display.screen, display.frame_bytes);
+        return;
+    }
+    remove_pixel_picture(display.pixels, display.frame_bytes);
+    const ScreenLayout layout = choose_layout(display.layout_asked, rows, columns, cell);
+    picture_cells(layout, display.picture_style, display.steady, frame.pixels, display.cells);
+    place_region(display.screen, layout.region);
+    write_frame_changes(display.screen, display.cells, display.frame_bytes);
 }
 
 // Converts the frame in the layout the terminal's size calls for and writes what changed
@@ -367,7 +406,7 @@ void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
     if (display.taken.lent) return;  // the shell has the terminal
     if (repaint_needed) {
         repaint_needed = 0;
-        invalidate_screen(display.screen);
+        forget_screen(display);
     }
     winsize size{};
     if (terminal_size(frame.console_out, size)) resize_screen(display.screen, size.ws_row, size.ws_col);
@@ -380,20 +419,17 @@ void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
         display.queries_open = false;
         display.taken.answers_due = 0;  // answered, or a terminal that does not answer
         settle_colours(display);
+        display.taken.give_back_kitty = display.answers.kitty_graphics;
     }
     const CellSize cell =
         cell_size(display.screen.columns, display.screen.rows, size.ws_xpixel, size.ws_ypixel, display.answers);
-    const ScreenLayout layout = choose_layout(display.layout_asked, display.screen.rows, display.screen.columns, cell);
-    picture_cells(layout, display.picture_style, display.steady, frame.pixels, display.cells);
-    place_region(display.screen, layout.region);
-    display.frame_bytes.clear();
-    write_frame_changes(display.screen, display.cells, display.frame_bytes);
+    write_frame(display, frame, cell);
     writing_frame = 1;
     const bool written = write_all(frame.console_out, display.frame_bytes.data(), display.frame_bytes.size(), true);
     frame_cut_short = !written;
     writing_frame = 0;
     // After a failed write the terminal holds an unknown picture: repaint next time.
-    if (!written) invalidate_screen(display.screen);
+    if (!written) forget_screen(display);
     settle_job_control();
 }
 
@@ -419,7 +455,7 @@ void read_console_keys(ConsoleDisplay& display, const TextFrame& frame, std::vec
     // Ctrl+L, as in other full-screen programs: the screen may have been garbled by another
     // program's output, so the next frame clears it and repaints everything.
     for (std::size_t i = first; i < records.size(); ++i)
-        if (records[i].character == REPAINT_KEY) invalidate_screen(display.screen);
+        if (records[i].character == REPAINT_KEY) forget_screen(display);
 }
 
 FrameOutcome present_step(void* context) {
@@ -464,7 +500,8 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     // Before the terminal is taken over, so a damaged glyph image's message stays readable.
     Image font;
     if (Failure failure = load_image(font, "textmodechars.png")) return failure;
-    console.picture_style.glyphs = glyph_ink(font_texture(font));
+    console.font = font_texture(font);
+    console.picture_style.glyphs = glyph_ink(console.font);
     console.colours_asked = settings.colours;
     console.answers = TerminalAnswers{};
     settle_colours(console);

@@ -5,7 +5,7 @@
 // setup_console, restore_console and console_frame_backend (the console's presentation
 // and key steps for the shared frame loop).
 // Depends on: text_frame, console_settings, console_layout, console_picture, screen_writer,
-// key_decoder, terminal_queries, image and font_texture (the glyphs' ink), failure,
+// pixel_layout, kitty_image, key_decoder, terminal_queries, image and font_texture (the glyphs' ink), failure,
 // frame_loop (stop_requested, KeyRecord, FrameBackend, system_clock); POSIX termios,
 // signals, poll, ioctl and pthread_kill.
 //
@@ -29,8 +29,10 @@
 // can be read). A few frames are left out while it may still answer them, or the request
 // for 80 x 50 cells; then the colours are settled from the answers. Each frame the
 // terminal's size (in cells and pixels) is read and the layout chosen from it and the
-// cells' shape (console_layout); a new size or layout clears the terminal, margins in the
-// picture's black, and repaints it. A show that ends before the answers came reads them
+// cells' shape (console_layout), or the window's picture where the terminal shows pixels
+// (pixel_layout); a new size or layout clears the terminal, margins in the picture's
+// black, and repaints it. A terminal that answered the kitty graphics query has the
+// picture removed at every way out, with the rest of the give-back. A show that ends before the answers came reads them
 // first, so that they never reach the shell.
 #pragma once
 

@@ -51,7 +51,8 @@ bool close_to_square(CellSize cell) { return cell.width * 5 >= cell.height * 4 &
 ScreenLayout choose_layout(ConsoleLayout asked, int terminal_rows, int terminal_columns, CellSize cell) {
     const bool native_fits = terminal_rows >= FRAME_HEIGHT && terminal_columns >= FRAME_WIDTH;
     const bool native_looks_right = cell == CellSize{} || close_to_square(cell);
-    if (asked == ConsoleLayout::Native || (asked == ConsoleLayout::Auto && native_fits && native_looks_right))
+    const bool automatic = asked == ConsoleLayout::Auto || asked == ConsoleLayout::Pixels;
+    if (asked == ConsoleLayout::Native || (automatic && native_fits && native_looks_right))
         return {LayoutKind::Native, centred(terminal_rows, terminal_columns, FRAME_HEIGHT, FRAME_WIDTH)};
     return half(terminal_rows, terminal_columns, cell);
 }

@@ -58,7 +58,8 @@ constexpr int MIN_HALF_ROWS = 13;
 
 // Auto picks native where the terminal holds 80 x 50 cells and its cells are close to
 // square (width / height 0.8 .. 1.25, as an 8 x 8 console font) or of unknown size, else
-// half. Native is centred in a larger terminal and clipped at the right and bottom of a
+// half; so does Pixels (asked where no pixels can be shown: pixel_layout). Native is
+// centred in a larger terminal and clipped at the right and bottom of a
 // smaller one; half is centred, made smaller to fit, or TooSmall.
 ScreenLayout choose_layout(ConsoleLayout asked, int terminal_rows, int terminal_columns, CellSize cell = {});
 

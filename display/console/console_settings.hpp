@@ -8,9 +8,10 @@
 namespace textdemo {
 
 enum class ConsoleLayout {
-    Auto,    // native where the terminal holds 80 x 50 cells, else half
+    Auto,    // pixels where the kitty graphics protocol works, else native or half by size
     Native,  // one terminal cell per frame cell
     Half,    // two frame cells per terminal cell, upper and lower half
+    Pixels,  // the window's picture through kitty graphics or sixel, else as auto
 };
 
 enum class ConsoleColours {

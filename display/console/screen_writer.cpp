@@ -360,19 +360,21 @@ void place_region(ScreenState& screen, ScreenRegion region) {
 
 void invalidate_screen(ScreenState& screen) { screen.valid = false; }
 
+void clear_screen(ScreenState& screen, std::string& out) {
+    out.append(RESET_COLOURS);
+    if (screen.margin != DEFAULT_COLOUR) {
+        const SgrText margin = sgr_colour(screen.margin, true);
+        out.append("\x1b[").append(margin.bytes, margin.length).append("m");
+    }
+    out.append(ERASE_SCREEN);
+    std::fill(std::begin(screen.shown), std::end(screen.shown), ScreenCell{DEFAULT_COLOUR, screen.margin, ' '});
+    screen.pen = PenColours{DEFAULT_COLOUR, screen.margin, false};
+}
+
 void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::string& out) {
     out.append(BEGIN_FRAME);
     const ScreenRegion& region = screen.region;
-    if (!screen.valid) {
-        out.append(RESET_COLOURS);
-        if (screen.margin != DEFAULT_COLOUR) {
-            const SgrText margin = sgr_colour(screen.margin, true);
-            out.append("\x1b[").append(margin.bytes, margin.length).append("m");
-        }
-        out.append(ERASE_SCREEN);
-        std::fill(std::begin(screen.shown), std::end(screen.shown), ScreenCell{DEFAULT_COLOUR, screen.margin, ' '});
-        screen.pen = PenColours{DEFAULT_COLOUR, screen.margin, false};
-    }
+    if (!screen.valid) clear_screen(screen, out);
     // Cells past the terminal's edge are not written; a larger terminal repaints through
     // resize_screen.
     const int rows = std::clamp(screen.rows - region.top, 0, region.rows);

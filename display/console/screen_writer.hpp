@@ -3,7 +3,7 @@
 //
 // Offers: ScreenCell, BLANK_CELL, ScreenState (the terminal's size, the region the picture
 // takes, what the region shows, UTF-8 or ASCII, the colours last set), looks_same,
-// resize_screen, place_region, invalidate_screen and write_frame_changes.
+// resize_screen, place_region, invalidate_screen, clear_screen and write_frame_changes.
 // Depends on: console_layout (ScreenRegion), cp437, terminal_colours, text_frame.
 //
 // Every frame is wrapped in synchronized-output mode (CSI ? 2026 h ... l) so a terminal that
@@ -73,6 +73,10 @@ void place_region(ScreenState& screen, ScreenRegion region);
 
 // The next frame clears the terminal and repaints the region.
 void invalidate_screen(ScreenState& screen);
+
+// Appends what clears the whole terminal to blanks in the margin colour (default
+// foreground), and records that the region shows them.
+void clear_screen(ScreenState& screen, std::string& out);
 
 // Appends to `out` what turns the shown region into `cells` (region.rows x region.columns,
 // row-major), and records what the terminal then shows. A frame that looks like the shown

@@ -958,7 +958,7 @@ TEST(ConsoleWithoutTerminal, HelpAndUnknownOptions) {
     EXPECT_NE(help.find("Ctrl-C"), std::string::npos);
     EXPECT_NE(help.find("\nrc=0\n"), std::string::npos) << help;
     const std::string bad = shell_output(program + " --layout=tall 2>&1 >/dev/null; echo rc=$?");
-    EXPECT_EQ(bad.rfind("textdemo-console: --layout: \"tall\" is not native, half or auto\nusage: textdemo-console", 0), 0u)
+    EXPECT_EQ(bad.rfind("textdemo-console: --layout: \"tall\" is not native, half, pixels or auto\nusage: textdemo-console", 0), 0u)
         << bad;
     EXPECT_NE(bad.find("\nrc=2\n"), std::string::npos) << bad;
 }
