@@ -59,7 +59,6 @@ Failure start_show_music(const PlayerOptions& options, MusicPlayer& player, std:
     state.muted = options.mute;
     state.audio_delay_ms = options.audio_delay_ms;
     state.picture_end_ms = player.length;
-    if (!player.sound) return {};
     if (start_ms > 0) {
         if (Failure failure = set_music_start(player, start_ms)) return failure;
     }

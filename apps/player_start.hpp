@@ -48,7 +48,7 @@ bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const Mu
 // past the music's end.
 int load_show_music(PlayerProgram program, const PlayerOptions& options, std::uint32_t& start_ms);
 
-// Plays the music from start_ms (when there is a sound), muted with --mute, and sets the
+// Plays the music from start_ms, muted with --mute, and sets the
 // loop state's mute flag, audio delay and picture end to match.
 Failure start_show_music(const PlayerOptions& options, MusicPlayer& player, std::uint32_t start_ms,
                          FrameLoopState& state);

@@ -4,7 +4,8 @@
 // presentation and keys, teardown, and the terminal given back as it was found; a failure
 // on the way is reported once the terminal is back, and after a stop signal the program
 // then dies of it.
-// Depends on: player_options, player_start, console_display, frame_loop, text_frame.
+// Depends on: player_options, player_start, console_display, frame_loop, stop_signals,
+// text_frame.
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,6 +14,7 @@
 #include "display/console/console_display.hpp"
 #include "frame/text_frame.hpp"
 #include "show/frame_loop.hpp"
+#include "show/stop_signals.hpp"
 
 int main(int argc, char** argv) {
     using namespace textdemo;
@@ -28,8 +30,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "textdemo-console: the terminal cannot address the cursor (TERM is unset or dumb)\n");
         return 1;
     }
-    setup_console_font();
-    install_console_ctrl_handler();
+    // Ctrl-C and the other stop signals end the show through its teardown; a terminal that
+    // no longer reads gets its modes back at the stop deadline all the same.
+    install_stop_signal_handlers(request_stop, give_terminal_back_through_the_tty);
     TextFrame& frame = text_frame();
     std::uint32_t start_ms = 0;
     if (int exit_code = load_show_music(PlayerProgram::Console, options, start_ms)) return exit_code;

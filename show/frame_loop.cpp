@@ -18,7 +18,7 @@ namespace textdemo {
 namespace {
 
 bool position_is_valid(std::int32_t result) {
-    return result == SOUND_OK || result == SOUND_ERR_CHANNEL_STOLEN || result == SOUND_ERR_INVALID_HANDLE;
+    return result == SOUND_OK || result == SOUND_ERR_INVALID_HANDLE;
 }
 
 // Steps 1 and 2 of a frame: sleep until the tick count has passed the deadline (unsigned).

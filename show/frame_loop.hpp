@@ -19,7 +19,7 @@
 //     const FrameClock clock = system_clock();
 //     FrameLoopState state = start_frame_loop(clock);
 //     if (Failure failure = build_timeline()) ... report it;
-//     if (player.sound) play_music(player);
+//     play_music(player);
 //     if (run_frame_loop(clock, music_position_source(player), backend, state) == LoopEnd::Teardown)
 //         failure = teardown_show();
 //     ... then, once the display is given back: end_by_stop_signal();
@@ -54,8 +54,8 @@ struct FrameClock {
 
 // The music clock.
 struct PositionSource {
-    // Updates the sound system, writes the play position in ms and returns the sound
-    // result code: 0, 11 and 36 mean the written position is valid, anything else failed.
+    // Writes the play position in ms and returns the sound result code: 0 and 36 (a
+    // finished channel, position 0) mean the written position is valid, anything else failed.
     std::int32_t (*query)(void* context, std::uint32_t* position_ms);
     // True once the music has been heard to its end (its position then reads 0).
     bool (*finished)(void* context);
@@ -144,7 +144,7 @@ LoopEnd run_frame_loop(const FrameClock& clock, const PositionSource& source, co
 // Monotonic system clock in ms, with real sleeps.
 FrameClock system_clock();
 
-// The music player's per-frame calls (update + position, mute). The player must outlive it.
+// The music player's per-frame calls (position, finished, mute). The player must outlive it.
 PositionSource music_position_source(MusicPlayer& player);
 
 // Teardown in order: timeline (effects, list, pattern data), music, archive, text frame.

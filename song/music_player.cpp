@@ -4,7 +4,6 @@
 // every failure except the per-frame calls comes back with the sound layer's code and text.
 #include "song/music_player.hpp"
 
-#include <cstdio>
 #include <string>
 
 #include "resources/archive.hpp"
@@ -29,14 +28,6 @@ Failure sound_failure(std::int32_t result) {
     return {"FMOD error! (" + std::to_string(result) + ") " + sound_error_string(result)};
 }
 
-bool check_sound_version(std::uint32_t version) {
-    if (version >= REQUIRED_SOUND_VERSION) return true;
-    std::printf("Error!  You are using an old version of FMOD %08x.  This program requires %08x\n", version,
-                REQUIRED_SOUND_VERSION);
-    std::fflush(stdout);
-    return false;
-}
-
 MusicPlayer& music_player() {
     if (!instance) instance = new MusicPlayer;
     return *instance;
@@ -45,9 +36,6 @@ MusicPlayer& music_player() {
 Failure open_music_player(MusicPlayer& player) {
     if (player.system) return {};
     if (Failure failure = checked(player, system_create(&player.system))) return failure;
-    if (Failure failure = checked(player, system_get_version(player.system, &player.version))) return failure;
-    // An old layer is reported and left uninitialised; loading the music then fails.
-    if (!check_sound_version(player.version)) return {};
     return checked(player, system_init(player.system, 1));
 }
 
@@ -68,7 +56,6 @@ Failure play_music(MusicPlayer& player) {
 }
 
 std::int32_t query_music_position(MusicPlayer& player, std::uint32_t& position_ms) {
-    system_update(player.system);
     player.last_result = channel_get_position_ms(player.channel, &position_ms);
     return player.last_result;
 }

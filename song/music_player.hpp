@@ -1,13 +1,13 @@
 // music_player: the show's music ("ruk.mp3") and its play position, the master clock.
 //
-// Offers: MusicPlayer (sound layer handles, last result, version, length in ms), the
+// Offers: MusicPlayer (sound layer handles, last result, length in ms), the
 // accessor music_player(), open_music_player (the sound system created and initialised),
 // load_music, set_music_start, play_music, release_music, query_music_position,
-// music_finished and set_music_mute (the per-frame calls of the frame loop),
-// check_sound_version and sound_failure.
+// music_finished and set_music_mute (the per-frame calls of the frame loop), and
+// sound_failure.
 // Depends on: sound_layer, archive (find_resource), failure.
 //
-// Every failing sound call except update, position query and mute is a Failure
+// Every failing sound call except the position query and mute is a Failure
 // "FMOD error! (%d) %s" with the sound layer's code and text.
 #pragma once
 
@@ -18,21 +18,18 @@
 
 namespace textdemo {
 
-constexpr std::uint32_t REQUIRED_SOUND_VERSION = 0x00043201;
-
 struct MusicPlayer {
     SoundSystem* system = nullptr;
-    SoundStream* sound = nullptr;     // null until load_music, and after a failed version check
+    SoundStream* sound = nullptr;     // null until load_music
     SoundChannel* channel = nullptr;  // null until play_music
     std::int32_t last_result = 0;
-    std::uint32_t version = 0;
     std::uint32_t length = 0;         // stream length in milliseconds
 };
 
 // The player, created on first use without a sound system.
 MusicPlayer& music_player();
 
-// System created, version checked, system initialised; does nothing once the system exists.
+// System created and initialised; does nothing once the system exists.
 Failure open_music_player(MusicPlayer& player);
 
 // Creates the stream from the archive entry "ruk.mp3" and reads its length.
@@ -49,8 +46,7 @@ Failure play_music(MusicPlayer& player);
 // call that fails.
 Failure release_music(MusicPlayer& player);
 
-// Updates the sound system and reads the play position in ms; returns the result code (also
-// kept in last_result). Not fatal: the frame loop interprets the code.
+// Reads the play position in ms; returns the result code (also kept in last_result). Not fatal: the frame loop interprets the code.
 std::int32_t query_music_position(MusicPlayer& player, std::uint32_t& position_ms);
 
 // True once the music has been heard to its end, and when none plays (no channel). A
@@ -59,9 +55,6 @@ bool music_finished(MusicPlayer& player);
 
 // Mutes (true) or unmutes the channel; the clock keeps running. Result ignored.
 void set_music_mute(MusicPlayer& player, bool muted);
-
-// True when version is new enough; otherwise prints the old-version line.
-bool check_sound_version(std::uint32_t version);
 
 // Nothing for SOUND_OK; otherwise "FMOD error! (%d) %s" with the code and its text.
 Failure sound_failure(std::int32_t result);

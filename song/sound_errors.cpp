@@ -7,7 +7,6 @@ const char* sound_error_string(std::int32_t result) {
     switch (result) {
         case SOUND_OK: return "No errors.";
         case SOUND_ERR_BAD_STREAM: return "The data is not a playable MP3 stream.";
-        case SOUND_ERR_CHANNEL_STOLEN: return "The channel was taken for another sound.";
         case SOUND_ERR_DECODER: return "The MP3 decoder could not be set up.";
         case SOUND_ERR_INVALID_HANDLE: return "An invalid or finished object handle was used.";
         case SOUND_ERR_INVALID_PARAM: return "An invalid parameter was passed to this function.";

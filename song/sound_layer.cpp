@@ -288,13 +288,6 @@ std::int32_t system_create(SoundSystem** system) {
     return SOUND_OK;
 }
 
-std::int32_t system_get_version(SoundSystem* system, std::uint32_t* version) {
-    if (!system) return SOUND_ERR_INVALID_HANDLE;
-    if (!version) return SOUND_ERR_INVALID_PARAM;
-    *version = SOUND_LAYER_VERSION;
-    return SOUND_OK;
-}
-
 std::int32_t system_init(SoundSystem* system, int max_channels) {
     if (!system) return SOUND_ERR_INVALID_HANDLE;
     if (max_channels < 1) return SOUND_ERR_INVALID_PARAM;
@@ -388,11 +381,6 @@ std::int32_t system_play_sound(SoundSystem* system, SoundStream* stream, SoundCh
     stream->started_ns = now_ns();
     *channel = &system->channel;
     return SOUND_OK;
-}
-
-std::int32_t system_update(SoundSystem* system) {
-    if (!system) return SOUND_ERR_INVALID_HANDLE;
-    return system->initialised ? SOUND_OK : SOUND_ERR_NOT_INITIALISED;
 }
 
 std::int32_t channel_get_position_ms(SoundChannel* channel, std::uint32_t* position_ms) {

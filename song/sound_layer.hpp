@@ -2,10 +2,10 @@
 // played through one SDL2 audio device, or through a silent real-time output when no
 // device can be opened.
 //
-// Offers: result codes and sound_error_string, SOUND_LAYER_VERSION, and the operations the
-// music player needs (create/version/init/close/release a system, create a stream from
-// memory, its exact length in ms, a start later in the stream, play, update, play position
-// in ms, whether the channel still plays, mute, release).
+// Offers: result codes and sound_error_string, and the operations the music player needs
+// (create/init/close/release a system, create a stream from memory, its exact length in
+// ms, a start later in the stream, play, play position in ms, whether the channel still
+// plays, mute, release).
 // Depends on: libmpg123, SDL2 audio, a decoding thread (sound_layer.cpp); the web build's
 // implementation of the same calls is song/web/sound_layer_web.cpp (the browser's
 // WebAudio). The result texts are sound_errors.cpp, shared by both.
@@ -24,11 +24,10 @@
 namespace textdemo {
 
 // Result codes of the sound layer (0 = success). The frame loop also accepts a position
-// reported with SOUND_ERR_CHANNEL_STOLEN or SOUND_ERR_INVALID_HANDLE.
+// reported with SOUND_ERR_INVALID_HANDLE (0 once the channel is finished).
 enum SoundResult : std::int32_t {
     SOUND_OK = 0,
     SOUND_ERR_BAD_STREAM = 1,       // the bytes are not a decodable MP3 stream
-    SOUND_ERR_CHANNEL_STOLEN = 11,  // kept for the frame loop's contract; never produced
     SOUND_ERR_DECODER = 20,         // the MP3 decoder could not be set up
     SOUND_ERR_INVALID_HANDLE = 36,  // null, released or finished object
     SOUND_ERR_INVALID_PARAM = 37,
@@ -39,8 +38,6 @@ enum SoundResult : std::int32_t {
 // Text of a result code; "Unknown error." for codes outside the table.
 const char* sound_error_string(std::int32_t result);
 
-constexpr std::uint32_t SOUND_LAYER_VERSION = 0x00043201;
-
 struct SoundSystem;
 struct SoundStream;
 struct SoundChannel;
@@ -50,7 +47,6 @@ struct SoundChannel;
 void force_silent_sound_output(bool silent);
 
 std::int32_t system_create(SoundSystem** system);
-std::int32_t system_get_version(SoundSystem* system, std::uint32_t* version);
 // Opens the audio output, or the silent fallback, announced by one line of at most 80
 // characters on stdout; what the audio libraries print meanwhile never reaches the terminal.
 std::int32_t system_init(SoundSystem* system, int max_channels);
@@ -64,7 +60,6 @@ std::int32_t sound_get_length_ms(SoundStream* stream, std::uint32_t* length_ms);
 std::int32_t sound_set_start_ms(SoundStream* stream, std::uint32_t ms);
 // Starts the stream at its start (position 0 unless set) on the system's one channel.
 std::int32_t system_play_sound(SoundSystem* system, SoundStream* stream, SoundChannel** channel);
-std::int32_t system_update(SoundSystem* system);
 std::int32_t channel_get_position_ms(SoundChannel* channel, std::uint32_t* position_ms);
 // Writes true while the channel's stream has not been heard to its end (also before its
 // device has started), false once it has; false with SOUND_ERR_INVALID_HANDLE for no channel.

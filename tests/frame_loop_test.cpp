@@ -190,8 +190,8 @@ TEST_F(FrameLoopTest, TheShowEndsInTheFrameThatFindsTheMusicOver) {
     ASSERT_EQ(backend.positions.size(), 31u);
     EXPECT_EQ(backend.positions[29], 3000u);
     EXPECT_EQ(backend.positions[30], 0u);
-    // Channel stolen and invalid handle still carry the reported position (0 = ended).
-    for (std::int32_t code : {SOUND_ERR_CHANNEL_STOLEN, SOUND_ERR_INVALID_HANDLE}) {
+    // A position of 0 reported with success or with a finished channel's code: both carry it.
+    for (std::int32_t code : {SOUND_OK, SOUND_ERR_INVALID_HANDLE}) {
         reset();
         music.script = [code](int n) { return ScriptedMusic::Answer{n < 15 ? SOUND_OK : code, n < 15 ? 50u : 0u, n >= 15}; };
         run(false);
@@ -218,7 +218,10 @@ TEST_F(FrameLoopTest, PositionZeroBeforeTheMusicStartsEndsNothing) {
 
 TEST_F(FrameLoopTest, FailedQueriesGiveMinusOneInTheWindowAndAFrameClockInTheConsole) {
     EXPECT_EQ(frame_position(SOUND_OK, 1234, 7, false), 1234u);
-    EXPECT_EQ(frame_position(SOUND_ERR_CHANNEL_STOLEN, 1234, 7, true), 1234u);
+    EXPECT_EQ(frame_position(SOUND_ERR_INVALID_HANDLE, 1234, 7, true), 1234u);
+    EXPECT_EQ(frame_position(SOUND_ERR_INVALID_HANDLE, 1234, 7, false), 1234u);
+    EXPECT_EQ(frame_position(SOUND_ERR_NOT_INITIALISED, 1234, 7, true), 7u * 16);
+    EXPECT_EQ(frame_position(11, 1234, 7, false), 0xFFFFFFFFu);  // no code of this layer
     EXPECT_EQ(frame_position(SOUND_ERR_INVALID_HANDLE, 0, 7, true), 0u);
     EXPECT_EQ(frame_position(SOUND_ERR_BAD_STREAM, 1234, 7, false), 0xFFFFFFFFu);
     EXPECT_EQ(frame_position(SOUND_ERR_INVALID_PARAM, 1234, 7, true), 7u * 16);

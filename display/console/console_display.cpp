@@ -187,10 +187,10 @@ void give_terminal_back() {
     console.taken.held_messages = -1;
 }
 
-// Async-signal-safe, for a terminal that may have stopped reading: what it has not read is
-// dropped, the modes come back through the tty at once, and the give-back bytes (and the
-// held messages) go through a descriptor of our own that never waits, for when it reads
-// again.
+}  // namespace
+
+// The give-back bytes (and the held messages) go through a descriptor of our own that never
+// waits, for when the terminal reads again.
 void give_terminal_back_through_the_tty() {
     TakenTerminal& taken = console.taken;
     if (!taken.active) return;
@@ -220,6 +220,8 @@ void give_terminal_back_through_the_tty() {
     }
     close(unblocked);
 }
+
+namespace {
 
 // Async-signal-safe: the terminal as the shell had it, while the show is stopped.
 void lend_terminal() {
@@ -487,14 +489,6 @@ void hold_messages() {
 bool standard_output_is_terminal() { return isatty(STDOUT_FILENO) == 1; }
 
 bool terminal_addresses_cursor(const char* term) { return term && *term && std::strcmp(term, "dumb") != 0; }
-
-int setup_console_font() { return 1; }
-
-void console_ctrl_handler(int signal_number) { request_stop(signal_number); }
-
-void install_console_ctrl_handler() {
-    install_stop_signal_handlers(console_ctrl_handler, give_terminal_back_through_the_tty);
-}
 
 Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     // Before the terminal is taken over, so a damaged glyph image's message stays readable.

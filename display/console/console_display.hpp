@@ -1,9 +1,9 @@
 // console_display: the show in the terminal it runs in.
 //
-// Offers: standard_output_is_terminal, terminal_addresses_cursor, setup_console_font,
-// console_ctrl_handler and install_console_ctrl_handler (the signal handling),
-// setup_console, restore_console and console_frame_backend (the console's presentation
-// and key steps for the shared frame loop).
+// Offers: standard_output_is_terminal, terminal_addresses_cursor,
+// give_terminal_back_through_the_tty (the stop deadline's last words), setup_console,
+// restore_console and console_frame_backend (the console's presentation and key steps for
+// the shared frame loop).
 // Depends on: text_frame, console_settings, console_layout, console_picture, screen_writer,
 // pixel_layout, kitty_image, key_decoder, terminal_queries, image and font_texture (the glyphs' ink), failure,
 // frame_loop (stop_requested, KeyRecord, FrameBackend, system_clock); POSIX termios,
@@ -53,14 +53,11 @@ bool standard_output_is_terminal();
 // False for a TERM that is unset, empty or "dumb": no cursor addressing to draw with.
 bool terminal_addresses_cursor(const char* term);
 
-// A terminal emulator offers no standard way to pick an 8 x 8 font: always 1 (font kept).
-int setup_console_font();
-
-// Handler of SIGINT, SIGQUIT, SIGTERM and SIGHUP: only sets the stop flags, so the show
-// ends through the normal teardown at the head of the next frame; installed with the
-// terminal given back through the tty as the stop deadline's last words.
-void console_ctrl_handler(int signal_number);
-void install_console_ctrl_handler();
+// For a terminal that may have stopped reading (async-signal-safe): what it has not read is
+// dropped and its modes come back through the tty at once. The last words of the stop
+// signals' deadline (install_stop_signal_handlers). Does nothing when the terminal is not
+// taken over.
+void give_terminal_back_through_the_tty();
 
 // Reads the glyphs' ink from the archive's "textmodechars.png" (a missing one fails, and the
 // terminal is left alone), stores the terminal descriptors in the frame, takes the terminal
