@@ -2,7 +2,6 @@
 // field is trusted for a read or an allocation.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,6 +9,7 @@
 #include "resources/archive_format.hpp"
 #include "resources/file_bytes.hpp"
 #include "tests/support/archive_bytes.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace textdemo {
 namespace {
@@ -159,7 +159,8 @@ TEST(ArchiveRejection, UnpackedSizeBounds) {
 }
 
 TEST(ArchiveRejection, TheLoaderFailsWithOneLineAndKeepsNoEntry) {
-    const std::string path = ::testing::TempDir() + "rejected.salad";
+    const test::TempFolder folder;
+    const std::string path = folder.file("rejected.salad");
     Bytes file = test::archive_file({RawEntry::stored_as_is("a", {1})});
     file[6] = 0xFF, file[7] = 0xFF;
     EXPECT_TRUE(write_file_bytes(path, file));
@@ -169,7 +170,6 @@ TEST(ArchiveRejection, TheLoaderFailsWithOneLineAndKeepsNoEntry) {
     EXPECT_EQ(resource_archive().count, 0);
     release_resource_archive();
     set_archive_path("ruk.salad");
-    std::remove(path.c_str());
 }
 
 }  // namespace

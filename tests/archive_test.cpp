@@ -19,6 +19,7 @@
 #include "resources/file_bytes.hpp"
 #include "tests/support/archive_bytes.hpp"
 #include "tests/support/empty_archive.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace textdemo {
 namespace {
@@ -32,7 +33,6 @@ protected:
     void TearDown() override {
         release_resource_archive();
         set_archive_path("ruk.salad");
-        std::remove(path_.c_str());
     }
     // Writes `file` and loads it as the archive; returns the failure's line ("" on success).
     std::string load(const Bytes& file) {
@@ -43,7 +43,8 @@ protected:
     }
     static Bytes data_of(const ResourceEntry& entry) { return Bytes(entry.data, entry.data + entry.size); }
 
-    std::string path_ = ::testing::TempDir() + "archive_test.salad";
+    test::TempFolder folder_;  // removed with the fixture, the file and folders inside too
+    std::string path_ = folder_.file("archive_test.salad");
 };
 
 TEST_F(ArchiveTest, StoredAndCompressedEntriesDecodeToTheirBytes) {
@@ -127,7 +128,8 @@ TEST_F(ArchiveTest, AnArchivePackedTheOldWayStillLoads) {
 
 TEST(ArchivePlaces, WorkingDirectoryThenProgramFolderThenDataFolder) {
     EXPECT_EQ(archive_places(""), std::vector<std::string>{"./ruk.salad"});
-    const fs::path root = fs::path(::testing::TempDir()) / ("places_" + std::to_string(getpid()));
+    const test::TempFolder folder;
+    const fs::path root = folder.path();
     fs::create_directories(root / "bin");
     const std::vector<std::string> places = archive_places((root / "bin").string());
     ASSERT_EQ(places.size(), 3u);
@@ -142,7 +144,6 @@ TEST(ArchivePlaces, WorkingDirectoryThenProgramFolderThenDataFolder) {
     fs::current_path(root / "bin");
     EXPECT_EQ(archive_places((root / "bin").string()), (std::vector<std::string>{"./ruk.salad", places[2]}));
     fs::current_path(before);
-    fs::remove_all(root);
     EXPECT_EQ(fs::path(running_program_folder()), fs::canonical("/proc/self/exe").parent_path());
 }
 
@@ -173,7 +174,6 @@ TEST_F(ArchiveTest, AFileThatIsNoArchiveIsRefusedInOneLine) {
     ASSERT_TRUE(write_file_bytes(good, test::archive_file({RawEntry::stored_as_is("a", {1})})));
     set_archive_places({"/dev/zero", good});
     EXPECT_EQ(load_resource_archive().message, "damaged resource archive /dev/zero: not a regular file (a FIFO or a device)");
-    std::remove(good.c_str());
 }
 
 TEST_F(ArchiveTest, OnlyFlagOneMeansCompressed) {

@@ -2,7 +2,6 @@
 // and archives read back by the loader.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "resources/file_bytes.hpp"
 #include "tests/support/archive_bytes.hpp"
 #include "tests/support/empty_archive.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace textdemo {
 namespace {
@@ -103,7 +103,8 @@ TEST(ArchiveWriter, WrittenArchiveLoads) {
     const std::string long_name(32, 'L');
     Bytes archive;
     ASSERT_EQ(build_archive({{"noise.bin", noise}, {long_name, text}, {"text.txt", text}}, true, archive), "");
-    const std::string path = ::testing::TempDir() + "written.salad";
+    const test::TempFolder folder;
+    const std::string path = folder.file("written.salad");
     ASSERT_TRUE(write_file_bytes(path, archive));
     set_archive_path(path);
     release_resource_archive();
@@ -117,7 +118,6 @@ TEST(ArchiveWriter, WrittenArchiveLoads) {
     EXPECT_EQ(Bytes(c.data, c.data + c.size), text);
     release_resource_archive();
     set_archive_path("ruk.salad");
-    std::remove(path.c_str());
 }
 
 }  // namespace
