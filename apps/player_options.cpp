@@ -55,7 +55,7 @@ std::vector<OptionSpec> option_table(PlayerProgram program) {
     std::vector<OptionSpec> specs(std::begin(SHARED_OPTIONS), std::end(SHARED_OPTIONS));
     if (program == PlayerProgram::Console)
         specs.insert(specs.end(), std::begin(CONSOLE_OPTIONS), std::end(CONSOLE_OPTIONS));
-    else
+    else if (program == PlayerProgram::Window)
         specs.insert(specs.end(), std::begin(WINDOW_OPTIONS), std::end(WINDOW_OPTIONS));
     specs.insert(specs.end(), std::begin(INFO_OPTIONS), std::end(INFO_OPTIONS));
     return specs;
@@ -114,11 +114,29 @@ std::string bad_value(const char* option, const std::string& value, const char* 
     return std::string(option) + ": \"" + value + "\" is not " + expected;
 }
 
+// Each program's name, the start of its message lines and the usage's first lines (where
+// the show plays), in the order of PlayerProgram.
+struct ProgramTexts {
+    const char* name;
+    const char* message_prefix;
+    const char* lead;
+};
+constexpr ProgramTexts PROGRAM_TEXTS[] = {
+    {"textdemo-console", "textdemo-console: ",
+     "Plays the show in this terminal, in step with its music, to the music's end.\n"},
+    {"textdemo-gl", "textdemo-gl: ", "Plays the show in an OpenGL window, in step with its music, to the music's end.\n"},
+    {"textdemo-web", "",
+     "Plays the show in this page, in step with its music, to the music's end.\n"
+     "The page's address holds the options: ?section=9&mute is --section=9 --mute.\n"},
+};
+
+const ProgramTexts& texts_of(PlayerProgram program) { return PROGRAM_TEXTS[static_cast<int>(program)]; }
+
 }  // namespace
 
-const char* player_program_name(PlayerProgram program) {
-    return program == PlayerProgram::Console ? "textdemo-console" : "textdemo-gl";
-}
+const char* player_program_name(PlayerProgram program) { return texts_of(program).name; }
+
+const char* player_message_prefix(PlayerProgram program) { return texts_of(program).message_prefix; }
 
 std::string format_song_time(std::uint32_t ms) {
     char text[32];
@@ -191,8 +209,7 @@ ParsedPlayerOptions parse_player_options(PlayerProgram program, std::span<const 
 std::string player_usage(PlayerProgram program) {
     const bool console = program == PlayerProgram::Console;
     std::string text = std::string("usage: ") + player_program_name(program) + " [OPTION...]\n\n";
-    text += console ? "Plays the show in this terminal, in step with its music, to the music's end.\n"
-                    : "Plays the show in an OpenGL window, in step with its music, to the music's end.\n";
+    text += texts_of(program).lead;
     text += "\nOptions:\n" + format_option_help(option_table(program));
     text += "\nA later start (--start, --section) shows every effect as it is at that point\n"
             "of the music; effects whose motion builds up frame by frame begin from\n"
@@ -208,7 +225,7 @@ bool read_player_command_line(PlayerProgram program, int argc, char** argv, Play
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const ParsedPlayerOptions parsed = parse_player_options(program, args);
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "%s: %s\n%s", player_program_name(program), parsed.error.c_str(), player_usage(program).c_str());
+        std::fprintf(stderr, "%s%s\n%s", player_message_prefix(program), parsed.error.c_str(), player_usage(program).c_str());
         exit_code = 2;
         return false;
     }

@@ -1,8 +1,8 @@
 // player_options: the command line of the two players.
 //
-// Offers: PlayerProgram, player_program_name, PlayerOptions, parse_song_time and
-// format_song_time, parse_player_options, player_usage and read_player_command_line (help,
-// version and errors handled the same way in both programs).
+// Offers: PlayerProgram, player_program_name, player_message_prefix, PlayerOptions,
+// parse_song_time and format_song_time, parse_player_options, player_usage and
+// read_player_command_line (help, version and errors handled the same way in every player).
 // Depends on: command_line, console_settings.
 //
 // Without options a player does what it always did: the show from the start with sound,
@@ -19,10 +19,16 @@
 
 namespace textdemo {
 
-enum class PlayerProgram { Console, Window };
+// The web page (textdemo-web) takes the shared options from its address; the question it
+// always asks is the click the browser wants before it plays sound.
+enum class PlayerProgram { Console, Window, Web };
 
-// "textdemo-console" or "textdemo-gl", for messages.
+// "textdemo-console", "textdemo-gl" or "textdemo-web", for the usage and the version.
 const char* player_program_name(PlayerProgram program);
+
+// What each message line starts with: the program's name and ": " where a terminal shows
+// the lines among others', nothing on the page, which shows its one line alone.
+const char* player_message_prefix(PlayerProgram program);
 
 constexpr int SHOW_SECTIONS = 9;
 constexpr std::int32_t MAX_AUDIO_DELAY_MS = 10000;

@@ -29,7 +29,7 @@ Failure load_archive_and_music() {
 
 int exit_code_after(PlayerProgram program, const Failure& failure) {
     if (!failure) return 0;
-    std::fprintf(stderr, "%s: %s\n", player_program_name(program), failure.message.c_str());
+    std::fprintf(stderr, "%s%s\n", player_message_prefix(program), failure.message.c_str());
     return FAILURE_EXIT_CODE;
 }
 
@@ -40,10 +40,10 @@ bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const Mu
     if (start_ms < player.length) return true;
     const std::string start = format_song_time(start_ms), end = format_song_time(player.length);
     if (options.section > 0)
-        std::fprintf(stderr, "%s: --section %d starts at %s, past the music's end at %s\n", player_program_name(program),
+        std::fprintf(stderr, "%s--section %d starts at %s, past the music's end at %s\n", player_message_prefix(program),
                      options.section, start.c_str(), end.c_str());
     else
-        std::fprintf(stderr, "%s: --start %s lies past the music's end at %s\n", player_program_name(program),
+        std::fprintf(stderr, "%s--start %s lies past the music's end at %s\n", player_message_prefix(program),
                      start.c_str(), end.c_str());
     return false;
 }

@@ -31,8 +31,8 @@ namespace textdemo {
 
 struct MusicPlayer;
 
-// 0 without a failure; otherwise prints "PROGRAM: MESSAGE" on standard error and returns
-// FAILURE_EXIT_CODE.
+// 0 without a failure; otherwise prints the message after the program's prefix ("PROGRAM: "
+// in a terminal, nothing on the page) on standard error and returns FAILURE_EXIT_CODE.
 int exit_code_after(PlayerProgram program, const Failure& failure);
 
 // The song position the show starts at: --start, the start of the --section's slot, or 0

@@ -46,21 +46,21 @@ bool archive_is_stored(const std::string& path) {
 // The show, start to end; the exit code.
 int play_on_page(int argc, char** argv) {
     PlayerOptions options;
-    if (int exit_code; !read_player_command_line(PlayerProgram::Window, argc, argv, options, exit_code))
+    if (int exit_code; !read_player_command_line(PlayerProgram::Web, argc, argv, options, exit_code))
         return exit_code;
     if (!archive_is_stored(options.archive.empty() ? "ruk.salad" : options.archive)) return -1;
     text_frame();
     std::uint32_t start_ms = 0;
-    if (int exit_code = load_show_music(PlayerProgram::Window, options, start_ms)) return exit_code;
+    if (int exit_code = load_show_music(PlayerProgram::Web, options, start_ms)) return exit_code;
     WebDisplay display;
-    if (Failure failure = open_web_display(display)) return exit_code_after(PlayerProgram::Window, failure);
+    if (Failure failure = open_web_display(display)) return exit_code_after(PlayerProgram::Web, failure);
     if (!ask_fullscreen_on_page()) return 1;
     for (Cell& cell : text_frame().cells) cell = {0, 0};
 
     LoopEnd end = LoopEnd::Teardown;
     Failure failure = play_show(options, start_ms, web_frame_backend(display), end, web_frame_clock());
     if (!failure) failure = teardown_show();
-    return exit_code_after(PlayerProgram::Window, failure);
+    return exit_code_after(PlayerProgram::Web, failure);
 }
 
 // The show waits for the page (its question, its animation frames), so main has long

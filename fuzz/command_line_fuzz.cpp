@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& arg : args)
         if (const auto ms = parse_song_time(arg)) check_time(*ms);
 
-    for (PlayerProgram program : {PlayerProgram::Console, PlayerProgram::Window}) {
+    for (PlayerProgram program : {PlayerProgram::Console, PlayerProgram::Window, PlayerProgram::Web}) {
         const ParsedPlayerOptions parsed = parse_player_options(program, args);
         if (!parsed.error.empty()) continue;
         const PlayerOptions& o = parsed.options;

@@ -27,6 +27,7 @@ ParsedPlayerOptions parse(PlayerProgram program, std::vector<std::string> args) 
 }
 ParsedPlayerOptions console(std::vector<std::string> args) { return parse(PlayerProgram::Console, std::move(args)); }
 ParsedPlayerOptions window(std::vector<std::string> args) { return parse(PlayerProgram::Window, std::move(args)); }
+ParsedPlayerOptions web(std::vector<std::string> args) { return parse(PlayerProgram::Web, std::move(args)); }
 
 TEST(SongTime, SecondsMinutesAndMilliseconds) {
     EXPECT_EQ(parse_song_time("0"), 0u);
@@ -98,6 +99,32 @@ TEST(PlayerOptions, BadValuesAndCombinationsAreRefused) {
     // Each program knows only its own display's options.
     EXPECT_EQ(console({"--fullscreen"}).error, "unknown option \"--fullscreen\"");
     EXPECT_EQ(window({"--layout", "half"}).error, "unknown option \"--layout\"");
+    // The page always asks: its answer is the click the browser wants before it plays sound.
+    EXPECT_EQ(web({"--fullscreen"}).error, "unknown option \"--fullscreen\"");
+    EXPECT_EQ(web({"--window"}).error, "unknown option \"--window\"");
+    EXPECT_EQ(web({"--layout", "half"}).error, "unknown option \"--layout\"");
+    EXPECT_EQ(web({"--section", "10"}).error, "--section: \"10\" is not a section number 1..9");
+    const ParsedPlayerOptions page = web({"--archive=/ruk.salad", "--section=9", "--audio-delay=150", "--mute"});
+    ASSERT_EQ(page.error, "");
+    EXPECT_EQ(page.options.section, 9);
+    EXPECT_EQ(page.options.audio_delay_ms, 150);
+    EXPECT_TRUE(page.options.mute);
+}
+
+TEST(PlayerOptions, MessagesStartWithTheProgramInATerminalAndStandAloneOnThePage) {
+    EXPECT_STREQ(player_message_prefix(PlayerProgram::Console), "textdemo-console: ");
+    EXPECT_STREQ(player_message_prefix(PlayerProgram::Window), "textdemo-gl: ");
+    EXPECT_STREQ(player_message_prefix(PlayerProgram::Web), "");
+    EXPECT_STREQ(player_program_name(PlayerProgram::Web), "textdemo-web");
+    for (const auto& [program, line] : {std::pair{PlayerProgram::Window, "textdemo-gl: the archive is damaged\n"},
+                                        std::pair{PlayerProgram::Web, "the archive is damaged\n"}}) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(exit_code_after(program, Failure{"the archive is damaged"}), FAILURE_EXIT_CODE);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), line);
+    }
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(exit_code_after(PlayerProgram::Web, Failure{}), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(PlayerOptions, HelpListsEveryOptionAndTheKeys) {
@@ -110,8 +137,12 @@ TEST(PlayerOptions, HelpListsEveryOptionAndTheKeys) {
     for (const char* text : {"usage: textdemo-gl", "--fullscreen", "--window", "F1", "Escape"})
         EXPECT_NE(window_help.find(text), std::string::npos) << text;
     EXPECT_EQ(window_help.find("--layout"), std::string::npos);
+    const std::string web_help = player_usage(PlayerProgram::Web);
+    for (const char* text : {"usage: textdemo-web", "in this page", "?section=9&mute", "--section N", "--mute", "F1"})
+        EXPECT_NE(web_help.find(text), std::string::npos) << text;
+    EXPECT_EQ(web_help.find("--window"), std::string::npos);
     // Readable in an 80-column terminal.
-    for (const std::string& help : {console_help, window_help}) {
+    for (const std::string& help : {console_help, window_help, web_help}) {
         std::size_t begin = 0;
         for (std::size_t end; (end = help.find('\n', begin)) != std::string::npos; begin = end + 1)
             EXPECT_LE(end - begin, 80u) << help.substr(begin, end - begin);
