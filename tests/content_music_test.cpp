@@ -3,8 +3,6 @@
 // with libmpg123 (gapless) and its kicks are located in the low band of the audio.
 #include <gtest/gtest.h>
 
-#include <mpg123.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -12,6 +10,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/test_mp3.hpp"
 
 namespace {
 
@@ -114,6 +114,7 @@ TEST(GeneratedPatternDump, MusicalCuesHaveKicksWhereTheShowBouncesOnThem) {
             EXPECT_EQ(dump.kick_row(dump.order(i), r), r % 16 == 0) << "order " << i << " row " << r;
 }
 
+// The music as libmpg123 decodes it, mixed to mono, and its loudest sample.
 struct Decoded {
     std::vector<float> mono;
     long rate = 0;
@@ -122,33 +123,14 @@ struct Decoded {
     float peak = 0;
 };
 
-Decoded decode_mp3(const std::vector<std::uint8_t>& mp3) {
-    Decoded out;
-    mpg123_handle* mh = mpg123_new(nullptr, nullptr);
-    if (!mh) return out;
-    mpg123_param(mh, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
-    mpg123_format_none(mh);
-    mpg123_format(mh, RATE, MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    if (mpg123_open_feed(mh) == MPG123_OK && mpg123_feed(mh, mp3.data(), mp3.size()) == MPG123_OK) {
-        std::vector<std::int16_t> buffer(32768);
-        int encoding = 0;
-        for (;;) {
-            std::size_t done = 0;
-            const int result = mpg123_read(mh, buffer.data(), buffer.size() * 2, &done);
-            for (std::size_t i = 0; i + 1 < done / 2; i += 2) {
-                out.peak = std::max({out.peak, std::fabs(buffer[i] / 32768.0f), std::fabs(buffer[i + 1] / 32768.0f)});
-                out.mono.push_back((buffer[i] + buffer[i + 1]) / 65536.0f);
-            }
-            if (result == MPG123_NEW_FORMAT) {
-                mpg123_getformat(mh, &out.rate, &out.channels, &encoding);
-                continue;
-            }
-            if (result == MPG123_NEED_MORE || result == MPG123_DONE) break;
-            if (result != MPG123_OK) return out;
-        }
-        out.ok = true;
+Decoded decode_to_mono(const std::vector<std::uint8_t>& mp3) {
+    const textdemo::test::DecodedMp3 decoded = textdemo::test::decode_mp3(mp3);
+    Decoded out{{}, decoded.rate, decoded.channels, decoded.ok && decoded.channels == 2, 0};
+    for (std::size_t i = 0; out.ok && i + 1 < decoded.samples.size(); i += 2) {
+        const float left = decoded.samples[i], right = decoded.samples[i + 1];
+        out.peak = std::max({out.peak, std::fabs(left), std::fabs(right)});
+        out.mono.push_back((left + right) / 2);
     }
-    mpg123_delete(mh);
     return out;
 }
 
@@ -156,7 +138,7 @@ class GeneratedMusic : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         mp3_ = new std::vector<std::uint8_t>(read_generated("ruk.mp3"));
-        decoded_ = new Decoded(decode_mp3(*mp3_));
+        decoded_ = new Decoded(decode_to_mono(*mp3_));
     }
     static void TearDownTestSuite() {
         delete mp3_;

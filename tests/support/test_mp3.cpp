@@ -1,6 +1,7 @@
 #include "tests/support/test_mp3.hpp"
 
 #include <lame/lame.h>
+#include <mpg123.h>
 
 #include <cmath>
 #include <cstring>
@@ -31,6 +32,33 @@ std::vector<std::uint8_t> encode_test_mp3(int sample_frames, int rate, int chann
     lame_close(encoder);
     mp3.resize(static_cast<std::size_t>(size));
     return mp3;
+}
+
+DecodedMp3 decode_mp3(const std::vector<std::uint8_t>& mp3) {
+    DecodedMp3 out;
+    mpg123_handle* decoder = mpg123_new(nullptr, nullptr);
+    if (!decoder) return out;
+    mpg123_param(decoder, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET | MPG123_FORCE_FLOAT, 0.0);
+    if (mpg123_open_feed(decoder) == MPG123_OK && mpg123_feed(decoder, mp3.data(), mp3.size()) == MPG123_OK) {
+        std::vector<float> buffer(32768);
+        for (;;) {
+            std::size_t done = 0;
+            const int result = mpg123_read(decoder, buffer.data(), buffer.size() * sizeof(float), &done);
+            out.samples.insert(out.samples.end(), buffer.begin(), buffer.begin() + static_cast<long>(done / sizeof(float)));
+            if (result == MPG123_NEW_FORMAT) {
+                int encoding = 0;
+                mpg123_getformat(decoder, &out.rate, &out.channels, &encoding);
+                continue;
+            }
+            if (result == MPG123_NEED_MORE || result == MPG123_DONE) {
+                out.ok = out.rate > 0;
+                break;
+            }
+            if (result != MPG123_OK) break;
+        }
+    }
+    mpg123_delete(decoder);
+    return out;
 }
 
 }  // namespace textdemo::test

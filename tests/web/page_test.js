@@ -3,10 +3,11 @@
 // port, the page opened at ?section=2 and answered No, a few seconds played; then the
 // canvas equals textdemo-capture --png at the position the page shows (nearby frames
 // searched), that position follows the audio clock within one frame, the analyser hears
-// the music, Escape ends the show; a damaged archive and one with LZMA entries each give
-// their one line.
+// the music, the browser's decoded music starts at libmpg123's first sample and is as long,
+// Escape ends the show; a damaged archive and one with LZMA entries each give their one
+// line.
 //
-//   node tests/web/page_test.js SITE_DIR NATIVE_CAPTURE NATIVE_ARCHIVE [SCREENSHOT.png]
+//   node tests/web/page_test.js SITE_DIR NATIVE_CAPTURE NATIVE_ARCHIVE MP3_SAMPLES [SCREENSHOT.png]
 // Exits 77 (skipped) without chromium or without the web build (`make web`).
 'use strict';
 const { spawn, execFileSync } = require('child_process');
@@ -14,7 +15,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 
-const [siteDir, capture, nativeArchive, screenshotPath] = process.argv.slice(2);
+const [siteDir, capture, nativeArchive, mp3Samples, screenshotPath] = process.argv.slice(2);
 const CHROMIUM = '/usr/bin/chromium';
 const SECTION_2_MS = 33488;  // where --section 2 starts
 const FRAME_MS = 16;
@@ -149,6 +150,49 @@ const LOUDNESS = `(() => {
   return samples.reduce((peak, s) => Math.max(peak, Math.abs(s)), 0);
 })()`;
 
+// The first frames of each channel of the music as the browser decoded it, as base64 floats.
+const DECODED_START = (frames) => `(() => {
+  const buffer = Module.textdemoAudio.buffer, channels = [];
+  for (let c = 0; c < buffer.numberOfChannels; ++c) {
+    const bytes = new Uint8Array(buffer.getChannelData(c).slice(0, ${frames}).buffer);
+    let text = ''; for (let i = 0; i < bytes.length; i += 8192) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 8192));
+    channels.push(btoa(text));
+  }
+  return { length: buffer.length, rate: buffer.sampleRate, channels };
+})()`;
+
+const floats = (bytes) => new Float32Array(Uint8Array.from(bytes).buffer);
+
+// The browser's decoding against libmpg123's (mp3_samples) over the first seconds: the
+// shift of the browser's samples that matches best around the first sound (searched over
+// two MP3 frames either way), and the largest difference at that shift over every sample.
+async function compareDecodings(page) {
+  const FRAMES = 4 * 44100, SEARCH = 2 * 1152, WINDOW = 4096;
+  const file = path.join(work, 'mpg123.f32');
+  const said = execFileSync(mp3Samples, [nativeArchive, String(FRAMES), file]).toString().trim().split(' ').map(Number);
+  const [rate, channels, length] = said;
+  const native = floats(fs.readFileSync(file));
+  const browser = await page.evaluate(DECODED_START(FRAMES));
+  const decoded = browser.channels.map((base64) => floats(Buffer.from(base64, 'base64')));
+  const at = (c, i) => native[i * channels + c];
+  let onset = 0;
+  while (onset < FRAMES && Math.abs(at(0, onset)) < 0.01) ++onset;
+  const worstAt = (shift, from, to) => {
+    let worst = 0;
+    for (let c = 0; c < channels; ++c)
+      for (let i = Math.max(from, -shift); i < to && i + shift < decoded[c].length; ++i)
+        worst = Math.max(worst, Math.abs(decoded[c][i + shift] - at(c, i)));
+    return worst;
+  };
+  let best = { shift: 0, worst: Infinity };
+  for (let shift = -SEARCH; shift <= SEARCH; ++shift) {
+    const worst = worstAt(shift, onset, onset + WINDOW);
+    if (worst < best.worst) best = { shift, worst };
+  }
+  return { rate, channels, length, onset, shift: best.shift, worst: worstAt(best.shift, 0, FRAMES),
+           browser: { length: browser.length, rate: browser.rate, channels: decoded.length } };
+}
+
 // The PNG of each position decoded by the browser itself, compared with the canvas's bytes.
 function compareWithCaptures(page, rgbBase64, pngs) {
   return page.evaluate(`(async () => {
@@ -213,8 +257,14 @@ async function main() {
   let peak = 0;
   for (let i = 0; i < 10 && peak < 0.01; ++i, await sleep(50)) peak = Math.max(peak, await page.evaluate(LOUDNESS));
   check(peak >= 0.01, `the music is heard at the output (peak ${peak.toFixed(3)})`);
-  const decoded = await page.evaluate(`[Module.textdemoAudio.buffer.length, Module.textdemoAudio.buffer.sampleRate]`);
-  check(decoded[1] === 44100, `the browser decoded at the music's rate (${decoded[1]} Hz, ${decoded[0]} frames)`);
+  const decodings = await compareDecodings(page);
+  const heard = decodings.browser;
+  check(heard.rate === decodings.rate && heard.channels === decodings.channels && heard.length === decodings.length,
+        `the browser decoded the music as libmpg123 does: ${heard.rate} Hz, ${heard.channels} channels, ` +
+        `${heard.length} frames (libmpg123: ${decodings.rate}, ${decodings.channels}, ${decodings.length})`);
+  check(decodings.onset < 4 * 44100 && decodings.shift === 0 && decodings.worst < 1e-4,
+        `the browser's music starts at libmpg123's first sample: shift ${decodings.shift} at the first sound ` +
+        `(frame ${decodings.onset}), samples within ${decodings.worst.toExponential(1)} over the first 4 s`);
 
   await page.key('Escape', 'Escape', 27);
   await page.until('textdemo.ended', 'the end after Escape', 10);
