@@ -3,12 +3,12 @@
 //
 // Offers: WebDisplay (the backend's one record), open_web_display, web_frame_backend,
 // web_frame_clock and ask_fullscreen_on_page.
-// Depends on: text_frame, convert, cell_picture, font_texture, image, frame_loop, and
+// Depends on: text_frame, convert, cell_looks, font_texture, image, frame_loop, and
 // web_display.js (the page's side: canvas, keys, animation frames, the question).
 //
 // Each frame: convert the cells as the window program does, lay out the 640 x 400 window
-// picture from the 8 x 8 look of each cell (drawn once at start by cell_picture, so the
-// bytes are the capture tool's) and hand it to the page with the song position it shows,
+// picture from the 8 x 8 look of each cell (cell_looks: drawn once at start, so the bytes
+// are the capture tool's) and hand it to the page with the song position it shows,
 // which puts it in the canvas unscaled (the page enlarges it by whole factors). Keys: Escape and
 // "m", as the page saw them. A failed position query draws the dark-red frame, as the
 // window does. The clock reads the time of the animation frame being run; waiting for a
@@ -20,15 +20,15 @@
 #include <cstdint>
 #include <vector>
 
-#include "resources/font_texture.hpp"
+#include "resources/cell_looks.hpp"
 #include "resources/failure.hpp"
 #include "show/frame_loop.hpp"
 
 namespace textdemo {
 
 struct WebDisplay {
-    std::vector<std::uint8_t> looks;  // 8 x 8 RGBA pixels of every attribute and glyph
-    std::vector<std::uint8_t> rgba;   // the window picture as the canvas takes it
+    CellLooks looks;
+    std::vector<std::uint8_t> rgba;  // the window picture as the canvas takes it
 };
 
 // Loads the glyph image from the archive (as the window program does) and draws every look.
