@@ -109,6 +109,7 @@ double program_start_ms(const std::string& archive) {
 
 int main() {
     if (!test::use_show_archive()) return 1;
+    release_resource_archive();  // use_show_archive has read it: read it again, timed
     TextFrame& frame = text_frame();
     auto start = Clock::now();
     if (load_resource_archive()) return 1;
