@@ -6,7 +6,10 @@
 // hardest of them (true value closest to halfway between two floats) are listed. Also
 // counts how often glibc's own sinf differs from the reference. Takes minutes.
 //
-//   sinf_exhaustive_check [STRIDE]    every STRIDE-th bit pattern (default 1: all 2^32)
+//   sinf_exhaustive_check [STRIDE [FIRST LAST]]
+//
+// Checks every STRIDE-th bit pattern (default 1) from FIRST to LAST (default 0 and
+// 0xFFFFFFFF: all 2^32); a range lets the run be split over processes or over time.
 #include <quadmath.h>
 
 #include <algorithm>
@@ -41,14 +44,16 @@ struct HardCase {
 
 int main(int argc, char** argv) {
     const std::uint64_t stride = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1;
-    if (stride == 0) {
-        std::fprintf(stderr, "usage: sinf_exhaustive_check [STRIDE]\n");
+    const std::uint64_t first = argc > 3 ? std::strtoull(argv[2], nullptr, 0) : 0;
+    const std::uint64_t last = argc > 3 ? std::strtoull(argv[3], nullptr, 0) : 0xFFFFFFFF;
+    if (stride == 0 || argc == 3 || argc > 4 || first > last || last > 0xFFFFFFFF) {
+        std::fprintf(stderr, "usage: sinf_exhaustive_check [STRIDE [FIRST LAST]]\n");
         return 2;
     }
     std::uint64_t checked = 0, wrong = 0, needed_quad = 0, glibc_sinf_off = 0, glibc_sinf_off_0_100 = 0;
     std::int64_t glibc_sinf_worst = 0;
     std::vector<HardCase> hardest;
-    for (std::uint64_t b = 0; b <= 0xFFFFFFFF; b += stride) {
+    for (std::uint64_t b = first; b <= last; b += stride) {
         const float x = float_of(static_cast<std::uint32_t>(b));
         const double g = std::sin(static_cast<double>(x));
         const double margin = std::fabs(g) * 0x1p-50;
@@ -77,8 +82,10 @@ int main(int argc, char** argv) {
             if (std::isfinite(x)) glibc_sinf_worst = std::max(glibc_sinf_worst, ulps_apart(theirs, reference));
         }
     }
-    std::printf("%llu floats checked (stride %llu): portable_sinf wrong on %llu; %llu needed sinq to decide\n",
+    std::printf("%llu floats checked (stride %llu, 0x%08llx..0x%08llx): portable_sinf wrong on %llu; %llu needed "
+                "sinq to decide\n",
                 static_cast<unsigned long long>(checked), static_cast<unsigned long long>(stride),
+                static_cast<unsigned long long>(first), static_cast<unsigned long long>(last),
                 static_cast<unsigned long long>(wrong), static_cast<unsigned long long>(needed_quad));
     std::printf("glibc sinf off the correctly rounded sine on %llu of them (%llu in [0, 100]), by at most %lld ulp\n",
                 static_cast<unsigned long long>(glibc_sinf_off), static_cast<unsigned long long>(glibc_sinf_off_0_100),
