@@ -134,8 +134,11 @@ struct FloatSineCase {
 };
 
 // Subnormal and tiny arguments, sin near 1 and near 0, both sides of 2^20 (where the fast
-// evaluation stops), large and the largest floats, and four arguments where glibc's sinf
-// is one ulp off.
+// evaluation stops), large and the largest floats, four arguments where glibc's sinf is one
+// ulp off, and the hardest of all 2^32 floats (bench/sinf_exhaustive_check, values from
+// libquadmath): those whose sine lies closest to halfway between two floats, within 2^-54
+// to 2^-51.6 of it relative, so that an evaluation good to 2^-50 could round either way;
+// most are large arguments, whose reduction by pi/2 needs the most bits.
 constexpr FloatSineCase FLOAT_SINE[] = {
     {0x1p-149f, 0x1p-149f},
     {0x1p-126f, 0x1p-126f},
@@ -155,6 +158,17 @@ constexpr FloatSineCase FLOAT_SINE[] = {
     {0x1.b3359ap+0f, 0x1.fbbadep-1f},
     {0x1.71ee2ep+1f, 0x1.fdae98p-3f},
     {0x1.3a849cp+2f, -0x1.f59822p-1f},
+    {0x1.487e0cp+103f, 0x1.287508p-2f},
+    {0x1.33333p+13f, -0x1.63f4bap-2f},
+    {0x1.95f654p+44f, -0x1.fcf42ep-1f},
+    {0x1.524856p+80f, -0x1.ff5702p-1f},
+    {0x1.e35bc6p+7f, 0x1.c5b4acp-3f},
+    {0x1.a3eda6p+116f, -0x1.f511dcp-1f},
+    {0x1.8d9d8p+73f, -0x1.d32b7ap-1f},
+    {0x1.411b04p+63f, 0x1.58ed1p-1f},
+    {0x1.b559b6p+117f, 0x1.b50776p-2f},
+    {0x1.6ad26ep+32f, -0x1.fff96ep-1f},
+    {0x1.e7061ep-2f, 0x1.d4de8ap-2f},
 };
 
 TEST(PortableMathTest, FloatSineIsCorrectlyRounded) {
