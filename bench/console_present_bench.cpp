@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/baseline_screen_writer.hpp"
+#include "bench/bench_measures.hpp"
 #include "display/console/console_picture.hpp"
 #include "frame/convert.hpp"
 #include "resources/archive.hpp"
@@ -33,6 +34,9 @@
 namespace {
 
 using namespace textdemo;
+using bench::load_average;
+using bench::median;
+using bench::thread_us;
 
 struct Series {
     std::vector<std::size_t> bytes, changed;
@@ -48,12 +52,6 @@ struct Series {
         total_us += frame_us;
     }
 };
-
-template <typename T>
-T median(std::vector<T> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? T{} : values[values.size() / 2];
-}
 
 // One layout and colour mode in a terminal of a fixed size.
 struct Setup {
@@ -84,21 +82,6 @@ struct Configuration {
     ScreenCell previous[FRAME_CELLS]{};
     Series series{};
 };
-
-double thread_us() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
-}
-
-double load_average() {
-    double load = 0;
-    if (std::FILE* file = std::fopen("/proc/loadavg", "r")) {
-        if (std::fscanf(file, "%lf", &load) != 1) load = 0;
-        std::fclose(file);
-    }
-    return load;
-}
 
 void present(Configuration& c, const GlyphInk& glyphs, const std::uint32_t (&pixels)[FRAME_CELLS], std::string& out) {
     static ScreenCell cells[FRAME_CELLS];
