@@ -18,7 +18,8 @@ RUN_PACKAGES := cmake ninja-build g++ pkg-config liblzma-dev libstb-dev libmpg12
 # The clang build with libFuzzer and the sanitizers (the fuzz targets, the sanitized tests).
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # The suites and what the system tests drive the programs with.
-TEST_PACKAGES := $(FUZZ_PACKAGES) libgtest-dev libgmock-dev libx11-dev tmux xvfb xauth xdotool ffmpeg man-db
+TEST_PACKAGES := $(FUZZ_PACKAGES) libgtest-dev libgmock-dev libx11-dev tmux xvfb xauth xdotool ffmpeg man-db \
+	kitty xterm imagemagick
 BENCH_PACKAGES := libbenchmark-dev libcaca-dev
 PACKAGE_PACKAGES := dpkg-dev file
 # The web version: emscripten compiles it, Node runs its capture tool in the tests, Python
