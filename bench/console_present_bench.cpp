@@ -84,19 +84,19 @@ struct Configuration {
 };
 
 void present(Configuration& c, const GlyphInk& glyphs, const std::uint32_t (&pixels)[FRAME_CELLS], std::string& out) {
-    static ScreenCell cells[FRAME_CELLS];
+    static std::vector<ScreenCell> cells;
     const double start = thread_us();
     const ScreenLayout layout = choose_layout(c.setup.layout, c.setup.rows, c.setup.columns);
     picture_cells(layout, {c.setup.colours, true, glyphs}, c.steady, pixels, cells);
     resize_screen(c.screen, c.setup.rows, c.setup.columns);
     place_region(c.screen, layout.region);
     out.clear();
-    write_frame_changes(c.screen, cells, out);
+    write_frame_changes(c.screen, cells.data(), out);
     const double us = thread_us() - start;
     const int count = layout.region.rows * layout.region.columns;
     std::size_t changed = 0;
     for (int i = 0; i < count; ++i) changed += c.series.bytes.empty() || !looks_same(cells[i], c.previous[i], true);
-    std::copy(cells, cells + count, c.previous);
+    std::copy(cells.begin(), cells.begin() + count, c.previous);
     c.series.add(out.size(), changed, us);
 }
 

@@ -122,11 +122,11 @@ int main() {
     const ScreenLayout native = choose_layout(ConsoleLayout::Native, FRAME_HEIGHT, FRAME_WIDTH);
     static ScreenState first_screen;
     static SteadyPicture steady;  // unused by the native layout
-    static ScreenCell first_cells[FRAME_CELLS];
+    std::vector<ScreenCell> first_cells;
     std::string first_bytes;
     draw_song_frame(0);
     picture_cells(native, PictureStyle{}, steady, frame.pixels, first_cells);
-    write_frame_changes(first_screen, first_cells, first_bytes);
+    write_frame_changes(first_screen, first_cells.data(), first_bytes);
     const double first_frame_ms = ms_since(start);
 
     const auto& effects = effect_list().effects;
@@ -143,7 +143,7 @@ int main() {
     std::vector<std::vector<double>> slot_times(effects.size());
     std::vector<double> bytes;
     static ScreenState screen;
-    static ScreenCell cells[FRAME_CELLS];
+    std::vector<ScreenCell> cells;
     std::string out;
     for (std::uint32_t f = 0; f < frames; ++f) {
         const std::uint32_t position = f * FRAME_PERIOD_MS;
@@ -155,7 +155,7 @@ int main() {
         draw_song_frame(position);
         picture_cells(native, PictureStyle{}, steady, frame.pixels, cells);
         out.clear();
-        write_frame_changes(screen, cells, out);
+        write_frame_changes(screen, cells.data(), out);
         bytes.push_back(static_cast<double>(out.size()));
     }
 

@@ -344,49 +344,72 @@ TEST(ScreenWriter, SmallTerminalClipsAndGrowingRepaints) {
 
 // Random frames with sparse and dense changes, colours of every kind, in regions that move
 // about a terminal and reach past its edges, replayed on the model, which must always end
-// up showing the latest frame and nothing else; the ASCII form goes through the same path.
-TEST(ScreenWriter, ReplayedBytesAlwaysShowTheLatestFrame) {
-    for (bool utf8 : {true, false}) {
-        std::mt19937 random(utf8 ? 7 : 8);
-        static ScreenCell cells[FRAME_CELLS];
-        static ScreenState screen;
-        screen = ScreenState{};
-        screen.utf8 = utf8;
-        const auto colour = [&]() -> TerminalColour {
-            switch (random() % 8) {
-                case 0: return indexed_colour(static_cast<int>(random() % 256));
-                case 1: return rgb_colour({static_cast<std::uint8_t>(random() % 3), 0, 0});
-                case 2: return DEFAULT_COLOUR;
-                default: return ansi_colour(static_cast<int>(random() % 4));
+// up showing the latest frame and nothing else.
+struct ReplayCase {
+    unsigned seed;
+    bool utf8;
+    int rows, columns;                // the terminal
+    int most_rows, most_columns;      // of a region
+    bool whole_terminal_first;        // the first region is the terminal itself
+};
+
+void replay_random_frames(const ReplayCase& replay) {
+    std::mt19937 random(replay.seed);
+    std::vector<ScreenCell> cells;
+    ScreenState screen;
+    screen.utf8 = replay.utf8;
+    const auto colour = [&]() -> TerminalColour {
+        switch (random() % 8) {
+            case 0: return indexed_colour(static_cast<int>(random() % 256));
+            case 1: return rgb_colour({static_cast<std::uint8_t>(random() % 3), 0, 0});
+            case 2: return DEFAULT_COLOUR;
+            default: return ansi_colour(static_cast<int>(random() % 4));
+        }
+    };
+    const int rows = replay.rows, columns = replay.columns;
+    resize_screen(screen, rows, columns);
+    TerminalModel terminal(rows, columns);
+    for (int round = 0; round < 6; ++round) {
+        const ScreenRegion region =
+            round == 0 && replay.whole_terminal_first
+                ? ScreenRegion{0, 0, rows, columns}
+                : ScreenRegion{static_cast<int>(random() % 8), static_cast<int>(random() % 20),
+                               1 + static_cast<int>(random() % static_cast<unsigned>(replay.most_rows)),
+                               1 + static_cast<int>(random() % static_cast<unsigned>(replay.most_columns))};
+        place_region(screen, region);
+        const int count = region.rows * region.columns;
+        cells.assign(static_cast<std::size_t>(count), BLANK_CELL);
+        for (int frame = 0; frame < 12; ++frame) {
+            const int changes = frame % 5 == 0 ? std::max(FRAME_CELLS, count) : static_cast<int>(random() % 300);
+            for (int k = 0; k < changes; ++k) {
+                ScreenCell& cell = cells[random() % static_cast<unsigned>(count)];
+                cell = {colour(), colour(), ShadeChars[random() % 16]};
+                if (random() % 20 == 0) cell.character = static_cast<std::uint8_t>(random());
             }
-        };
-        const int rows = utf8 ? 40 : 55, columns = utf8 ? 70 : 100;
-        resize_screen(screen, rows, columns);
-        TerminalModel terminal(rows, columns);
-        for (int round = 0; round < 6; ++round) {
-            const ScreenRegion region{static_cast<int>(random() % 8), static_cast<int>(random() % 20),
-                                      1 + static_cast<int>(random() % 50), 1 + static_cast<int>(random() % 80)};
-            place_region(screen, region);
-            fill(cells, BLANK_CELL);
-            for (int frame = 0; frame < 12; ++frame) {
-                const int changes = frame % 5 == 0 ? FRAME_CELLS : static_cast<int>(random() % 300);
-                for (int k = 0; k < changes; ++k) {
-                    ScreenCell& cell = cells[random() % (region.rows * region.columns)];
-                    cell = {colour(), colour(), ShadeChars[random() % 16]};
-                    if (random() % 20 == 0) cell.character = static_cast<std::uint8_t>(random());
+            if (frame == 7) invalidate_screen(screen);
+            terminal.apply(frame_bytes(screen, cells.data()));
+            for (int r = 0; r < rows; ++r)
+                for (int c = 0; c < columns; ++c) {
+                    const int rr = r - region.top, cc = c - region.left;
+                    const bool inside = rr >= 0 && rr < region.rows && cc >= 0 && cc < region.columns;
+                    ASSERT_TRUE(
+                        shows(terminal, r, c, inside ? cells[rr * region.columns + cc] : BLANK_CELL, replay.utf8))
+                        << "round " << round << " frame " << frame;
                 }
-                if (frame == 7) invalidate_screen(screen);
-                terminal.apply(frame_bytes(screen, cells));
-                for (int r = 0; r < rows; ++r)
-                    for (int c = 0; c < columns; ++c) {
-                        const int rr = r - region.top, cc = c - region.left;
-                        const bool inside = rr >= 0 && rr < region.rows && cc >= 0 && cc < region.columns;
-                        ASSERT_TRUE(shows(terminal, r, c, inside ? cells[rr * region.columns + cc] : BLANK_CELL, utf8))
-                            << "round " << round << " frame " << frame;
-                    }
-            }
         }
     }
+}
+
+TEST(ScreenWriter, ReplayedBytesAlwaysShowTheLatestFrame) {
+    replay_random_frames({7, true, 40, 70, 50, 80, false});
+    replay_random_frames({8, false, 55, 100, 50, 80, false});  // ASCII, through the same path
+}
+
+// Regions larger than the frame, as a picture scaled up in a large terminal takes: the
+// whole 200 x 60 terminal, then regions up to 230 x 70 that reach past it, wider than
+// 99 columns so that positions and steps take three digits.
+TEST(ScreenWriter, RegionsLargerThanTheFrameAreShownWhole) {
+    replay_random_frames({9, true, 60, 200, 70, 230, true});
 }
 
 // Stretches of consecutive frames of the show, spread over the music, written in every
@@ -411,7 +434,7 @@ TEST(ScreenWriterOnTheShow, EveryWrittenFrameIsShownExactly) {
     for (int g = 0; g < 16; ++g) glyphs.ink[g] = static_cast<std::uint32_t>(g) * FULL_INK / 15;
     static ScreenState screens[4];
     static SteadyPicture steadies[4];
-    static ScreenCell cells[FRAME_CELLS];
+    std::vector<ScreenCell> cells;
     static ConsoleCell console[FRAME_CELLS];
     std::vector<TerminalModel> terminals;
     for (const Setup& s : setups) terminals.emplace_back(s.rows, 80);
@@ -425,7 +448,7 @@ TEST(ScreenWriterOnTheShow, EveryWrittenFrameIsShownExactly) {
                 picture_cells(layout, {setups[s].colours, true, glyphs}, steadies[s], text_frame().pixels, cells);
                 resize_screen(screens[s], setups[s].rows, 80);
                 place_region(screens[s], layout.region);
-                terminals[s].apply(frame_bytes(screens[s], cells));
+                terminals[s].apply(frame_bytes(screens[s], cells.data()));
                 for (int r = 0; r < layout.region.rows; ++r)
                     for (int c = 0; c < layout.region.columns; ++c) {
                         const int i = r * layout.region.columns + c;
@@ -460,7 +483,7 @@ TEST(ScreenWriterOnTheShow, AveragedPictureStaysNearTheExactAverage) {
     ASSERT_EQ(width * height, 77 * 48);
     static ScreenState screen;
     static SteadyPicture steady;
-    static ScreenCell cells[FRAME_CELLS];
+    std::vector<ScreenCell> cells;
     static Rgb8 mixes[FRAME_CELLS], exact[FRAME_CELLS], exact_before[FRAME_CELLS];
     TerminalModel terminal(24, 80);
     resize_screen(screen, 24, 80);
@@ -481,7 +504,7 @@ TEST(ScreenWriterOnTheShow, AveragedPictureStaysNearTheExactAverage) {
             frame_mixes(glyphs, text_frame().pixels, mixes);
             resample_picture(mixes, width, height, exact);
             picture_cells(layout, {ConsoleColours::TrueColour, true, glyphs}, steady, text_frame().pixels, cells);
-            terminal.apply(frame_bytes(screen, cells));
+            terminal.apply(frame_bytes(screen, cells.data()));
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width; ++x) {
                     const int i = terminal.at(layout.region.top + y / 2, layout.region.left + x);

@@ -99,7 +99,7 @@ struct ConsoleDisplay {
     bool queries_open = false;  // the answers to the queries sent at start are still taken in
     TerminalAnswers answers;
     KeyDecoder key_decoder;
-    ScreenCell cells[FRAME_CELLS];  // the frame in the chosen layout
+    std::vector<ScreenCell> cells;  // the frame in the chosen layout
     std::string frame_bytes;        // what the frame writes
 };
 
@@ -398,7 +398,7 @@ void write_frame(ConsoleDisplay& display, const TextFrame& frame, CellSize cell)
     const ScreenLayout layout = choose_layout(display.layout_asked, rows, columns, cell);
     picture_cells(layout, display.picture_style, display.steady, frame.pixels, display.cells);
     place_region(display.screen, layout.region);
-    write_frame_changes(display.screen, display.cells, display.frame_bytes);
+    write_frame_changes(display.screen, display.cells.data(), display.frame_bytes);
 }
 
 // Converts the frame in the layout the terminal's size calls for and writes what changed

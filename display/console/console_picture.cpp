@@ -6,7 +6,7 @@ namespace textdemo {
 
 namespace {
 
-void native_cells(ConsoleColours mode, const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell (&out)[FRAME_CELLS]) {
+void native_cells(ConsoleColours mode, const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell* out) {
     TerminalColour colours[16];
     for (int index = 0; index < 16; ++index) colours[index] = palette_colour(mode, index);
     ConsoleCell console[FRAME_CELLS];
@@ -16,7 +16,7 @@ void native_cells(ConsoleColours mode, const std::uint32_t (&pixels)[FRAME_CELLS
 }
 
 void half_cells(const ScreenLayout& layout, const PictureStyle& style, SteadyPicture& steady,
-                const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell (&out)[FRAME_CELLS]) {
+                const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell* out) {
     Rgb8 mixes[FRAME_CELLS], picture[FRAME_CELLS];
     frame_mixes(style.glyphs, pixels, mixes);
     resample_picture(mixes, layout.picture_width, layout.picture_height, picture);
@@ -27,7 +27,7 @@ void half_cells(const ScreenLayout& layout, const PictureStyle& style, SteadyPic
     half_block_cells(picture, layout.picture_width, layout.picture_height, style.colours, style.utf8, out);
 }
 
-void message_cells(const ScreenLayout& layout, ScreenCell (&out)[FRAME_CELLS]) {
+void message_cells(const ScreenLayout& layout, ScreenCell* out) {
     const std::string_view text = too_small_message(layout.region.columns);
     for (int i = 0; i < layout.region.columns; ++i)
         out[i] = {DEFAULT_COLOUR, DEFAULT_COLOUR, static_cast<std::uint8_t>(i < std::ssize(text) ? text[i] : ' ')};
@@ -36,12 +36,13 @@ void message_cells(const ScreenLayout& layout, ScreenCell (&out)[FRAME_CELLS]) {
 }  // namespace
 
 void picture_cells(const ScreenLayout& layout, const PictureStyle& style, SteadyPicture& steady,
-                   const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell (&out)[FRAME_CELLS]) {
+                   const std::uint32_t (&pixels)[FRAME_CELLS], std::vector<ScreenCell>& out) {
+    out.resize(static_cast<std::size_t>(layout.region.rows) * static_cast<std::size_t>(layout.region.columns));
     if (layout.kind != LayoutKind::Half) steady.width = 0;
     switch (layout.kind) {
-        case LayoutKind::Native: native_cells(style.colours, pixels, out); break;
-        case LayoutKind::Half: half_cells(layout, style, steady, pixels, out); break;
-        case LayoutKind::TooSmall: message_cells(layout, out); break;
+        case LayoutKind::Native: native_cells(style.colours, pixels, out.data()); break;
+        case LayoutKind::Half: half_cells(layout, style, steady, pixels, out.data()); break;
+        case LayoutKind::TooSmall: message_cells(layout, out.data()); break;
     }
 }
 

@@ -5,6 +5,8 @@
 // convert (console form).
 #pragma once
 
+#include <vector>
+
 #include "display/console/console_layout.hpp"
 #include "display/console/half_block.hpp"
 #include "display/console/screen_writer.hpp"
@@ -20,8 +22,9 @@ struct PictureStyle {
 // Native: the console form of the conversion, colours in the style's mode. Half: the half
 // block picture of the frame, averaged down to a smaller picture through `steady`, which
 // carries what the last frames showed (one per terminal). TooSmall: the message in the
-// terminal's default colours. Writes layout.region.rows x layout.region.columns cells.
+// terminal's default colours. Makes `out` layout.region.rows x layout.region.columns cells,
+// row-major; it allocates only where the region grows past what it held before.
 void picture_cells(const ScreenLayout& layout, const PictureStyle& style, SteadyPicture& steady,
-                   const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell (&out)[FRAME_CELLS]);
+                   const std::uint32_t (&pixels)[FRAME_CELLS], std::vector<ScreenCell>& out);
 
 }  // namespace textdemo

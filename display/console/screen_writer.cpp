@@ -32,15 +32,6 @@ constexpr int SHORTEST_CHANGE = 4;
 // others. Over the show either alone sends 5 to 8% more bytes than the two together.
 constexpr RowLimits ROW_LIMITS[] = {{NO_LIMIT, NO_LIMIT}, {6, 0}};
 
-constexpr TerminalColour ANY_COLOUR = 0xFFFFFFFFu;  // a colour the cell does not show
-
-// How a character code shows, with UTF-8 or without.
-struct Glyph {
-    char bytes[3];
-    std::uint8_t length;
-    std::uint8_t shape;  // the lowest code that shows the same
-    bool blank;          // shows as a space
-};
 using Glyphs = std::array<Glyph, 256>;
 
 Glyphs glyphs_of(bool utf8) {
@@ -63,19 +54,6 @@ Glyphs glyphs_of(bool utf8) {
 
 const std::array<Glyphs, 2> GLYPHS = {glyphs_of(false), glyphs_of(true)};
 
-// A cell of the row being written, with the lengths its colour changes are weighed by:
-// the SGR parameters of each of its colours set as the foreground [0] or background [1].
-struct RowCell {
-    TerminalColour background;
-    TerminalColour foreground;  // ANY_COLOUR where the character is blank
-    // Reverse video swaps the two colours the terminal shows, but not the terminal's own
-    // default colours, which differ from each other.
-    bool reverse_allowed;
-    std::uint8_t background_length[2];
-    std::uint8_t foreground_length[2];
-    const Glyph* glyph;
-};
-
 RowCell row_cell(ScreenCell cell, const Glyphs& glyphs) {
     const Glyph& glyph = glyphs[cell.character];
     const TerminalColour foreground = glyph.blank ? ANY_COLOUR : cell.foreground;
@@ -90,16 +68,16 @@ RowCell row_cell(ScreenCell cell, const Glyphs& glyphs) {
             &glyph};
 }
 
-// One row's bytes. In order, a row takes at most 80 cells of a cursor move (10 bytes),
-// unchanged cells written again where that is shorter than a step forward and a colour
-// change (44), a colour change (39) and a character (3); in passes it gives up once it is
-// longer than that. The rest is room for copying whole SGR texts and characters.
-constexpr int ROW_BYTES = 80 * 96 + 64;
+// One row's bytes. In order, a row takes for each cell at most a cursor move (14 bytes with
+// five-digit positions), unchanged cells written again where that is shorter than a step
+// forward and a colour change (44), a colour change (39) and a character (3); in passes it
+// gives up once it is longer than that. The rest is room for copying whole SGR texts and
+// characters.
+constexpr std::size_t row_bytes(int columns) { return static_cast<std::size_t>(columns) * 100 + 64; }
 struct RowBytes {
-    char text[ROW_BYTES];
+    char* text;
     char* end = text;
     int colour_changes = 0;  // but those of the first cell of each pass
-    void clear() { end = text, colour_changes = 0; }
     std::size_t size() const { return static_cast<std::size_t>(end - text); }
 };
 
@@ -172,14 +150,18 @@ char* put_text(char* at, const char* text, std::size_t length) {
     return at + length;
 }
 
-char* put_number(char* at, int value) {
-    if (value >= 100) *at++ = static_cast<char>('0' + value / 100);
-    if (value >= 10) *at++ = static_cast<char>('0' + value / 10 % 10);
-    *at++ = static_cast<char>('0' + value % 10);
-    return at;
+int digits(int value) {
+    int count = 1;
+    for (; value >= 10; value /= 10) ++count;
+    return count;
 }
 
-int digits(int value) { return value >= 100 ? 3 : value >= 10 ? 2 : 1; }
+// Terminal positions and steps, at most five digits (winsize holds 16 bits).
+char* put_number(char* at, int value) {
+    char* const end = at + digits(value);
+    for (char* digit = end; digit != at; value /= 10) *--digit = static_cast<char>('0' + value % 10);
+    return end;
+}
 
 char* put_part(char* start, char* at, const char* text, std::size_t length) {
     if (at == start) {
@@ -305,8 +287,7 @@ void move_to(Pen& pen, int row, int column, const RowCell* cells, const ScreenSt
 // a pass each, moving the cursor over the others instead of changing colours back and
 // forth. Gives up (false) once `out` grows past `budget` bytes.
 bool write_row(Pen& pen, int row, const RowCell* cells, const int* changed, int count, const RowLimits& limits,
-               const ScreenState& screen, std::size_t budget, RowBytes& out) {
-    int pending[FRAME_WIDTH];
+               const ScreenState& screen, std::size_t budget, int* pending, RowBytes& out) {
     std::copy(changed, changed + count, pending);
     while (count > 0) {
         int start = 0;
@@ -351,8 +332,8 @@ void resize_screen(ScreenState& screen, int rows, int columns) {
 }
 
 void place_region(ScreenState& screen, ScreenRegion region) {
-    region.rows = std::clamp(region.rows, 0, FRAME_HEIGHT);
-    region.columns = std::clamp(region.columns, 0, FRAME_WIDTH);
+    region.rows = std::max(region.rows, 0);
+    region.columns = std::max(region.columns, 0);
     if (region == screen.region) return;
     screen.region = region;
     screen.valid = false;
@@ -367,8 +348,15 @@ void clear_screen(ScreenState& screen, std::string& out) {
         out.append("\x1b[").append(margin.bytes, margin.length).append("m");
     }
     out.append(ERASE_SCREEN);
-    std::fill(std::begin(screen.shown), std::end(screen.shown), ScreenCell{DEFAULT_COLOUR, screen.margin, ' '});
+    const ScreenRegion& region = screen.region;
+    screen.shown.assign(static_cast<std::size_t>(region.rows) * static_cast<std::size_t>(region.columns),
+                        ScreenCell{DEFAULT_COLOUR, screen.margin, ' '});
     screen.pen = PenColours{DEFAULT_COLOUR, screen.margin, false};
+    RowRoom& room = screen.room;
+    room.cells.resize(static_cast<std::size_t>(region.columns));
+    room.changed.resize(static_cast<std::size_t>(region.columns));
+    room.pending.resize(static_cast<std::size_t>(region.columns));
+    for (std::vector<char>& text : room.text) text.resize(row_bytes(region.columns));
 }
 
 void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::string& out) {
@@ -380,31 +368,31 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
     const int rows = std::clamp(screen.rows - region.top, 0, region.rows);
     const int columns = std::clamp(screen.columns - region.left, 0, region.columns);
     const Glyphs& glyphs = GLYPHS[screen.utf8];
+    RowRoom& room = screen.room;
+    RowCell* const row_cells = room.cells.data();
+    int* const changed = room.changed.data();
     Pen pen{UNKNOWN, UNKNOWN, screen.pen};
-    RowBytes row_trials[2];  // the row in order and in passes
     for (int row = 0; row < rows; ++row) {
         const ScreenCell* new_cells = &cells[row * region.columns];
-        ScreenCell* shown = &screen.shown[row * region.columns];
-        int changed[FRAME_WIDTH];
+        ScreenCell* shown = &screen.shown[static_cast<std::size_t>(row) * static_cast<std::size_t>(region.columns)];
         int count = 0;
         for (int column = 0; column < columns; ++column)
             if (!looks_same(new_cells[column], shown[column], screen.utf8)) changed[count++] = column;
         if (count == 0) continue;
-        RowCell row_cells[FRAME_WIDTH];
         for (int column = 0; column < columns; ++column) row_cells[column] = row_cell(new_cells[column], glyphs);
-        RowBytes* shortest = &row_trials[0];
-        shortest->clear();
+        RowBytes in_order{room.text[0].data()};
+        RowBytes* shortest = &in_order;
         Pen after = pen;
-        write_row(after, row, row_cells, changed, count, ROW_LIMITS[0], screen, SIZE_MAX, *shortest);
+        write_row(after, row, row_cells, changed, count, ROW_LIMITS[0], screen, SIZE_MAX, room.pending.data(),
+                  in_order);
         // Where every colour change opens a pass, passes would take the cells just as in
         // order: they only pay where colours change within a pass.
-        if (shortest->colour_changes > 0) {
-            RowBytes* passes = &row_trials[1];
-            passes->clear();
+        RowBytes passes{room.text[1].data()};
+        if (in_order.colour_changes > 0) {
             Pen in_passes = pen;
-            if (write_row(in_passes, row, row_cells, changed, count, ROW_LIMITS[1], screen, shortest->size() - 1,
-                          *passes))
-                shortest = passes, after = in_passes;
+            if (write_row(in_passes, row, row_cells, changed, count, ROW_LIMITS[1], screen, in_order.size() - 1,
+                          room.pending.data(), passes))
+                shortest = &passes, after = in_passes;
         }
         out.append(shortest->text, shortest->size());
         pen = after;

@@ -2,8 +2,9 @@
 // can.
 //
 // Offers: ScreenCell, BLANK_CELL, ScreenState (the terminal's size, the region the picture
-// takes, what the region shows, UTF-8 or ASCII, the colours last set), looks_same,
-// resize_screen, place_region, invalidate_screen, clear_screen and write_frame_changes.
+// takes, what the region shows, UTF-8 or ASCII, the colours last set, the writer's room),
+// looks_same, resize_screen, place_region, invalidate_screen, clear_screen and
+// write_frame_changes.
 // Depends on: console_layout (ScreenRegion), cp437, terminal_colours, text_frame.
 //
 // Every frame is wrapped in synchronized-output mode (CSI ? 2026 h ... l) so a terminal that
@@ -26,6 +27,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "display/console/console_layout.hpp"
 #include "display/console/terminal_colours.hpp"
@@ -50,16 +52,50 @@ struct PenColours {
     bool reverse = false;
 };
 
+// How a character code shows, with UTF-8 or without.
+struct Glyph {
+    char bytes[3];
+    std::uint8_t length;
+    std::uint8_t shape;  // the lowest code that shows the same
+    bool blank;          // shows as a space
+};
+
+constexpr TerminalColour ANY_COLOUR = 0xFFFFFFFFu;  // a colour the cell does not show
+
+// A cell of the row being written, with the lengths its colour changes are weighed by:
+// the SGR parameters of each of its colours set as the foreground [0] or background [1].
+struct RowCell {
+    TerminalColour background;
+    TerminalColour foreground;  // ANY_COLOUR where the character is blank
+    // Reverse video swaps the two colours the terminal shows, but not the terminal's own
+    // default colours, which differ from each other.
+    bool reverse_allowed;
+    std::uint8_t background_length[2];
+    std::uint8_t foreground_length[2];
+    const Glyph* glyph;
+};
+
+// The writer's room for one row: its cells as the writer weighs them, the columns that
+// change and those a pass leaves for later, and the row's bytes in each order it tries.
+// Sized with the region, so that frames allocate nothing.
+struct RowRoom {
+    std::vector<RowCell> cells;
+    std::vector<int> changed, pending;
+    std::vector<char> text[2];
+};
+
 struct ScreenState {
-    ScreenCell shown[FRAME_CELLS];  // the region as the terminal shows it, region.columns a row
-    bool valid = false;             // false: the next frame clears and repaints everything
-    int rows = FRAME_HEIGHT;        // terminal size; region cells beyond it are clipped
+    // The region as the terminal shows it, region.columns a row; sized by the clear.
+    std::vector<ScreenCell> shown;
+    bool valid = false;       // false: the next frame clears and repaints everything
+    int rows = FRAME_HEIGHT;  // terminal size; region cells beyond it are clipped
     int columns = FRAME_WIDTH;
-    ScreenRegion region;            // at most 80 x 50 cells
+    ScreenRegion region;      // of any size
     bool utf8 = true;               // UTF-8 shapes, or ASCII look-alikes
     PenColours pen;                 // the terminal's colours after the last frame
     // The background a clear paints the whole terminal in, margins and all.
     TerminalColour margin = DEFAULT_COLOUR;
+    RowRoom room;
 };
 
 // Same character shape and background, and the same foreground unless the shape is a space.
@@ -68,7 +104,7 @@ bool looks_same(ScreenCell a, ScreenCell b, bool utf8);
 // New terminal size; a change means the terminal may have moved or dropped what it showed.
 void resize_screen(ScreenState& screen, int rows, int columns);
 
-// Where the next frames go (clamped to 80 x 50 cells); a change clears the terminal.
+// Where the next frames go; a change clears the terminal.
 void place_region(ScreenState& screen, ScreenRegion region);
 
 // The next frame clears the terminal and repaints the region.
