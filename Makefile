@@ -12,13 +12,14 @@ PREFIX ?= /usr/local
 # Building and playing. fonts-dejavu-extra has the condensed lettering font of the content
 # build; xfonts-base the core X fonts the window program's message boxes draw with;
 # libgl1-mesa-dri the software OpenGL of machines without a graphics driver; zlib1g-dev
-# compresses the console's pictures for the kitty graphics protocol.
+# compresses the console's pictures for the kitty graphics protocol; libx11-dev the Xlib
+# error handlers of the window program.
 RUN_PACKAGES := cmake ninja-build g++ pkg-config liblzma-dev libstb-dev libmpg123-dev libmp3lame-dev \
-	libsdl2-dev zlib1g-dev libgl1-mesa-dri fonts-dejavu-core fonts-dejavu-extra xfonts-base
+	libsdl2-dev zlib1g-dev libx11-dev libgl1-mesa-dri fonts-dejavu-core fonts-dejavu-extra xfonts-base
 # The clang build with libFuzzer and the sanitizers (the fuzz targets, the sanitized tests).
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # The suites and what the system tests drive the programs with.
-TEST_PACKAGES := $(FUZZ_PACKAGES) libgtest-dev libgmock-dev libx11-dev tmux xvfb xauth xdotool ffmpeg man-db \
+TEST_PACKAGES := $(FUZZ_PACKAGES) libgtest-dev libgmock-dev tmux xvfb xauth xdotool ffmpeg man-db \
 	kitty xterm imagemagick
 BENCH_PACKAGES := libbenchmark-dev libcaca-dev
 PACKAGE_PACKAGES := dpkg-dev file

@@ -6,16 +6,21 @@
 // teardown. Leaving gives the desktop its mode and cursor back.
 // Interrupt, quit, terminate and hang-up end the show through the teardown, then the
 // program dies of the signal; a window or OpenGL that cannot be had ends the program with
-// exit code 1, an archive or resource that cannot be used with its line and -1.
-#include <SDL.h>
-
+// exit code 1, an archive or resource that cannot be used with its line and -1. An X server
+// that refuses a request (the window destroyed from outside) ends the show through the
+// teardown with one line and exit code 1; one that is lost or stops answering ends it from
+// window_faults, through the same teardown, without another call to it.
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "apps/player_options.hpp"
 #include "apps/player_start.hpp"
 #include "display/gl/gl_frame_backend.hpp"
 #include "display/gl/gl_renderer.hpp"
 #include "display/gl/gl_window.hpp"
+#include "display/gl/window_faults.hpp"
 #include "frame/text_frame.hpp"
 #include "show/frame_loop.hpp"
 
@@ -23,14 +28,25 @@ using namespace textdemo;
 
 namespace {
 
-// After the teardown: the exit code of its failure; else death by the signal that stopped
-// the show (SDL_Quit first, as dying skips the exit hooks); else 0.
-int leave(Failure failure) {
-    const int exit_code = exit_code_after(PlayerProgram::Window, failure);
-    if (exit_code == 0 && stop_signal != 0) {
-        SDL_Quit();
-        end_by_stop_signal();
+std::atomic<bool> g_torn_down{false};
+
+// The show's teardown, once: by the program's own end or by a window-system fault.
+Failure teardown_once() { return g_torn_down.exchange(true) ? Failure{} : teardown_show(); }
+void teardown_after_fault() { static_cast<void>(teardown_once()); }
+
+// With the window closed and the connection still there: SDL shut down (no exit hook does
+// it: one would run inside Xlib's exit on a dead connection), then the exit code of the
+// given one or of the teardown's failure; else the line of a refused request and 1, or death
+// by the signal that stopped the show; else 0.
+int leave(int exit_code, const Failure& failure = {}) {
+    close_window_system();
+    if (exit_code == 0) exit_code = exit_code_after(PlayerProgram::Window, failure);
+    if (exit_code != 0) return exit_code;
+    if (const std::string refusal = window_system_refusal(); !refusal.empty()) {
+        std::fprintf(stderr, "textdemo-gl: %s\n", refusal.c_str());
+        exit_code = EXIT_FAILURE;
     }
+    end_by_stop_signal();
     return exit_code;
 }
 
@@ -47,19 +63,18 @@ int main(int argc, char** argv) {
     GlDisplay display;
     if (Failure failure = load_window_font(display.renderer)) return exit_code_after(PlayerProgram::Window, failure);
 
-    // Whatever way the program ends, a fullscreen mode change is undone.
-    std::atexit(SDL_Quit);
+    watch_window_system(teardown_after_fault);
     if (options.fullscreen) display.fullscreen = *options.fullscreen;
     else ask_fullscreen(display);
     // A signal while the question was open ends the show before it starts.
-    if (stop_requested) return leave(teardown_show());
-    if (!open_window(display)) return EXIT_FAILURE;
+    if (stop_requested) return leave(0, teardown_once());
+    if (!open_window(display)) return leave(EXIT_FAILURE);
     for (Cell& cell : text_frame().cells) cell = {0, 0};
 
     LoopEnd end = LoopEnd::Teardown;
     Failure failure = play_show(options, start_ms, window_frame_backend(display), end);
-    if (!failure && end == LoopEnd::Abandon) return EXIT_FAILURE;
-    if (!failure) failure = teardown_show();
+    if (!failure && end == LoopEnd::Abandon) return leave(EXIT_FAILURE);
+    if (!failure) failure = teardown_once();
     close_window(display);
-    return leave(failure);
+    return leave(0, failure);
 }

@@ -5,6 +5,7 @@
 
 #include "display/gl/gl_renderer.hpp"
 #include "display/gl/gl_window.hpp"
+#include "display/gl/window_faults.hpp"
 #include "frame/convert.hpp"
 #include "frame/text_frame.hpp"
 
@@ -12,19 +13,24 @@ namespace textdemo {
 
 namespace {
 
+// The events, and the frame drawn and shown: the part of a frame that waits for the X server.
+FrameOutcome show_window_frame(GlDisplay& window) {
+    WindowSystemCall call;
+    if (pump_window_events(window)) return FrameOutcome::Quit;
+    if (!window.window_active) return FrameOutcome::Continue;
+    if (window.key_down[KEY_ESCAPE]) return FrameOutcome::Quit;
+    TextFrame& frame = text_frame();
+    convert_frame(frame);
+    render_cells(window.renderer, frame, window.width, window.height);
+    swap_window(window);
+    return FrameOutcome::Continue;
+}
+
 FrameOutcome present_window_frame(void* context) {
     GlDisplay& window = *static_cast<GlDisplay*>(context);
-    FrameOutcome outcome = pump_window_events(window) ? FrameOutcome::Quit : FrameOutcome::Continue;
-    if (window.window_active) {
-        if (window.key_down[KEY_ESCAPE]) {
-            outcome = FrameOutcome::Quit;
-        } else {
-            TextFrame& frame = text_frame();
-            convert_frame(frame);
-            render_cells(window.renderer, frame, window.width, window.height);
-            swap_window(window);
-        }
-    }
+    const FrameOutcome outcome = show_window_frame(window);
+    // A refused request (the window destroyed from outside) ends the show as Escape does.
+    if (window_system_refused()) return FrameOutcome::Quit;
     if (window.key_down[KEY_F1]) {
         window.key_down[KEY_F1] = 0;
         close_window(window);

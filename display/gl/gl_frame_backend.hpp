@@ -2,10 +2,12 @@
 //
 // Offers: window_frame_backend.
 // Depends on: gl_window (state, events, open/close, swap), gl_renderer (render_cells),
-// convert (convert_frame), frame_loop (FrameBackend, KeyRecord, KEY_ESCAPE).
+// convert (convert_frame), window_faults (the wait for the server, its refusals),
+// frame_loop (FrameBackend, KeyRecord, KEY_ESCAPE).
 //
 // After the effects drew a frame: drain the events (a close request quits); while the
-// window is active, Escape quits, otherwise the frame is converted, drawn and swapped; F1
+// window is active, Escape quits, otherwise the frame is converted, drawn and swapped; a
+// request the X server refused on the way quits as well (the program reports it); F1
 // closes the window and opens it in the other mode (the show is abandoned when that
 // fails). Then the keys: each press of "m" goes to the loop once, which mutes and unmutes
 // with its cooldown. Every frame sleeps 1 ms before its deadline is checked, and a failed

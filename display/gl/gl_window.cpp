@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "display/gl/gl_renderer.hpp"
+#include "display/gl/window_faults.hpp"
 #include "show/frame_loop.hpp"
 #include "song/library_chatter.hpp"
 
@@ -54,9 +55,11 @@ void end_with_box_parent() {
 
 // SDL's X11 box forks a process of its own and waits for it, deaf to signals. So the box
 // runs in a child of ours, in a process group of its own: a stop request takes down the
-// child and SDL's process together, and each dies with its parent.
+// child and SDL's process together, and each dies with its parent. Without a display no
+// box is tried: SDL would start a toolkit program of its own, which fails with text of its
+// own.
 int show_box(GlDisplay& display, const SDL_MessageBoxData& box) {
-    if (display.boxes_fail) return ANSWER_NONE;
+    if (display.boxes_fail || SDL_WasInit(SDL_INIT_VIDEO) == 0) return ANSWER_NONE;
     std::fflush(nullptr);
     g_box_parent = getpid();
     const pid_t child = fork();
@@ -64,6 +67,7 @@ int show_box(GlDisplay& display, const SDL_MessageBoxData& box) {
     if (child == 0) {
         setpgid(0, 0);
         end_with_box_parent();
+        quiet_window_faults(BOX_FAILED + BOX_EXIT_OFFSET);
         g_box_parent = getpid();
         pthread_atfork(nullptr, nullptr, end_with_box_parent);
         _exit(show_box_here(box) + BOX_EXIT_OFFSET);
@@ -130,19 +134,48 @@ int virtual_key_code(SDL_Keycode key) {
 
 // Real displays only: without X11 or Wayland SDL would fall back to an off-screen driver
 // and play the show unseen (SDL_VIDEODRIVER still picks any driver). The program's own
-// signal handlers end the show, not SDL's.
+// signal handlers end the show, not SDL's. A server that takes the connection and never
+// answers is given up after CONNECT_DEADLINE_MS.
 bool video_ready() {
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    return without_library_chatter([] { return SDL_InitSubSystem(SDL_INIT_VIDEO); }) == 0;
+    WindowSystemCall call(CONNECT_DEADLINE_MS);
+    if (without_library_chatter([] { return SDL_InitSubSystem(SDL_INIT_VIDEO); }) != 0) return false;
+    take_refusals();
+    return true;
+}
+
+// Why a window or its OpenGL could not be had: what the server refused on the way (a GL
+// driver that cannot be loaded ends in a refused GLX request), else SDL's text.
+std::string failure_reason() {
+    const std::string refusal = window_system_refusal();
+    return refusal.empty() ? sdl_reason() : refusal;
+}
+
+// The window, and the GL library it loads, with what libGL prints about a driver it cannot
+// load kept off the terminal.
+SDL_Window* make_sdl_window(int width, int height, Uint32 flags) {
+    WindowSystemCall call;
+    return without_library_chatter([&] {
+        return SDL_CreateWindow(WINDOW_TITLE, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height, flags);
+    });
+}
+
+// A current GL context for the window; false when it could not be had or the server refused
+// part of it.
+bool make_gl_context(GlDisplay& display) {
+    WindowSystemCall call;
+    display.gl_context = without_library_chatter([&] { return SDL_GL_CreateContext(display.window); });
+    return display.gl_context != nullptr && SDL_GL_MakeCurrent(display.window, display.gl_context) == 0 &&
+           !window_system_refused();
 }
 
 // Window and context for the display's mode; false with the window half made on failure.
 bool create_window(GlDisplay& display) {
     // Without OpenGL (an X server without GLX) no window can be made; said as such rather
     // than taken for a refused fullscreen mode.
-    if (SDL_GL_LoadLibrary(nullptr) != 0) {
+    if (without_library_chatter([] { return SDL_GL_LoadLibrary(nullptr); }) != 0) {
         report_error(display, "Unable to init GL.", "unable to init OpenGL", sdl_reason());
         return false;
     }
@@ -159,7 +192,7 @@ bool create_window(GlDisplay& display) {
     }
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    display.window = SDL_CreateWindow(WINDOW_TITLE, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height, flags);
+    display.window = make_sdl_window(width, height, flags);
     if (display.window == nullptr && display.fullscreen) {
         const std::string reason = sdl_reason();
         if (ask_yes_no(display, "Quillmoor", "Fullscren failed. Use windowed?", SDL_MESSAGEBOX_WARNING) != ANSWER_YES) {
@@ -170,12 +203,11 @@ bool create_window(GlDisplay& display) {
         return create_window(display);
     }
     if (display.window == nullptr) {
-        report_error(display, "Unable to create window.", "unable to create the window", sdl_reason());
+        report_error(display, "Unable to create window.", "unable to create the window", failure_reason());
         return false;
     }
-    display.gl_context = SDL_GL_CreateContext(display.window);
-    if (display.gl_context == nullptr || SDL_GL_MakeCurrent(display.window, display.gl_context) != 0) {
-        const std::string reason = sdl_reason();
+    if (!make_gl_context(display)) {
+        const std::string reason = failure_reason();
         close_window(display);
         report_error(display, "Unable to init GL.", "unable to init OpenGL", reason);
         return false;
@@ -188,7 +220,7 @@ bool create_window(GlDisplay& display) {
 }  // namespace
 
 void ask_fullscreen(GlDisplay& display) {
-    video_ready();
+    if (!video_ready()) return;
     if (ask_yes_no(display, "Quillmoor", "Fullscreen?", SDL_MESSAGEBOX_INFORMATION) == ANSWER_NO)
         display.fullscreen = false;
 }
@@ -199,6 +231,7 @@ bool open_window(GlDisplay& display) {
         return false;
     }
     if (!create_window(display)) return false;
+    WindowSystemCall call;
     if (display.fullscreen) SDL_ShowCursor(SDL_DISABLE);
     SDL_DisableScreenSaver();
     SDL_RaiseWindow(display.window);
@@ -209,6 +242,7 @@ bool open_window(GlDisplay& display) {
 }
 
 void close_window(GlDisplay& display) {
+    WindowSystemCall call;
     // Leaving fullscreen before the window goes gives the desktop its mode back.
     if (display.window != nullptr && display.fullscreen) SDL_SetWindowFullscreen(display.window, 0);
     SDL_ShowCursor(SDL_ENABLE);
@@ -296,6 +330,11 @@ bool pump_window_events(GlDisplay& display) {
 
 void swap_window(GlDisplay& display) {
     if (display.window != nullptr) SDL_GL_SwapWindow(display.window);
+}
+
+void close_window_system() {
+    WindowSystemCall call;
+    SDL_Quit();
 }
 
 }  // namespace textdemo

@@ -3,13 +3,15 @@
 // Offers: GlDisplay (the window backend's one state record: the window state the frame
 // loop reads, the SDL window and context, the renderer), ask_fullscreen (the start-up
 // question), open_window / close_window, set_viewport, pump_window_events (activation,
-// keys, close, resize) and swap_window.
+// keys, close, resize), swap_window and close_window_system.
 // Depends on: SDL2, OpenGL 1.1, gl_renderer (init_renderer once the context is current),
-// frame_loop (stop_requested), library_chatter.
+// frame_loop (stop_requested), window_faults (the calls that wait for the X server, what it
+// refused), library_chatter.
 //
 // The program owns the record and hands it to every call (and to the frame loop, through
 // window_frame_backend's context). Message boxes run in a child process that a stop
-// request (a signal) takes down, so the program can end while one is open. Key presses are
+// request (a signal) takes down, so the program can end while one is open; without a display
+// none is tried. Key presses are
 // latched: a key pressed and released between two pumps is still down for the frame after
 // the first.
 #pragma once
@@ -60,5 +62,9 @@ bool pump_window_events(GlDisplay& display);
 
 // Shows the frame drawn since the last swap.
 void swap_window(GlDisplay& display);
+
+// SDL shut down, the display connection closed (a fullscreen mode change undone with it);
+// after close_window, on every way out that still has a connection.
+void close_window_system();
 
 }  // namespace textdemo
