@@ -20,7 +20,8 @@
 #include "tests/support/show_archive.hpp"
 
 // Xlib last: its macros (None, Bool, Status) would clash with the headers above.
-#include <X11/Xlib.h>
+#include "tests/gl/x_windows.hpp"
+
 #include <X11/Xutil.h>
 
 using namespace textdemo;
@@ -111,28 +112,8 @@ protected:
         return -1000;
     }
 
-    // First mapped window below root whose UTF-8 name starts with prefix, or 0.
     Window search(Window parent, const std::string& prefix) {
-        Window root_return, parent_return, *children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(display_, parent, &root_return, &parent_return, &children, &count)) return 0;
-        Window found = 0;
-        const Atom net_wm_name = XInternAtom(display_, "_NET_WM_NAME", False);
-        for (unsigned int i = 0; i < count && found == 0; ++i) {
-            XTextProperty name = {};
-            if (XGetTextProperty(display_, children[i], &name, net_wm_name) && name.value) {
-                const std::string text(reinterpret_cast<const char*>(name.value), name.nitems);
-                XWindowAttributes attributes = {};
-                // Only a mapped window can take the keyboard focus a key press needs.
-                if (text.rfind(prefix, 0) == 0 && XGetWindowAttributes(display_, children[i], &attributes) &&
-                    attributes.map_state == IsViewable)
-                    found = children[i];
-                XFree(name.value);
-            }
-            if (found == 0) found = search(children[i], prefix);
-        }
-        if (children) XFree(children);
-        return found;
+        return test::find_mapped_window(display_, parent, prefix);
     }
 
     // The window whose name starts with prefix, waiting up to 20 s; 0 if none appeared.
