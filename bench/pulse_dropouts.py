@@ -34,11 +34,9 @@ def silent_runs(sounding, first, last, shortest):
     return runs
 
 
-def main():
-    heard, music = frames(sys.argv[1]), frames(sys.argv[2])
-    if True not in heard:
-        print("the recording is silent: no music reached the sink")
-        return 1
+def find_dropouts(heard, music):
+    """The recording's first and last sounding frames, the music's first, the silent runs
+    inside the recording and those of them that are dropouts ((start, length) in frames)."""
     first = heard.index(True)
     last = len(heard) - 1 - heard[::-1].index(True)
     music_first = music.index(True)
@@ -51,11 +49,24 @@ def main():
         if not music_silent:
             dropouts.append((start, length))
             shift += length
+    return first, last, music_first, runs, dropouts
+
+
+def print_dropouts(first, last, runs, dropouts):
     print(f"music heard: {(last - first + 1) / RATE:.1f} s; silent runs of {SHORTEST_MS} ms or more "
           f"inside it: {len(runs)}, of which dropouts: {len(dropouts)}, "
           f"{sum(length for _, length in dropouts) * 1000 / RATE:.1f} ms in all")
     for start, length in dropouts:
         print(f"  dropout at {(start - first) / RATE:8.3f} s: {length * 1000 / RATE:.1f} ms")
+
+
+def main():
+    heard, music = frames(sys.argv[1]), frames(sys.argv[2])
+    if True not in heard:
+        print("the recording is silent: no music reached the sink")
+        return 1
+    first, last, _, runs, dropouts = find_dropouts(heard, music)
+    print_dropouts(first, last, runs, dropouts)
     return 0 if not dropouts else 2
 
 
