@@ -97,7 +97,8 @@ struct SoundStream {
     std::uint64_t total_frames = 0;  // exact, from a full scan with gapless trimming
     std::uint64_t start_frame = 0;   // where playback begins; positions count from the stream's start
     SDL_AudioDeviceID device = 0;    // 0: silent output
-    std::uint64_t device_frames = 0; // frames the device buffers ahead of what is heard
+    std::uint64_t device_frames = 0; // frames of the device's buffer, given at each callback
+    std::uint64_t server_frames = 0; // frames a sound server holds besides them
 
     // Decoding ahead: the ring, and the thread that fills it while the device plays.
     SampleRing ring;
@@ -240,12 +241,18 @@ bool open_device(SoundStream& stream) {
     stream.device = without_library_chatter([&] { return SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0); });
     if (stream.device == 0) return false;
     stream.device_frames = obtained.samples;
+    // SDL asks PulseAudio for a latency of one buffer and lets the server adjust the sink to
+    // it (PA_STREAM_ADJUST_LATENCY), which then holds half a buffer in the sink besides the
+    // buffer just given: the picture was 47 ms ahead with 4096 frames without this
+    // (bench/picture_sound_offset.sh).
+    const char* driver = SDL_GetCurrentAudioDriver();
+    if (driver != nullptr && std::string_view(driver) == "pulseaudio") stream.server_frames = obtained.samples / 2;
     return true;
 }
 
-// Device frames heard since playback began: what the device was given, less its buffer,
-// plus the time since the last callback (never past what it was given); the silent output
-// counts real time. A device that has not asked for anything yet has played nothing.
+// Device frames heard since playback began: what the device was given, less its buffer and
+// what a sound server holds besides, plus the time since the last callback (never past what
+// it was given); the silent output counts real time. A device that has not asked for anything yet has played nothing.
 std::uint64_t heard_device_frames(const SoundStream& stream) {
     const std::int64_t now = now_ns();
     if (stream.device == 0)
@@ -257,7 +264,8 @@ std::uint64_t heard_device_frames(const SoundStream& stream) {
     const std::uint64_t drift = std::min<std::uint64_t>(
         static_cast<std::uint64_t>(since) * static_cast<std::uint64_t>(stream.rate) / 1000000000u,
         stream.device_frames);
-    return fed + drift > stream.device_frames ? fed + drift - stream.device_frames : 0;
+    const std::uint64_t ahead = stream.device_frames + stream.server_frames;
+    return fed + drift > ahead ? fed + drift - ahead : 0;
 }
 
 // Whether the stream has been heard to its end; the channel is then free again.
