@@ -1,14 +1,14 @@
-// sound_layer: our small sound library: an MP3 stream decoded from memory by libmpg123 and
-// played through one SDL2 audio device, or through a silent real-time output when no
-// device can be opened.
+// sound_layer: our small sound library: an MP3 stream from memory played through the
+// build's sound device (libmpg123 and one SDL2 audio device natively, the browser's
+// WebAudio on the page), or through a silent real-time output when no device can be had.
 //
 // Offers: result codes and sound_error_string, and the operations the music player needs
 // (create/init/close/release a system, create a stream from memory, its exact length in
 // ms, a start later in the stream, play, play position in ms, whether the channel still
 // plays, mute, release).
-// Depends on: libmpg123, SDL2 audio, a decoding thread (sound_layer.cpp); the web build's
-// implementation of the same calls is song/web/sound_layer_web.cpp (the browser's
-// WebAudio). The result texts are sound_errors.cpp, shared by both.
+// Depends on: sound_device (sound_device_sdl.cpp natively, web/sound_device_web.cpp in the
+// web build); the handles, their checks and the clock (sound_layer.cpp) and the result
+// texts (sound_errors.cpp) are shared by both.
 //
 // The position is that of what is being heard: samples handed to the device minus the
 // device's buffer, less any silence given while decoding fell behind. A device that has not

@@ -1,4 +1,4 @@
-// web_audio: the page's sound for the web sound layer (sound_layer_web.cpp), an emscripten
+// web_audio: the page's sound for the web sound device (sound_device_web.cpp), an emscripten
 // library. The music is decoded by the browser at its own sample rate (the audio context is
 // made at that rate, so nothing is resampled before it is played) and played through a gain
 // (mute) and an analyser (what the tests listen to). Module.textdemoAudio holds the state
