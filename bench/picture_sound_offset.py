@@ -184,9 +184,10 @@ def analyse(work, cp437):
     if not offsets:
         return 1
     uncertainty = (frame0_high - frame0_low) * 1000 / 2
+    sizes = sorted(abs(offset) for offset in offsets)
     print(f"picture minus sound (ms, positive: the picture ahead): mean {statistics.mean(offsets):+.1f}, "
-          f"sd {statistics.pstdev(offsets):.1f}, worst {max(offsets, key=abs):+.1f}, "
-          f"from {min(offsets):+.1f} to {max(offsets):+.1f}; "
+          f"sd {statistics.pstdev(offsets):.1f}, median {statistics.median(offsets):+.1f}, "
+          f"95% within {sizes[len(sizes) * 95 // 100]:.1f}, worst {max(offsets, key=abs):+.1f}; "
           f"the heard time is known within +-{uncertainty:.1f} ms (the recorder's reads)")
     return 0 if not dropouts else 2
 
