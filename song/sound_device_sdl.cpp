@@ -15,6 +15,8 @@
 
 #include <SDL.h>
 #include <mpg123.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -176,9 +178,24 @@ void stop_decoding(DeviceMusic& music) {
     music.decoding.join();
 }
 
+// Real-time scheduling for the calling audio thread, where the system grants it: SDL's own
+// request left it at normal scheduling, and beside busy processes its callbacks then came up
+// to 210 ms apart, longer than the device and the sound server hold (93 + 46 ms), so the
+// music dropped out. The callback only copies, so the lowest real-time priority will do.
+void schedule_audio_thread_in_real_time() {
+    sched_param parameters{};
+    parameters.sched_priority = sched_get_priority_min(SCHED_RR);
+    pthread_setschedparam(pthread_self(), SCHED_RR, &parameters);
+}
+
 // The audio callback: copies what the ring holds, silence for the rest. Silence while the
 // decoder is still running is a gap in the music, counted so the clock leaves it out.
 void fill_audio(void* userdata, Uint8* out, int length) {
+    static thread_local bool scheduled = false;
+    if (!scheduled) {
+        schedule_audio_thread_in_real_time();
+        scheduled = true;
+    }
     auto* music = static_cast<DeviceMusic*>(userdata);
     SampleRing& ring = music->ring;
     const std::size_t frame_bytes = 2 * static_cast<std::size_t>(music->channels);
