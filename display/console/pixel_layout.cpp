@@ -6,6 +6,7 @@
 #include "display/console/kitty_image.hpp"
 #include "display/console/terminal_colours.hpp"
 #include "frame/convert.hpp"
+#include "resources/cell_looks.hpp"
 #include "resources/cell_picture.hpp"
 
 namespace textdemo {
@@ -21,14 +22,14 @@ void move_to(const ScreenRegion& region, std::string& out) {
 
 // The palette index of each pixel: the colour's own, or the nearest where a glyph image
 // with partial ink mixed two.
-void palette_indices(const std::vector<std::uint8_t>& rgb, IndexedPicture& out) {
+void palette_indices(const std::vector<std::uint8_t>& rgba, IndexedPicture& out) {
     out.width = PICTURE_WIDTH;
     out.height = PICTURE_HEIGHT;
-    out.index.resize(rgb.size() / 3);
+    out.index.resize(rgba.size() / 4);
     Rgb8 last{0, 0, 0};
     std::uint8_t last_index = 0;
     for (std::size_t i = 0; i < out.index.size(); ++i) {
-        const Rgb8 colour{rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]};
+        const Rgb8 colour{rgba[4 * i], rgba[4 * i + 1], rgba[4 * i + 2]};
         if (colour != last) {
             last = colour;
             last_index = static_cast<std::uint8_t>(nearest_palette_index(colour));
@@ -38,15 +39,21 @@ void palette_indices(const std::vector<std::uint8_t>& rgb, IndexedPicture& out) 
 }
 
 void write_kitty(PixelScreen& screen, const PixelLayout& layout, std::string& out) {
-    enlarge_picture(screen.rgb, PICTURE_WIDTH, PICTURE_HEIGHT, 3, layout.scale, screen.enlarged);
+    screen.rgb.resize(screen.rgba.size() / 4 * 3);
+    for (std::size_t i = 0, j = 0; i < screen.rgba.size(); i += 4, j += 3) {
+        screen.rgb[j] = screen.rgba[i];
+        screen.rgb[j + 1] = screen.rgba[i + 1];
+        screen.rgb[j + 2] = screen.rgba[i + 2];
+    }
+    if (layout.scale > 1) enlarge_picture(screen.rgb, PICTURE_WIDTH, PICTURE_HEIGHT, 3, layout.scale, screen.enlarged);
     const KittyPlacement placement{KITTY_PICTURE_ID, PICTURE_WIDTH * layout.scale, PICTURE_HEIGHT * layout.scale,
                                    layout.x_offset, layout.y_offset};
     move_to(layout.region, out);
-    append_kitty_image(compress_picture(screen.enlarged), placement, out);
+    append_kitty_image(compress_picture(layout.scale > 1 ? screen.enlarged : screen.rgb), placement, out);
 }
 
 void write_sixel(PixelScreen& screen, const PixelLayout& layout, bool new_layout, std::string& out) {
-    palette_indices(screen.rgb, screen.indices);
+    palette_indices(screen.rgba, screen.indices);
     enlarge_picture(screen.indices.index, PICTURE_WIDTH, PICTURE_HEIGHT, 1, layout.scale, screen.picture.index);
     screen.picture.width = PICTURE_WIDTH * layout.scale;
     screen.picture.height = PICTURE_HEIGHT * layout.scale;
@@ -95,7 +102,8 @@ void enlarge_picture(const std::vector<std::uint8_t>& picture, int width, int he
         std::uint8_t* row = &out[row_bytes * y * scale];
         const std::uint8_t* from = &picture[static_cast<std::size_t>(y) * width * bytes_per_pixel];
         for (int x = 0; x < width; ++x, from += bytes_per_pixel)
-            for (int copy = 0; copy < scale; ++copy, row += bytes_per_pixel) std::memcpy(row, from, bytes_per_pixel);
+            for (int copy = 0; copy < scale; ++copy, row += bytes_per_pixel)
+                for (int byte = 0; byte < bytes_per_pixel; ++byte) row[byte] = from[byte];
         for (int copy = 1; copy < scale; ++copy) std::memcpy(&out[row_bytes * (y * scale + copy)], &out[row_bytes * y * scale], row_bytes);
     }
 }
@@ -110,7 +118,8 @@ void write_pixel_frame(PixelScreen& screen, const PixelLayout& layout, const std
         invalidate_screen(text);
     }
     convert_cells(pixels, screen.cells);
-    draw_cell_picture(screen.cells, font, screen.rgb);
+    if (screen.looks.blocks.empty()) screen.looks = draw_every_look(font);
+    lay_out_cell_picture(screen.cells, screen.looks, screen.rgba);
     if (layout.protocol == PixelProtocol::Kitty) write_kitty(screen, layout, out);
     else write_sixel(screen, layout, new_layout, out);
     out += END_FRAME;

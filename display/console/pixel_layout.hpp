@@ -5,7 +5,8 @@
 // write_pixel_frame, forget_pixel_picture and remove_pixel_picture.
 // Depends on: console_settings, console_layout (CellSize, ScreenRegion), screen_writer (the
 // clear), kitty_image, sixel_image, terminal_colours (nearest_palette_index), convert (the
-// window's cells), cell_picture and font_texture (the picture the window program shows).
+// window's cells), cell_looks, cell_picture and font_texture (the picture the window
+// program shows, laid out from every look a cell can have, drawn once by its routine).
 //
 // The picture is enlarged by the largest whole factor at which it fits the terminal's
 // pixels (its cells times the cell size) and centred. kitty places it to the pixel, replaces
@@ -22,6 +23,7 @@
 #include "display/console/console_settings.hpp"
 #include "display/console/screen_writer.hpp"
 #include "display/console/sixel_image.hpp"
+#include "resources/cell_looks.hpp"
 #include "resources/font_texture.hpp"
 
 namespace textdemo {
@@ -60,7 +62,8 @@ struct PixelScreen {
     PixelLayout shown;         // protocol None: no picture on screen
     bool stale = false;        // the terminal may no longer show it as drawn
     Cell cells[FRAME_CELLS]{};  // the window's cells; a cell word leaves its cell as it was
-    std::vector<std::uint8_t> rgb;       // 640 x 400
+    CellLooks looks;                     // drawn when the first picture is
+    std::vector<std::uint8_t> rgba, rgb;  // 640 x 400
     std::vector<std::uint8_t> enlarged;  // kitty: RGB; sixel: palette indices
     IndexedPicture indices, picture, previous;  // sixel: 640 x 400, enlarged, last drawn
 };
