@@ -128,6 +128,19 @@ TEST(TerminalColours, NearestPaletteColourAndEachModesColours) {
         EXPECT_EQ(palette_colour(ConsoleColours::TrueColour, index), rgb_colour(rgb));
         EXPECT_EQ(palette_colour(ConsoleColours::Indexed256, index), indexed_colour(brute_force_indexed(p[0], p[1], p[2])));
     }
+    // Against a search written out here, the first of equal distances winning, over a grid.
+    for (int r = 0; r < 256; r += 3)
+        for (int g = 0; g < 256; g += 5)
+            for (int b = 0; b < 256; b += 4) {
+                int best = 0, best_distance = 1 << 30;
+                for (int index = 0; index < 16; ++index) {
+                    const int* p = kPaletteRgb[index];
+                    const int d = (r - p[0]) * (r - p[0]) + (g - p[1]) * (g - p[1]) + (b - p[2]) * (b - p[2]);
+                    if (d < best_distance) best = index, best_distance = d;
+                }
+                const Rgb8 c{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)};
+                ASSERT_EQ(nearest_palette_index(c), best) << r << "," << g << "," << b;
+            }
     EXPECT_EQ(mix_colour(ConsoleColours::Ansi16, {120, 10, 5}), ansi_colour(4));
     EXPECT_EQ(mix_colour(ConsoleColours::TrueColour, {120, 10, 5}), rgb_colour({120, 10, 5}));
 }

@@ -100,27 +100,43 @@ void frame_mixes(const GlyphInk& glyphs, const std::uint32_t (&pixels)[FRAME_CEL
     }
 }
 
+// Each source row is summed across first (the weighted sums of the columns each target
+// pixel covers), then those sums down: the same integers as one weighted sum over the
+// area, for far fewer products.
 void resample_picture(const Rgb8 (&picture)[FRAME_CELLS], int width, int height, Rgb8* out) {
     if (width == FRAME_WIDTH && height == FRAME_HEIGHT) {
         std::copy(std::begin(picture), std::end(picture), out);
         return;
     }
-    Span columns[FRAME_WIDTH], rows;
-    for (int x = 0; x < width; ++x) fill_span(columns[x], x, width, FRAME_WIDTH);
+    struct Sums {
+        int red, green, blue;
+    };
+    Span columns, rows;
+    Sums across[FRAME_HEIGHT][FRAME_WIDTH];
+    for (int x = 0; x < width; ++x) {
+        fill_span(columns, x, width, FRAME_WIDTH);
+        for (int source_row = 0; source_row < FRAME_HEIGHT; ++source_row) {
+            const Rgb8* source = &picture[source_row * FRAME_WIDTH + columns.first];
+            Sums sums{0, 0, 0};
+            for (int i = 0; i < columns.count; ++i) {
+                const int weight = columns.weight[i];
+                sums.red += weight * source[i].red;
+                sums.green += weight * source[i].green;
+                sums.blue += weight * source[i].blue;
+            }
+            across[source_row][x] = sums;
+        }
+    }
     constexpr int TOTAL = FRAME_WIDTH * FRAME_HEIGHT;
     for (int y = 0; y < height; ++y) {
         fill_span(rows, y, height, FRAME_HEIGHT);
         for (int x = 0; x < width; ++x) {
-            const Span& across = columns[x];
             int red = 0, green = 0, blue = 0;
             for (int j = 0; j < rows.count; ++j) {
-                const Rgb8* source = &picture[(rows.first + j) * FRAME_WIDTH + across.first];
-                for (int i = 0; i < across.count; ++i) {
-                    const int weight = rows.weight[j] * across.weight[i];
-                    red += weight * source[i].red;
-                    green += weight * source[i].green;
-                    blue += weight * source[i].blue;
-                }
+                const Sums& sums = across[rows.first + j][x];
+                red += rows.weight[j] * sums.red;
+                green += rows.weight[j] * sums.green;
+                blue += rows.weight[j] * sums.blue;
             }
             out[y * width + x] = {static_cast<std::uint8_t>((red + TOTAL / 2) / TOTAL),
                                   static_cast<std::uint8_t>((green + TOTAL / 2) / TOTAL),

@@ -1,5 +1,6 @@
 #include "display/console/terminal_colours.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -75,14 +76,15 @@ SgrText sgr_colour(TerminalColour colour, bool background) {
     return text;
 }
 
+// The distance and the index in one key, distance above: the smallest key is the nearest
+// colour with the lowest index, found without branches.
 int nearest_palette_index(Rgb8 colour) {
-    int best = 0, best_distance = 1 << 30;
+    int best = 1 << 30;
     for (int index = 0; index < 16; ++index) {
-        const Rgb8 p = palette_rgb8(index);
-        const int d = distance(colour, p.red, p.green, p.blue);
-        if (d < best_distance) best = index, best_distance = d;
+        const Rgb8 p = TextPaletteRgb8[index];
+        best = std::min(best, distance(colour, p.red, p.green, p.blue) << 4 | index);
     }
-    return best;
+    return best & 15;
 }
 
 // The cube's nearest colour is the nearest level in each channel on its own; the grey
