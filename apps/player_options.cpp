@@ -34,7 +34,8 @@ constexpr OptionSpec CONSOLE_OPTIONS[] = {
                        "size), else half; native: one terminal cell a frame\n"
                        "cell (clipped in a smaller terminal); half: two pixels\n"
                        "a terminal cell in half blocks, shaped for the cells,\n"
-                       "to fit; pixels: the window's picture through kitty\n"
+                       "to fit (enlarged by whole factors where large);\n"
+                       "pixels: the window's picture through kitty\n"
                        "graphics or sixel, enlarged to fit (else as auto)"},
     {"colors", "MODE", "auto (default): what the terminal reads back of a\n"
                        "24-bit colour, else truecolor when COLORTERM is\n"

@@ -97,14 +97,14 @@ TEST(HalfBlock, CellsShowTwoPixelsOrOneColourAsASpace) {
     // 3 columns, 2 pixel rows.
     const Rgb8 picture[6] = {{10, 20, 30}, {0, 0, 128}, {250, 0, 0}, {10, 20, 30}, {0, 0, 130}, {0, 250, 0}};
     ScreenCell cells[3];
-    half_block_cells(picture, 3, 2, ConsoleColours::TrueColour, true, cells);
+    half_block_cells(picture, 3, 2, 1, ConsoleColours::TrueColour, true, cells);
     EXPECT_EQ(cells[0].character, ' ');
     EXPECT_EQ(cells[0].background, rgb_colour({10, 20, 30}));
     EXPECT_EQ(cells[1].character, UPPER_HALF);
     EXPECT_EQ(cells[1].foreground, rgb_colour({0, 0, 128}));
     EXPECT_EQ(cells[1].background, rgb_colour({0, 0, 130}));
     // In 16 colours both halves of the middle cell become dark blue: one space.
-    half_block_cells(picture, 3, 2, ConsoleColours::Ansi16, true, cells);
+    half_block_cells(picture, 3, 2, 1, ConsoleColours::Ansi16, true, cells);
     EXPECT_EQ(cells[0].character, ' ');
     EXPECT_EQ(cells[0].background, ansi_colour(0));
     EXPECT_EQ(cells[1].character, ' ');
@@ -113,10 +113,36 @@ TEST(HalfBlock, CellsShowTwoPixelsOrOneColourAsASpace) {
     EXPECT_EQ(cells[2].foreground, ansi_colour(12));
     EXPECT_EQ(cells[2].background, ansi_colour(10));
     // Without UTF-8: a space in the average of both pixels.
-    half_block_cells(picture, 3, 2, ConsoleColours::TrueColour, false, cells);
+    half_block_cells(picture, 3, 2, 1, ConsoleColours::TrueColour, false, cells);
     EXPECT_EQ(cells[2].character, ' ');
     EXPECT_EQ(cells[2].background, rgb_colour({125, 125, 0}));
     EXPECT_EQ(cells[1].background, rgb_colour({0, 0, 129}));
+}
+
+// Enlarged: each pixel k columns wide and k half rows tall. Twice, a 2 x 2 picture takes
+// 4 x 2 cells whose halves both show one pixel row; three times, 6 x 3 cells, the middle
+// row's upper half showing the first pixel row and its lower half the second.
+TEST(HalfBlock, EnlargedPixelsTakeWholeCellsAndHalves) {
+    const Rgb8 a{200, 0, 0}, b{0, 200, 0}, c{0, 0, 200}, d{90, 90, 90};
+    const Rgb8 picture[4] = {a, b, c, d};
+    ScreenCell cells[18];
+    half_block_cells(picture, 2, 2, 2, ConsoleColours::TrueColour, true, cells);
+    const Rgb8 twice[8] = {a, a, b, b, c, c, d, d};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(cells[i].character, ' ') << i;
+        EXPECT_EQ(cells[i].background, rgb_colour(twice[i])) << i;
+    }
+    half_block_cells(picture, 2, 2, 3, ConsoleColours::TrueColour, true, cells);
+    for (int column = 0; column < 6; ++column) {
+        const Rgb8 upper = column < 3 ? a : b, lower = column < 3 ? c : d;
+        EXPECT_EQ(cells[column].character, ' ') << column;
+        EXPECT_EQ(cells[column].background, rgb_colour(upper)) << column;
+        EXPECT_EQ(cells[6 + column].character, UPPER_HALF) << column;
+        EXPECT_EQ(cells[6 + column].foreground, rgb_colour(upper)) << column;
+        EXPECT_EQ(cells[6 + column].background, rgb_colour(lower)) << column;
+        EXPECT_EQ(cells[12 + column].character, ' ') << column;
+        EXPECT_EQ(cells[12 + column].background, rgb_colour(lower)) << column;
+    }
 }
 
 // Pixel 0 drifts a step a frame, pixel 1 jumps, pixel 2 holds still after a small move;

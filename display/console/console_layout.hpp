@@ -9,9 +9,10 @@
 // two pixels, one above the other, in each terminal cell. The half picture takes the
 // window program's proportions (8 : 5) on the cells' real shape where their size in pixels
 // is known (1 : 2 where not): with taller cells it has fewer pixel rows, with wider cells
-// fewer columns, averaged down from the frame. A terminal too small for the half picture
-// at full size gets a smaller one of the same proportions; one too small even for that
-// gets one line saying how large it must be.
+// fewer columns, averaged down from the frame. A terminal large enough gets the whole
+// picture enlarged by the largest whole factor that fits (each pixel k columns by k half
+// rows); one too small for the half picture at full size gets a smaller one of the same
+// proportions; one too small even for that gets one line saying how large it must be.
 #pragma once
 
 #include <string_view>
@@ -46,9 +47,12 @@ struct ScreenRegion {
 struct ScreenLayout {
     LayoutKind kind = LayoutKind::Native;
     ScreenRegion region;
-    // Half: the picture in pixels (columns x 2 rows of the region); at most 80 x 50.
+    // Half: the picture in pixels, at most 80 x 50, each pixel `scale` columns wide and
+    // `scale` half rows tall: the region is scale x picture_width columns by
+    // scale x picture_height / 2 rows.
     int picture_width = FRAME_WIDTH;
     int picture_height = FRAME_HEIGHT;
+    int scale = 1;
 };
 
 // The smallest half picture is 40 pixels wide, half the frame's width; in cells of 1 : 2
@@ -60,7 +64,7 @@ constexpr int MIN_HALF_ROWS = 13;
 // square (width / height 0.8 .. 1.25, as an 8 x 8 console font) or of unknown size, else
 // half; so does Pixels (asked where no pixels can be shown: pixel_layout). Native is
 // centred in a larger terminal and clipped at the right and bottom of a
-// smaller one; half is centred, made smaller to fit, or TooSmall.
+// smaller one; half is centred, enlarged or made smaller to fit, or TooSmall.
 ScreenLayout choose_layout(ConsoleLayout asked, int terminal_rows, int terminal_columns, CellSize cell = {});
 
 // The line a TooSmall layout shows: the longer form where it fits in `columns`.

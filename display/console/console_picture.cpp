@@ -24,7 +24,8 @@ void half_cells(const ScreenLayout& layout, const PictureStyle& style, SteadyPic
         steady_colours(steady, picture, layout.picture_width, layout.picture_height);
     else
         steady.width = 0;
-    half_block_cells(picture, layout.picture_width, layout.picture_height, style.colours, style.utf8, out);
+    half_block_cells(picture, layout.picture_width, layout.picture_height, layout.scale, style.colours, style.utf8,
+                     out);
 }
 
 void message_cells(const ScreenLayout& layout, ScreenCell* out) {

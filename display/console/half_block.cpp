@@ -175,21 +175,28 @@ void steady_colours(SteadyPicture& steady, Rgb8* picture, int width, int height)
     }
 }
 
-void half_block_cells(const Rgb8* picture, int width, int height, ConsoleColours mode, bool utf8, ScreenCell* out) {
+void half_block_cells(const Rgb8* picture, int width, int height, int scale, ConsoleColours mode, bool utf8,
+                      ScreenCell* out) {
     Memo<TerminalColour> colours;
     colours.clear();
     const auto colour = [&](Rgb8 rgb) { return colours.get(rgb_key(rgb), [&] { return mix_colour(mode, rgb); }); };
-    for (int row = 0; row < height / 2; ++row) {
-        for (int column = 0; column < width; ++column) {
-            const Rgb8 upper = picture[2 * row * width + column], lower = picture[(2 * row + 1) * width + column];
-            ScreenCell& cell = out[row * width + column];
+    const int columns = scale * width;
+    for (int row = 0; row < scale * height / 2; ++row) {
+        // The pixel rows of the cell's upper and lower half.
+        const Rgb8* upper_row = picture + 2 * row / scale * width;
+        const Rgb8* lower_row = picture + (2 * row + 1) / scale * width;
+        ScreenCell* cells = out + row * columns;
+        for (int x = 0; x < width; ++x) {
+            const Rgb8 upper = upper_row[x], lower = lower_row[x];
+            ScreenCell cell;
             if (!utf8) {
                 const TerminalColour both = colour(average(upper, lower));
                 cell = {both, both, SPACE};
-                continue;
+            } else {
+                const TerminalColour top = colour(upper), bottom = colour(lower);
+                cell = {top, bottom, top == bottom ? SPACE : UPPER_HALF_BLOCK};
             }
-            const TerminalColour top = colour(upper), bottom = colour(lower);
-            cell = {top, bottom, top == bottom ? SPACE : UPPER_HALF_BLOCK};
+            std::fill(cells + x * scale, cells + (x + 1) * scale, cell);
         }
     }
 }

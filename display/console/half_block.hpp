@@ -67,9 +67,11 @@ struct SteadyPicture {
 // pixel exactly.
 void steady_colours(SteadyPicture& steady, Rgb8* picture, int width, int height);
 
-// width x height / 2 terminal cells from a width x height picture (height even), colours
-// in `mode`. Without UTF-8 the half block cannot be shown: each cell is a space in the
-// average of its two pixels.
-void half_block_cells(const Rgb8* picture, int width, int height, ConsoleColours mode, bool utf8, ScreenCell* out);
+// scale x width by scale x height / 2 terminal cells (row-major) from a width x height
+// picture (scale x height even), each pixel `scale` columns wide and `scale` half rows
+// tall, colours in `mode`. Without UTF-8 the half block cannot be shown: each cell is a
+// space in the average of its two halves.
+void half_block_cells(const Rgb8* picture, int width, int height, int scale, ConsoleColours mode, bool utf8,
+                      ScreenCell* out);
 
 }  // namespace textdemo
