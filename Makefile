@@ -21,7 +21,8 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 # The suites and what the system tests drive the programs with.
 TEST_PACKAGES := $(FUZZ_PACKAGES) libgtest-dev libgmock-dev tmux xvfb xauth xdotool ffmpeg man-db \
 	kitty xterm imagemagick
-BENCH_PACKAGES := libbenchmark-dev libcaca-dev
+# The benchmarks; alacritty for bench/terminal_pictures.sh.
+BENCH_PACKAGES := libbenchmark-dev libcaca-dev alacritty
 PACKAGE_PACKAGES := dpkg-dev file
 # The web version: emscripten compiles it, Node runs its capture tool in the tests, Python
 # serves the site and counts differing words in the comparison script.
