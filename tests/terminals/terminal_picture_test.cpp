@@ -12,6 +12,7 @@
 // Skipped where Xvfb, the terminal or the show archive is missing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +36,8 @@
 #include "display/console/half_block.hpp"
 #include "resources/archive.hpp"
 #include "resources/image.hpp"
+#include "show/frame_loop.hpp"
+#include "show/headless_show.hpp"
 #include "tests/support/show_resources.hpp"
 #include "tests/support/test_content.hpp"
 
@@ -224,7 +227,8 @@ struct PictureCase {
     Terminal terminal;
     int columns, rows;
     const char* layout;  // --layout
-    std::string font;    // xterm's, when not its default
+    std::string font = {};   // xterm's, when not its default
+    std::string start = {};  // --start; else the closing scene (--section 9)
 };
 
 std::string case_name(const PictureCase& c) {
@@ -286,9 +290,13 @@ protected:
         const PictureCase& c = GetParam();
         std::vector<std::string> command = terminal_command(c.terminal, c.columns, c.rows, c.font);
         command.insert(command.end(), {"sh", "-c", "echo $$ > pid && exec \"$@\"", "sh", TEXTDEMO_CONSOLE_PROGRAM,
-                                       "--archive", test::show_archive_path(), "--section", "9", "--mute",
-                                       "--layout", c.layout});
+                                       "--archive", test::show_archive_path(), "--mute", "--layout", c.layout});
+        if (c.start.empty())
+            command.insert(command.end(), {"--section", "9"});
+        else
+            command.insert(command.end(), {"--start", c.start});
         const fs::path home = dir_;
+        spawned_ = std::chrono::steady_clock::now();
         terminal_ = spawn(command,
                           {"DISPLAY=" + x_->name(), "HOME=" + home.string(), "XDG_CONFIG_HOME=" + (home / "config").string(),
                            "XDG_CACHE_HOME=" + (home / "cache").string(), "XDG_RUNTIME_DIR=" + (home / "run").string(),
@@ -324,6 +332,7 @@ protected:
     fs::path dir_;
     std::unique_ptr<PrivateX> x_;
     pid_t terminal_ = -1;
+    std::chrono::steady_clock::time_point spawned_;
 };
 
 // Where the layout puts the picture, in the window's pixels.
@@ -417,6 +426,110 @@ TEST_P(TrueColourByAsking, PlainXtermShowsTheExactMixes) {
     EXPECT_GE(double(exact) / all, 0.99) << exact << " of " << all << " pixels are exact cell mixes";
 }
 
+// How often xterm, which has no synchronized output, shows parts of two frames at once:
+// rapid screenshots of the half picture in 80 x 25 cells of 9 x 18 (each cell's two pixels
+// exactly two frame cells' mixes) at the plasma behind the logo, which is drawn from the
+// song position alone; each band of 5 cell rows is matched against the frames of every
+// millisecond the show went through. A shot is torn when no one frame holds all its
+// bands: bands of different frames, or a band that no frame shows whole (drawn half).
+// Shots 23 ms apart, not in step with the frames. A measurement, not a check:
+// bench/terminal_pictures.sh runs it and prints the share.
+class TornFrames : public TerminalPicture {};
+
+constexpr int BAND_ROWS = 5, BANDS = 5, SHOTS = 300;
+constexpr auto SHOT_INTERVAL = 23ms;  // not a multiple of the 16 ms frame
+constexpr std::uint32_t TORN_START_MS = 60000;
+
+// The colours a band of cell rows shows (each cell's upper and lower half), hashed.
+std::uint64_t band_hash(const std::uint32_t* colours, int band) {
+    std::uint64_t hash = 1469598103934665603ull;
+    const int first = band * BAND_ROWS * 2 * FRAME_WIDTH, count = BAND_ROWS * 2 * FRAME_WIDTH;
+    for (int i = first; i < first + count; ++i) hash = (hash ^ colours[i]) * 1099511628211ull;
+    return hash;
+}
+
+TEST_P(TornFrames, XtermShareOfShotsShowingTwoFrames) {
+    const Seen seen = run_until_the_picture_stands();
+    ASSERT_FALSE(seen.picture.empty()) << "no picture seen:" << seen.trace;
+    const auto started = std::chrono::steady_clock::now();
+    Box window;
+    ASSERT_TRUE(terminal_window(x_->display(), window));
+    // The centre of each half of each cell, 80 x 50 colours a shot, in frame-cell order.
+    std::vector<std::vector<std::uint32_t>> shots;
+    for (int n = 0; n < SHOTS; ++n) {
+        std::this_thread::sleep_until(started + n * SHOT_INTERVAL);
+        XImage* image = XGetImage(x_->display(), DefaultRootWindow(x_->display()), window.left + seen.picture.left,
+                                  window.top + seen.picture.top, seen.picture.width(), seen.picture.height(),
+                                  AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        std::vector<std::uint32_t>& colours = shots.emplace_back(FRAME_CELLS);
+        for (int y = 0; y < FRAME_HEIGHT; ++y)
+            for (int x = 0; x < FRAME_WIDTH; ++x)
+                colours[y * FRAME_WIDTH + x] =
+                    XGetPixel(image, x * seen.cell.width + seen.cell.width / 2,
+                              y / 2 * seen.cell.height + (y % 2) * seen.cell.height / 2 + seen.cell.height / 4) &
+                    0xFFFFFF;
+        XDestroyImage(image);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    // Every frame the show can have drawn since it started, band by band.
+    ASSERT_TRUE(test::use_show_archive());
+    ASSERT_EQ(build_headless_show().message, "");
+    Image font;
+    ASSERT_EQ(load_image(font, "textmodechars.png").message, "");
+    const GlyphInk glyphs = glyph_ink(font_texture(font));
+    std::vector<std::vector<std::pair<std::uint64_t, std::uint32_t>>> frames(BANDS);  // hash, position
+    const auto shown_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - spawned_).count();
+    const std::uint32_t last = TORN_START_MS + static_cast<std::uint32_t>(shown_ms) + 1000;
+    Rgb8 mixes[FRAME_CELLS];
+    std::uint32_t words[FRAME_CELLS];
+    for (std::uint32_t position = TORN_START_MS; position <= last; ++position) {
+        draw_song_frame(position);
+        frame_mixes(glyphs, text_frame().pixels, mixes);
+        for (int i = 0; i < FRAME_CELLS; ++i)
+            words[i] = static_cast<std::uint32_t>(mixes[i].red) << 16 | mixes[i].green << 8 | mixes[i].blue;
+        for (int band = 0; band < BANDS; ++band) frames[band].emplace_back(band_hash(words, band), position);
+    }
+    EXPECT_EQ(end_headless_show().message, "");
+    for (auto& band : frames) std::sort(band.begin(), band.end());
+    int torn = 0, unmatched = 0, still = 0;
+    for (std::size_t n = 0; n < shots.size(); ++n) {
+        const std::vector<std::uint32_t>& shot = shots[n];
+        // The positions each band matches; a shot is whole when one position is in all.
+        std::vector<std::uint32_t> common;
+        bool first = true, all_matched = true;
+        for (int band = 0; band < BANDS; ++band) {
+            const std::uint64_t hash = band_hash(shot.data(), band);
+            auto range = std::equal_range(frames[band].begin(), frames[band].end(), std::make_pair(hash, 0u),
+                                          [](const auto& a, const auto& b) { return a.first < b.first; });
+            std::vector<std::uint32_t> matches;
+            for (auto it = range.first; it != range.second; ++it) matches.push_back(it->second);
+            std::sort(matches.begin(), matches.end());
+            all_matched = all_matched && !matches.empty();
+            if (first) {
+                common = matches;
+                first = false;
+            } else {
+                std::vector<std::uint32_t> both;
+                std::set_intersection(common.begin(), common.end(), matches.begin(), matches.end(),
+                                      std::back_inserter(both));
+                common = both;
+            }
+        }
+        if (!all_matched)
+            ++unmatched;
+        else if (common.empty())
+            ++torn;
+        still += n > 0 && shot == shots[n - 1];
+    }
+    std::printf("xterm torn frames: %d of %d shots (%.1f%%) show parts of more than one frame: %d bands of "
+                "different frames, %d a band of no one frame (drawn half); %d shots in %.2f s, %d the same as "
+                "the one before\n",
+                torn + unmatched, SHOTS, 100.0 * (torn + unmatched) / SHOTS, torn, unmatched, SHOTS, seconds, still);
+    EXPECT_LT(unmatched + torn, SHOTS) << "no shot matched a frame at all";
+}
+
 const PictureCase kRepresentative[] = {{XTERM, 200, 60, "half", ""}};
 const PictureCase kEveryTerminal[] = {
     {XTERM, 80, 24, "half", ""},      {XTERM, 100, 60, "half", ""},
@@ -428,10 +541,14 @@ const PictureCase kPlainXterm[] = {{XTERM, 100, 60, "auto", "-misc-fixed-medium-
 // Test names and failure lines say which case, not its bytes.
 void PrintTo(const PictureCase& c, std::ostream* out) { *out << case_name(c); }
 
+const PictureCase kTornXterm[] = {
+    {XTERM, 100, 60, "half", "-misc-fixed-medium-r-normal--18-120-100-100-c-90-iso10646-1", "60"}};
+
 std::string param_name(const ::testing::TestParamInfo<PictureCase>& info) { return case_name(info.param); }
 
 INSTANTIATE_TEST_SUITE_P(Representative, TerminalPicture, ::testing::ValuesIn(kRepresentative), param_name);
 INSTANTIATE_TEST_SUITE_P(DISABLED_EveryTerminal, TerminalPicture, ::testing::ValuesIn(kEveryTerminal), param_name);
+INSTANTIATE_TEST_SUITE_P(DISABLED_Measure, TornFrames, ::testing::ValuesIn(kTornXterm), param_name);
 INSTANTIATE_TEST_SUITE_P(Xterm, TrueColourByAsking, ::testing::ValuesIn(kPlainXterm), param_name);
 
 }  // namespace
