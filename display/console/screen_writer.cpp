@@ -19,18 +19,13 @@ constexpr int UNKNOWN = -1;
 // Moving back along a row: up to this many backspaces, one byte each.
 constexpr int MOST_BACKSPACES = 3;
 
-// How a row is split into passes (see write_row).
-struct RowLimits {
-    int near;
-    int far;
-};
-constexpr int NO_LIMIT = 1 << 20;
 // The shortest colour change there is: CSI 7 m.
 constexpr int SHORTEST_CHANGE = 4;
 // Each row is written in the shorter of these: in order, or in passes that take a cell at
-// the cursor for a reverse switch or one 16-colour change (6 bytes at most) and skip the
-// others. Over the show either alone sends 5 to 8% more bytes than the two together.
-constexpr RowLimits ROW_LIMITS[] = {{NO_LIMIT, NO_LIMIT}, {6, 0}};
+// the cursor for a reverse switch or one 16-colour change (at most NEAR_CHANGE bytes) and
+// skip the others. Over the show either alone sends 5 to 8% more bytes than the two
+// together.
+constexpr int NEAR_CHANGE = 6;
 
 using Glyphs = std::array<Glyph, 256>;
 
@@ -190,11 +185,10 @@ char* put_change(const PenColours& pen, const PenColours& after, char* at) {
     return at;
 }
 
-// Writes a cell with the colour change it needs, counting the change unless the cell opens
-// a pass.
-void put_cell(Pen& pen, const RowCell& cell, bool opens_pass, RowBytes& out) {
-    if (!shows_colours_of(pen.colours, cell)) {
-        const ColourChange change = shortest_change(pen.colours, cell);
+// Writes a cell with `change`, the colour change it needs (length 0: none), counting the
+// change unless the cell opens a pass.
+void put_cell(Pen& pen, const RowCell& cell, const ColourChange& change, bool opens_pass, RowBytes& out) {
+    if (change.length > 0) {
         out.end = put_change(pen.colours, change.after, out.end);
         pen.colours = change.after;
         out.colour_changes += !opens_pass;
@@ -258,16 +252,21 @@ char* move_elsewhere(const Pen& pen, int row, int column, const ScreenState& scr
     return at;
 }
 
-// Puts the pen on cell `column` of region row `row`, which is written next. Along a row,
-// unchanged cells are either skipped with a cursor move or written again, whichever is
-// shorter counting the colour changes either way needs.
-void move_to(Pen& pen, int row, int column, const RowCell* cells, const ScreenState& screen, RowBytes& out) {
+// Puts the pen on cell `column` of region row `row`, which is written next with `change`
+// (the colour change it needs from the pen's colours). Along a row, unchanged cells are
+// either skipped with a cursor move or written again, whichever is shorter counting the
+// colour changes either way needs; written again, they leave the pen in other colours and
+// `change` is worked out anew.
+void move_to(Pen& pen, int row, int column, const RowCell* cells, const ScreenState& screen, ColourChange& change,
+             RowBytes& out) {
     if (pen.row == row && pen.column == column) return;
     if (pen.row == row && pen.column != UNKNOWN && pen.column < column) {
         const int gap = column - pen.column;
-        const int forward_cost = forward_bytes(gap) + shortest_change(pen.colours, cells[column]).length;
+        const int forward_cost = forward_bytes(gap) + change.length;
         if (rewrite_cost(pen.colours, cells, pen.column, column, forward_cost) < forward_cost) {
-            for (int c = pen.column; c < column; ++c) put_cell(pen, cells[c], false, out);
+            for (int c = pen.column; c < column; ++c)
+                put_cell(pen, cells[c], shortest_change(pen.colours, cells[c]), false, out);
+            change = shortest_change(pen.colours, cells[column]);
         } else {
             out.end = put_forward(out.end, gap);
         }
@@ -278,40 +277,130 @@ void move_to(Pen& pen, int row, int column, const RowCell* cells, const ScreenSt
     pen.column = column;
 }
 
-// Writes the changed cells of a row (the `count` columns in `changed`, in order) in passes
-// from left to right. A pass starts at the leftmost cell still to write that needs no colour
-// change, else at the leftmost one, and takes every later cell whose colour change costs
-// at most `limits.far` bytes, or `limits.near` for the cell right at the cursor; the cells
-// it leaves out wait for a later pass. NO_LIMIT writes the row in order (in two passes
-// when it starts right of the leftmost cell); low limits gather cells of like colours into
-// a pass each, moving the cursor over the others instead of changing colours back and
-// forth. Gives up (false) once `out` grows past `budget` bytes.
-bool write_row(Pen& pen, int row, const RowCell* cells, const int* changed, int count, const RowLimits& limits,
-               const ScreenState& screen, std::size_t budget, int* pending, RowBytes& out) {
+// Writes the changed cells of a row (the `count` columns in `changed`, in order) in order:
+// from the leftmost that needs no colour change (else the leftmost) to the last, then the
+// same for those left of it.
+void write_in_order(Pen& pen, int row, const RowCell* cells, const int* changed, int count, const ScreenState& screen,
+                    int* pending, RowBytes& out) {
     std::copy(changed, changed + count, pending);
     while (count > 0) {
         int start = 0;
         while (start < count && !shows_colours_of(pen.colours, cells[pending[start]])) ++start;
         if (start == count) start = 0;
-        int left = 0;  // cells for a later pass, kept in order
-        for (int k = 0; k < count; ++k) {
+        for (int k = start; k < count; ++k) {
             const int column = pending[k];
-            bool taken = k == start;
-            if (k > start) {
-                const int limit = column == pen.column ? limits.near : limits.far;
-                taken = limit == NO_LIMIT || shows_colours_of(pen.colours, cells[column]) ||
-                        (limit > 0 && shortest_change(pen.colours, cells[column]).length <= limit);
-            }
-            if (!taken) {
-                pending[left++] = column;
-                continue;
-            }
-            move_to(pen, row, column, cells, screen, out);
-            put_cell(pen, cells[column], k == start, out);
-            if (out.size() > budget) return false;
+            ColourChange change = shortest_change(pen.colours, cells[column]);
+            move_to(pen, row, column, cells, screen, change, out);
+            put_cell(pen, cells[column], change, k == start, out);
             pen.column = screen.region.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
         }
-        count = left;
+        count = start;
+    }
+}
+
+constexpr int NONE = -1;  // the end of a list
+constexpr int FREE = -2;  // a slot of the colour table no colour has
+
+// The lists of the cells of a row still to write in passes (see write_in_passes).
+struct PassLists {
+    int* next;
+    int* previous;
+    int* next_alike;      // the next cell of the same background
+    int* previous_alike;
+    TerminalColour* table_colours;  // by background, open addressing
+    int* table_first;
+    int* table_last;
+    std::size_t mask;
+    int first = NONE;
+
+    std::size_t slot(TerminalColour background) const {
+        std::size_t at = (background * 2654435761u) & mask;
+        while (table_first[at] != FREE && table_colours[at] != background) at = (at + 1) & mask;
+        return at;
+    }
+};
+
+PassLists pass_lists(RowRoom& room, const RowCell* cells, const int* changed, int count) {
+    PassLists lists{room.next.data(),          room.previous.data(),   room.next_alike.data(),
+                    room.previous_alike.data(), room.table_colours.data(), room.table_first.data(),
+                    room.table_last.data(),     room.table_colours.size() - 1};
+    std::fill(room.table_first.begin(), room.table_first.end(), FREE);
+    lists.first = changed[0];
+    for (int k = 0; k < count; ++k) {
+        const int column = changed[k];
+        lists.previous[column] = k > 0 ? changed[k - 1] : NONE;
+        lists.next[column] = k + 1 < count ? changed[k + 1] : NONE;
+        const std::size_t at = lists.slot(cells[column].background);
+        lists.next_alike[column] = NONE;
+        if (lists.table_first[at] == FREE) {
+            lists.table_colours[at] = cells[column].background;
+            lists.table_first[at] = column;
+            lists.previous_alike[column] = NONE;
+        } else {
+            lists.previous_alike[column] = lists.table_last[at];
+            lists.next_alike[lists.table_last[at]] = column;
+        }
+        lists.table_last[at] = column;
+    }
+    return lists;
+}
+
+void take_out(PassLists& lists, const RowCell* cells, int column) {
+    const int next = lists.next[column], previous = lists.previous[column];
+    (previous == NONE ? lists.first : lists.next[previous]) = next;
+    if (next != NONE) lists.previous[next] = previous;
+    const int next_alike = lists.next_alike[column], previous_alike = lists.previous_alike[column];
+    int& link = previous_alike == NONE ? lists.table_first[lists.slot(cells[column].background)]
+                                       : lists.next_alike[previous_alike];
+    link = next_alike;
+    if (next_alike != NONE) lists.previous_alike[next_alike] = previous_alike;
+}
+
+// The first cell from `column` on along its background's list that the pen's colours show.
+int first_shown(const PassLists& lists, const PenColours& pen, const RowCell* cells, int column) {
+    while (column != NONE && !shows_colours_of(pen, cells[column])) column = lists.next_alike[column];
+    return column;
+}
+
+// Writes the changed cells of a row in passes from left to right. A pass starts at the
+// leftmost cell still to write that needs no colour change, else at the leftmost one, and
+// takes every later cell the pen's colours show, and the cell right at the cursor where its
+// change costs at most NEAR_CHANGE bytes; the cells it leaves out wait for a later pass.
+// So cells of like colours go in a pass each, the cursor moving over the others instead of
+// colours changing back and forth. A cell the pen's colours show has the background the
+// pen shows as one, and after a written cell the pen shows its colours: the next cell a
+// pass takes is the one at the cursor, else the next of the same background that the pen
+// shows, found along lists of the cells still to write instead of one by one. Gives up
+// (false) once `out` grows past `budget` bytes.
+bool write_in_passes(Pen& pen, int row, const RowCell* cells, const int* changed, int count, const ScreenState& screen,
+                     std::size_t budget, RowRoom& room, RowBytes& out) {
+    PassLists lists = pass_lists(room, cells, changed, count);
+    while (lists.first != NONE) {
+        const TerminalColour shown_background = pen.colours.reverse ? pen.colours.foreground : pen.colours.background;
+        const std::size_t at = lists.slot(shown_background);
+        const int first_alike = lists.table_first[at] == FREE ? NONE : lists.table_first[at];
+        int column = first_shown(lists, pen.colours, cells, first_alike);
+        if (column == NONE) column = lists.first;
+        bool opens_pass = true;
+        while (column != NONE) {
+            const RowCell& cell = cells[column];
+            ColourChange change = shortest_change(pen.colours, cell);
+            move_to(pen, row, column, cells, screen, change, out);
+            put_cell(pen, cell, change, opens_pass, out);
+            if (out.size() > budget) return false;
+            opens_pass = false;
+            pen.column = screen.region.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
+            const int after = lists.next[column], alike = lists.next_alike[column];
+            take_out(lists, cells, column);
+            const bool near_taken = after != NONE && after == pen.column &&
+                                    (shows_colours_of(pen.colours, cells[after]) ||
+                                     shortest_change(pen.colours, cells[after]).length <= NEAR_CHANGE);
+            if (near_taken) {
+                column = after;
+            } else {
+                column = first_shown(lists, pen.colours, cells, alike);
+            }
+        }
     }
     return true;
 }
@@ -357,6 +446,13 @@ void clear_screen(ScreenState& screen, std::string& out) {
     room.changed.resize(static_cast<std::size_t>(region.columns));
     room.pending.resize(static_cast<std::size_t>(region.columns));
     for (std::vector<char>& text : room.text) text.resize(row_bytes(region.columns));
+    for (std::vector<int>* list : {&room.next, &room.previous, &room.next_alike, &room.previous_alike})
+        list->resize(static_cast<std::size_t>(region.columns));
+    std::size_t slots = 16;
+    while (slots < 2 * static_cast<std::size_t>(region.columns)) slots *= 2;
+    room.table_colours.resize(slots);
+    room.table_first.resize(slots);
+    room.table_last.resize(slots);
 }
 
 void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::string& out) {
@@ -383,15 +479,13 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
         RowBytes in_order{room.text[0].data()};
         RowBytes* shortest = &in_order;
         Pen after = pen;
-        write_row(after, row, row_cells, changed, count, ROW_LIMITS[0], screen, SIZE_MAX, room.pending.data(),
-                  in_order);
+        write_in_order(after, row, row_cells, changed, count, screen, room.pending.data(), in_order);
         // Where every colour change opens a pass, passes would take the cells just as in
         // order: they only pay where colours change within a pass.
         RowBytes passes{room.text[1].data()};
         if (in_order.colour_changes > 0) {
             Pen in_passes = pen;
-            if (write_row(in_passes, row, row_cells, changed, count, ROW_LIMITS[1], screen, in_order.size() - 1,
-                          room.pending.data(), passes))
+            if (write_in_passes(in_passes, row, row_cells, changed, count, screen, in_order.size() - 1, room, passes))
                 shortest = &passes, after = in_passes;
         }
         out.append(shortest->text, shortest->size());

@@ -82,6 +82,11 @@ struct RowRoom {
     std::vector<RowCell> cells;
     std::vector<int> changed, pending;
     std::vector<char> text[2];
+    // Passes: the cells still to write as lists by column, all of them and those of each
+    // background, and the first cell of each background's list by a table of colours.
+    std::vector<int> next, previous, next_alike, previous_alike;
+    std::vector<TerminalColour> table_colours;
+    std::vector<int> table_first, table_last;
 };
 
 struct ScreenState {
