@@ -16,11 +16,8 @@ namespace textdemo {
 namespace {
 
 // Everything load_show_music reads, in start-up order, up to the first failure.
-Failure load_archive_and_music() {
-    if (Failure failure = load_resource_archive()) return failure;
-    MusicPlayer& player = music_player();
-    if (Failure failure = open_music_player(player)) return failure;
-    if (Failure failure = load_music(player)) return failure;
+Failure load_show_resources() {
+    if (Failure failure = load_archive_and_music(music_player())) return failure;
     if (Failure failure = load_pattern_data()) return failure;
     return check_timeline(pattern_data());  // before --section reads the spans
 }
@@ -50,7 +47,7 @@ bool show_start_ms(PlayerProgram program, const PlayerOptions& options, const Mu
 
 int load_show_music(PlayerProgram program, const PlayerOptions& options, std::uint32_t& start_ms) {
     set_archive_places(places_of_archive(options.archive));
-    if (Failure failure = load_archive_and_music()) return exit_code_after(program, failure);
+    if (Failure failure = load_show_resources()) return exit_code_after(program, failure);
     return show_start_ms(program, options, music_player(), start_ms) ? 0 : 2;
 }
 

@@ -2,7 +2,6 @@
 #include "show/headless_show.hpp"
 
 #include "frame/text_frame.hpp"
-#include "resources/archive.hpp"
 #include "show/frame_loop.hpp"
 #include "show/timeline.hpp"
 #include "song/music_player.hpp"
@@ -12,11 +11,8 @@ namespace textdemo {
 
 Failure build_headless_show() {
     text_frame();
-    if (Failure failure = load_resource_archive()) return failure;
     force_silent_sound_output(true);
-    MusicPlayer& player = music_player();
-    if (Failure failure = open_music_player(player)) return failure;
-    if (Failure failure = load_music(player)) return failure;
+    if (Failure failure = load_archive_and_music(music_player())) return failure;
     return build_timeline();
 }
 

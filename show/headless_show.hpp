@@ -2,8 +2,8 @@
 //
 // Offers: build_headless_show and end_headless_show, the start-up and teardown of what
 // renders the show off screen: the capture tool, the benchmarks and the tests.
-// Depends on: failure, text_frame, archive, sound_layer (the silent output), music_player,
-// timeline, frame_loop (teardown_show).
+// Depends on: failure, text_frame, sound_layer (the silent output), music_player (the
+// archive and the music), timeline, frame_loop (teardown_show).
 //
 // The archive is read from where set_archive_path or set_archive_places pointed it. The
 // music is loaded on the silent output, which keeps time without a sound device: its

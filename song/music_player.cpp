@@ -47,6 +47,12 @@ Failure load_music(MusicPlayer& player) {
     return checked(player, sound_get_length_ms(player.sound, &player.length));
 }
 
+Failure load_archive_and_music(MusicPlayer& player) {
+    if (Failure failure = load_resource_archive()) return failure;
+    if (Failure failure = open_music_player(player)) return failure;
+    return load_music(player);
+}
+
 Failure set_music_start(MusicPlayer& player, std::uint32_t start_ms) {
     return checked(player, sound_set_start_ms(player.sound, start_ms));
 }

@@ -2,10 +2,10 @@
 //
 // Offers: MusicPlayer (sound layer handles, last result, length in ms), the
 // accessor music_player(), open_music_player (the sound system created and initialised),
-// load_music, set_music_start, play_music, release_music, query_music_position,
-// music_finished and set_music_mute (the per-frame calls of the frame loop), and
-// sound_failure.
-// Depends on: sound_layer, archive (find_resource), failure.
+// load_music, load_archive_and_music (the start-up steps every program shares),
+// set_music_start, play_music, release_music, query_music_position, music_finished and
+// set_music_mute (the per-frame calls of the frame loop), and sound_failure.
+// Depends on: sound_layer, archive (load_resource_archive, find_resource), failure.
 //
 // Every failing sound call except the position query and mute is a Failure
 // "FMOD error! (%d) %s" with the sound layer's code and text.
@@ -34,6 +34,10 @@ Failure open_music_player(MusicPlayer& player);
 
 // Creates the stream from the archive entry "ruk.mp3" and reads its length.
 Failure load_music(MusicPlayer& player);
+
+// The archive read (load_resource_archive), the player opened, then load_music: the
+// steps every program that plays or renders the show starts with, up to the first failure.
+Failure load_archive_and_music(MusicPlayer& player);
 
 // Makes play_music begin at start_ms (exact to the sample) instead of 0; start_ms must lie
 // before the music's end.

@@ -21,6 +21,7 @@
 #include "song/sound_layer.hpp"
 #include "tests/support/test_mp3.hpp"
 #include "tests/support/empty_archive.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace textdemo {
 namespace {
@@ -334,6 +335,24 @@ TEST_F(MusicPlayerTest, FailingCallsGiveTheErrorLineWithCodeAndText) {
     EXPECT_EQ(&music_player(), &player) << "a failed release keeps the player";
     EXPECT_EQ(system_release(player.system), SOUND_OK);
     player.system = nullptr;
+}
+
+TEST_F(MusicPlayerTest, TheSharedStartUpStopsAtTheFirstStepThatFails) {
+    MusicPlayer& player = music_player();
+    const test::TempFolder folder;
+    const std::string missing = folder.file("ruk.salad");
+    set_archive_path(missing);
+    release_resource_archive();
+    EXPECT_EQ(load_archive_and_music(player).message, "unable to open " + missing + ": No such file or directory");
+    EXPECT_EQ(player.system, nullptr) << "no sound system before the archive is read";
+    test::use_empty_archive();
+    release_resource_archive();
+    EXPECT_EQ(load_archive_and_music(player).message, "resource \"ruk.mp3\" not found");
+    ASSERT_NE(player.system, nullptr);
+    put_music(test::encode_test_mp3(SONG_FRAMES, 44100, 2));  // the archive stays loaded
+    EXPECT_FALSE(load_archive_and_music(player));
+    EXPECT_EQ(player.length, SONG_MS);
+    EXPECT_FALSE(release_music(player));
 }
 
 }  // namespace
