@@ -21,6 +21,7 @@
 
 #include "display/console/console_picture.hpp"
 #include "display/console/key_decoder.hpp"
+#include "display/console/output_pacing.hpp"
 #include "display/console/kitty_image.hpp"
 #include "display/console/pixel_layout.hpp"
 #include "display/console/screen_writer.hpp"
@@ -54,6 +55,10 @@ constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGABRT,   
 // the layout and colours are chosen from whatever it has told.
 constexpr int ANSWER_FRAMES = 8;
 constexpr int ANSWERS_DRAIN_MS = 250;
+// How long a paced frame's write may wait for the terminal to take its bytes, each frame:
+// long enough that a busy terminal still gets whole frames, short enough that keys are
+// read in time on a line that takes longer.
+constexpr std::uint32_t PENDING_WAIT_MS = 100;
 
 // What restoring needs; read by signal handlers, so fixed storage and plain writes only.
 struct TakenTerminal {
@@ -75,9 +80,16 @@ struct TakenTerminal {
     // The shell has the terminal: the show was stopped, or runs in the background.
     volatile sig_atomic_t lent = 0;
     pthread_t main_thread{};
-    // The queries' last answer (the device attributes) has not been read from `input` yet.
+    // Device attributes still to be read from `input`: the queries' last answer, or the
+    // answers to the pacing's probes.
     volatile sig_atomic_t answers_due = 0;
     int input = -1;
+    // A descriptor of the same terminal whose writes never wait, or -1.
+    int unblocked = -1;
+    // What the terminal has not taken yet of a paced frame's write: finished before
+    // anything else is written.
+    const char* volatile pending = nullptr;
+    volatile std::size_t pending_size = 0;
 };
 
 // The console backend's one state record: the terminal as taken over and the crash handlers
@@ -98,6 +110,7 @@ struct ConsoleDisplay {
     bool resize_asked = false;
     bool queries_open = false;  // the answers to the queries sent at start are still taken in
     TerminalAnswers answers;
+    OutputPacing pacing;
     KeyDecoder key_decoder;
     std::vector<ScreenCell> cells;  // the frame in the chosen layout
     std::string frame_bytes;        // what the frame writes
@@ -129,20 +142,37 @@ bool write_all(int descriptor, const char* data, std::size_t size, bool until_st
     return true;
 }
 
-// Async-signal-safe: attributes, cursor, main screen, title and size, and the modes as
-// they were found.
-void write_give_back() {
-    if (writing_frame || frame_cut_short) write_all(console.taken.output, END_CUT_FRAME.data(), END_CUT_FRAME.size());
-    const int kitty = console.taken.give_back_kitty;
-    write_all(console.taken.output, console.taken.give_back[kitty], console.taken.give_back_length[kitty]);
-    if (console.taken.mode_descriptor >= 0) tcsetattr(console.taken.mode_descriptor, TCSAFLUSH, &console.taken.original_modes);
+void drain_answers();
+
+// Async-signal-safe: the rest of a paced frame, waiting for the terminal, before anything
+// else is written; unless a write of it was cut by this signal.
+void finish_pending() {
+    TakenTerminal& taken = console.taken;
+    if (!writing_frame && taken.pending_size > 0 && write_all(taken.output, taken.pending, taken.pending_size))
+        taken.pending_size = 0;
 }
 
-// Async-signal-safe (poll, read): a show that ends right after it started reads the
-// answers to its queries still on their way, up to the device attributes (ESC [ ? ... c)
-// or for at most ANSWERS_DRAIN_MS, so that the shell does not get them as typed text.
+// Async-signal-safe: the rest of a paced frame, the answers still due read, then
+// attributes, cursor, main screen, title and size, and the modes as they were found.
+void write_give_back() {
+    TakenTerminal& taken = console.taken;
+    finish_pending();
+    if (taken.answers_due) drain_answers();
+    if (writing_frame || frame_cut_short || taken.pending_size > 0)
+        write_all(taken.output, END_CUT_FRAME.data(), END_CUT_FRAME.size());
+    const int kitty = taken.give_back_kitty;
+    write_all(taken.output, taken.give_back[kitty], taken.give_back_length[kitty]);
+    if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSAFLUSH, &taken.original_modes);
+}
+
+// Async-signal-safe (poll, read): the answers still on their way (to the queries of a show
+// that ends right after it started, to the pacing's probes) are read, up to as many device
+// attributes (ESC [ ? ... c) as are due or until the terminal has sent nothing for
+// ANSWERS_DRAIN_MS in all, so that the shell does not get them as typed text.
 void drain_answers() {
     enum { Other, Escape, Introducer, Attributes } state = Other;
+    int due = console.taken.answers_due;
+    console.taken.answers_due = 0;  // those that do not come in time are given up
     std::uint8_t bytes[256];
     for (int waited_ms = 0; waited_ms < ANSWERS_DRAIN_MS;) {
         pollfd wanted{console.taken.input, POLLIN, 0};
@@ -155,7 +185,7 @@ void drain_answers() {
         if (got <= 0) return;
         for (ssize_t i = 0; i < got; ++i) {
             const std::uint8_t byte = bytes[i];
-            if (state == Attributes && byte == 'c') return;
+            if (state == Attributes && byte == 'c' && --due == 0) return;
             if (byte == 0x1B) state = Escape;
             else if (state == Escape) state = byte == '[' ? Introducer : Other;
             else if (state == Introducer) state = byte == '?' ? Attributes : Other;
@@ -170,7 +200,6 @@ void give_terminal_back() {
     if (!console.taken.active) return;
     // Still active while the give-back waits on the terminal, so that the stop deadline's
     // last words give it back through the tty when the terminal does not read.
-    if (console.taken.answers_due && !console.taken.lent) drain_answers();
     if (!console.taken.lent) write_give_back();
     console.taken.active = 0;
     if (console.taken.held_messages < 0) return;
@@ -187,27 +216,34 @@ void give_terminal_back() {
     console.taken.held_messages = -1;
 }
 
+// A descriptor of the terminal behind `descriptor` whose writes never wait (a file
+// description of its own, so the shell's stays as it is), or -1.
+int open_unblocked(int descriptor) {
+    char path[32] = "/proc/self/fd/";
+    std::size_t length = std::strlen(path);
+    char digits[12];
+    std::size_t count = 0;
+    for (int value = descriptor; count == 0 || value > 0; value /= 10) digits[count++] = static_cast<char>('0' + value % 10);
+    while (count > 0) path[length++] = digits[--count];
+    path[length] = '\0';
+    return open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
 }  // namespace
 
-// The give-back bytes (and the held messages) go through a descriptor of our own that never
-// waits, for when the terminal reads again.
+// The give-back bytes (and the held messages) go through the descriptor that never waits,
+// for when the terminal reads again.
 void give_terminal_back_through_the_tty() {
     TakenTerminal& taken = console.taken;
     if (!taken.active) return;
     taken.active = 0;
     tcflush(taken.output, TCOFLUSH);
     if (taken.mode_descriptor >= 0) tcsetattr(taken.mode_descriptor, TCSANOW, &taken.original_modes);
-    char path[32] = "/proc/self/fd/";
-    std::size_t length = std::strlen(path);
-    char digits[12];
-    std::size_t count = 0;
-    for (int value = taken.output; count == 0 || value > 0; value /= 10) digits[count++] = static_cast<char>('0' + value % 10);
-    while (count > 0) path[length++] = digits[--count];
-    path[length] = '\0';
-    const int unblocked = open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int unblocked = taken.unblocked;
     if (unblocked < 0) return;
     if (!taken.lent) {
-        if (writing_frame || frame_cut_short) write(unblocked, END_CUT_FRAME.data(), END_CUT_FRAME.size());
+        if (writing_frame || frame_cut_short || taken.pending_size > 0)
+            write(unblocked, END_CUT_FRAME.data(), END_CUT_FRAME.size());
         write(unblocked, taken.give_back[taken.give_back_kitty], taken.give_back_length[taken.give_back_kitty]);
     }
     if (taken.held_messages >= 0) {
@@ -218,7 +254,6 @@ void give_terminal_back_through_the_tty() {
                write(unblocked, bytes, static_cast<std::size_t>(got)) == got) {
         }
     }
-    close(unblocked);
 }
 
 namespace {
@@ -241,6 +276,7 @@ void take_terminal() {
         return;
     }
     if (console.taken.mode_descriptor >= 0) tcsetattr(console.taken.mode_descriptor, TCSANOW, &console.taken.show_modes);
+    finish_pending();  // a repaint follows, but no sequence may be cut
     write_all(console.taken.output, console.taken.take_over, console.taken.take_over_length);
     console.taken.lent = 0;
     repaint_needed = 1;
@@ -401,14 +437,80 @@ void write_frame(ConsoleDisplay& display, const TextFrame& frame, CellSize cell)
     write_frame_changes(display.screen, display.cells.data(), display.frame_bytes);
 }
 
+// The device attributes still to be read before the terminal goes back to the shell.
+void note_answers_due(ConsoleDisplay& display) {
+    const bool queries_due = display.queries_open && !display.answers.finished;
+    display.taken.answers_due = queries_due ? 1 : probes_due(display.pacing);
+}
+
+// Writes what the terminal takes of the paced frame's rest within PENDING_WAIT_MS (none
+// once a stop is requested); true once all of it is out. A terminal that fails drops the
+// rest, and the next frame repaints everything.
+bool send_pending(ConsoleDisplay& display) {
+    TakenTerminal& taken = display.taken;
+    const int descriptor = taken.unblocked >= 0 ? taken.unblocked : taken.output;
+    const FrameClock clock = system_clock();
+    const std::uint32_t started_ms = clock.now_ms(clock.context);
+    writing_frame = 1;
+    while (taken.pending_size > 0) {
+        const ssize_t written = write(descriptor, taken.pending, taken.pending_size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const std::uint32_t waited_ms = clock.now_ms(clock.context) - started_ms;
+            pollfd room{descriptor, POLLOUT, 0};
+            if (stop_requested || waited_ms >= PENDING_WAIT_MS ||
+                poll(&room, 1, static_cast<int>(PENDING_WAIT_MS - waited_ms)) < 0)
+                break;
+            continue;
+        }
+        if (written <= 0) {
+            taken.pending_size = 0;
+            frame_cut_short = 1;
+            forget_screen(display);
+            break;
+        }
+        taken.pending = taken.pending + written;
+        taken.pending_size = taken.pending_size - static_cast<std::size_t>(written);
+    }
+    writing_frame = 0;
+    return taken.pending_size == 0;
+}
+
+// Writes the frame's bytes, whatever layout made them. A paced terminal gets them with the
+// probe after them and without waiting long: what it does not take now goes out before the
+// next frame is made. Any other terminal gets them in one write that waits until they are
+// out, or a stop comes.
+void send_frame(ConsoleDisplay& display, int output, std::uint32_t now_ms) {
+    if (display.pacing.answered) {
+        display.frame_bytes += PACING_PROBE;
+        pacing_sent(display.pacing, now_ms, display.frame_bytes.size());
+        note_answers_due(display);
+        frame_cut_short = 0;
+        display.taken.pending = display.frame_bytes.data();
+        display.taken.pending_size = display.frame_bytes.size();
+        send_pending(display);
+        return;
+    }
+    writing_frame = 1;
+    const bool written = write_all(output, display.frame_bytes.data(), display.frame_bytes.size(), true);
+    frame_cut_short = !written;
+    writing_frame = 0;
+    // After a failed write the terminal holds an unknown picture: repaint next time.
+    if (!written) forget_screen(display);
+}
+
 // Converts the frame in the layout the terminal's size calls for and writes what changed
-// since the last one, in one write.
+// since the last frame written. Frames are left out while the terminal is behind (the
+// pacing, or the last frame not all written yet): the next one written holds every change
+// since, as what the layouts remember is what was sent.
 void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
     settle_job_control();
     if (display.taken.lent) return;  // the shell has the terminal
     if (repaint_needed) {
         repaint_needed = 0;
         forget_screen(display);
+        // The answers to what was in flight were read when the terminal was lent.
+        pacing_forget_in_flight(display.pacing);
     }
     winsize size{};
     if (terminal_size(frame.console_out, size)) resize_screen(display.screen, size.ws_row, size.ws_col);
@@ -419,19 +521,18 @@ void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
     display.answer_frames = 0;
     if (display.queries_open) {
         display.queries_open = false;
-        display.taken.answers_due = 0;  // answered, or a terminal that does not answer
+        note_answers_due(display);  // answered, or a terminal that does not answer
         settle_colours(display);
         display.taken.give_back_kitty = display.answers.kitty_graphics;
     }
+    // The pacing decides here, before any layout makes the frame.
+    const FrameClock clock = system_clock();
+    const std::uint32_t now_ms = clock.now_ms(clock.context);
+    if (!send_pending(display) || !frame_may_go(display.pacing, now_ms)) return;
     const CellSize cell =
         cell_size(display.screen.columns, display.screen.rows, size.ws_xpixel, size.ws_ypixel, display.answers);
     write_frame(display, frame, cell);
-    writing_frame = 1;
-    const bool written = write_all(frame.console_out, display.frame_bytes.data(), display.frame_bytes.size(), true);
-    frame_cut_short = !written;
-    writing_frame = 0;
-    // After a failed write the terminal holds an unknown picture: repaint next time.
-    if (!written) forget_screen(display);
+    send_frame(display, frame.console_out, now_ms);
     settle_job_control();
 }
 
@@ -449,11 +550,12 @@ void read_console_keys(ConsoleDisplay& display, const TextFrame& frame, std::vec
     const FrameClock clock = system_clock();
     std::vector<TerminalReply> replies;
     const std::size_t first = records.size();
-    decode_keys(display.key_decoder, bytes, count, clock.now_ms(clock.context), records, replies);
-    if (display.queries_open) {
-        read_terminal_answers(display.answers, replies);
-        if (display.answers.finished) display.taken.answers_due = 0;
-    }
+    const std::uint32_t now_ms = clock.now_ms(clock.context);
+    decode_keys(display.key_decoder, bytes, count, now_ms, records, replies);
+    if (display.queries_open) read_terminal_answers(display.answers, replies);
+    for (const TerminalReply& reply : replies)
+        if (answers_probe(reply)) pacing_answered(display.pacing, now_ms);
+    note_answers_due(display);
     // Ctrl+L, as in other full-screen programs: the screen may have been garbled by another
     // program's output, so the next frame clears it and repaints everything.
     for (std::size_t i = first; i < records.size(); ++i)
@@ -542,7 +644,13 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     console.taken.input = frame.console_in;
     console.taken.answers_due = console.queries_open;
     if (console.queries_open) take_over.insert(PUSH_TITLE.size(), TERMINAL_QUERIES);
+    console.taken.unblocked = open_unblocked(frame.console_out);
+    console.taken.pending_size = 0;
     write_all(frame.console_out, take_over.data(), take_over.size());
+    // The queries end with the device attributes: their write is the pacing's first probe.
+    console.pacing = OutputPacing{};
+    const FrameClock clock = system_clock();
+    if (console.queries_open) pacing_sent(console.pacing, clock.now_ms(clock.context), take_over.size(), false);
 
     console.screen.utf8 = console.picture_style.utf8 = locale_is_utf8();
     resize_screen(console.screen, rows, columns);

@@ -5,7 +5,8 @@
 // restore_console and console_frame_backend (the console's presentation and key steps for
 // the shared frame loop).
 // Depends on: text_frame, console_settings, console_layout, console_picture, screen_writer,
-// pixel_layout, kitty_image, key_decoder, terminal_queries, image and font_texture (the glyphs' ink), failure,
+// pixel_layout, kitty_image, key_decoder, terminal_queries, output_pacing, image and
+// font_texture (the glyphs' ink), failure,
 // frame_loop (stop_requested, KeyRecord, FrameBackend, system_clock); POSIX termios,
 // signals, poll, ioctl and pthread_kill.
 //
@@ -34,6 +35,15 @@
 // black, and repaints it. A terminal that answered the kitty graphics query has the
 // picture removed at every way out, with the rest of the give-back. A show that ends before the answers came reads them
 // first, so that they never reach the shell.
+//
+// A terminal that answered the queries' device attributes is paced (output_pacing), in
+// every layout alike: each frame's write ends with a probe, a frame is made only while the
+// terminal is less than about 100 ms behind, and its bytes go through a descriptor that
+// never waits long, the rest following before the next frame, so that keys are read every
+// frame however slow the line. Left-out frames cost nothing on the line: the next frame
+// written carries every change since the last one sent. Before the terminal goes back to
+// the shell the rest of the frame goes out and the probes' answers are read. A terminal
+// that never answered gets every frame, each in a write that waits for the terminal.
 #pragma once
 
 #include <vector>

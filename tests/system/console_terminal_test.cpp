@@ -32,7 +32,6 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -49,6 +48,7 @@
 #include "song/music_player.hpp"
 #include "song/pattern_data.hpp"
 #include "song/sound_layer.hpp"
+#include "tests/support/pty_program.hpp"
 #include "tests/support/show_resources.hpp"
 #include "tests/support/terminal_model.hpp"
 
@@ -713,19 +713,9 @@ TEST_F(ConsoleTerminal, ATerminalThatStopsReadingStillLetsTerminateEndTheShow) {
     termios before{};
     ASSERT_EQ(tcgetattr(slave, &before), 0);
     const std::string archive = show_archive_path();
-    const pid_t child = fork();
+    const pid_t child = test::start_in_pty(
+        master, slave, {"TERM=xterm-256color", "COLORTERM=truecolor", TEXTDEMO_CONSOLE_PROGRAM, "--archive", archive.c_str()});
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test that was stopped
-        setsid();
-        ioctl(slave, TIOCSCTTY, 0);
-        for (int descriptor = 0; descriptor < 3; ++descriptor) dup2(slave, descriptor);
-        close(master);
-        close(slave);
-        execl("/usr/bin/env", "env", "TERM=xterm-256color", "COLORTERM=truecolor", TEXTDEMO_CONSOLE_PROGRAM,
-              "--archive", archive.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
     std::size_t drawn = 0;
     const auto give_up = std::chrono::steady_clock::now() + 60s;
     while (drawn < 200000 && std::chrono::steady_clock::now() < give_up) {
