@@ -51,9 +51,10 @@ constexpr char REPAINT_KEY = '\x0c';  // Ctrl+L
 constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGABRT,   SIGTRAP, SIGSYS, SIGXCPU,
                                  SIGXFSZ, SIGUSR1, SIGUSR2, SIGPIPE, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,
                                  SIGSTKFLT};
-// Frames the terminal gets to answer the request for 80 x 50 cells and the queries before
-// the layout and colours are chosen from whatever it has told.
+// Frames' time the terminal gets to answer the request for 80 x 50 cells and the queries
+// before the layout and colours are chosen from whatever it has told.
 constexpr int ANSWER_FRAMES = 8;
+constexpr std::string_view RESIZE_REQUEST = "\x1b[8;50;80t";
 constexpr int ANSWERS_DRAIN_MS = 250;
 // How long a paced frame's write may wait for the terminal to take its bytes, each frame:
 // long enough that a busy terminal still gets whole frames, short enough that keys are
@@ -106,8 +107,14 @@ struct ConsoleDisplay {
     ConsoleColours colours_asked = ConsoleColours::Auto;
     PictureStyle picture_style;
     SteadyPicture steady;  // what the averaged half picture last showed
-    int answer_frames = 0;  // frames left for the terminal to answer the size request and queries
+    // The terminal is given time to answer the size request and queries: since when (the
+    // first frame that waited), and whether the wait has begun.
+    bool awaiting_answers = false;
+    bool answer_wait_begun = false;
+    std::uint32_t answer_wait_from_ms = 0;
     bool resize_asked = false;
+    bool resize_wanted = false;  // the terminal was not 80 x 50 at start, and may be asked
+    int start_rows = 0, start_columns = 0;
     bool queries_open = false;  // the answers to the queries sent at start are still taken in
     TerminalAnswers answers;
     OutputPacing pacing;
@@ -437,6 +444,25 @@ void write_frame(ConsoleDisplay& display, const TextFrame& frame, CellSize cell)
     write_frame_changes(display.screen, display.cells.data(), display.frame_bytes);
 }
 
+// Once the answers are in: the request for 80 x 50 cells (also sent again on every resume),
+// the size found given back at the end, and a few frames to wait for the new size. Left
+// out where the terminal answered the kitty graphics query: kitty, WezTerm and Ghostty never
+// resize on request, and kitty logs a warning for each request; Konsole, which would,
+// keeps its size, which every layout fits. A terminal that tells nothing is asked, as ever.
+void ask_for_frame_size(ConsoleDisplay& display) {
+    if (!display.resize_wanted || display.answers.kitty_graphics) return;
+    TakenTerminal& taken = display.taken;
+    prepare_give_back(true, display.start_rows, display.start_columns);
+    if (taken.take_over_length + RESIZE_REQUEST.size() <= sizeof taken.take_over) {
+        std::memcpy(taken.take_over + taken.take_over_length, RESIZE_REQUEST.data(), RESIZE_REQUEST.size());
+        taken.take_over_length += RESIZE_REQUEST.size();
+    }
+    write_all(taken.output, RESIZE_REQUEST.data(), RESIZE_REQUEST.size());
+    display.resize_asked = true;
+    display.awaiting_answers = true;
+    display.answer_wait_begun = false;
+}
+
 // The device attributes still to be read before the terminal goes back to the shell.
 void note_answers_due(ConsoleDisplay& display) {
     const bool queries_due = display.queries_open && !display.answers.finished;
@@ -514,20 +540,24 @@ void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
     }
     winsize size{};
     if (terminal_size(frame.console_out, size)) resize_screen(display.screen, size.ws_row, size.ws_col);
-    if (display.answer_frames > 0 && answers_pending(display)) {
-        --display.answer_frames;
-        return;
+    // Timed from the first frame that waits: the frames late after the start come at once.
+    const FrameClock clock = system_clock();
+    const std::uint32_t now_ms = clock.now_ms(clock.context);
+    if (display.awaiting_answers && answers_pending(display)) {
+        if (!display.answer_wait_begun) display.answer_wait_from_ms = now_ms;
+        display.answer_wait_begun = true;
+        if (now_ms - display.answer_wait_from_ms < ANSWER_FRAMES * FRAME_PERIOD_MS) return;
     }
-    display.answer_frames = 0;
+    display.awaiting_answers = false;
     if (display.queries_open) {
         display.queries_open = false;
         note_answers_due(display);  // answered, or a terminal that does not answer
         settle_colours(display);
+        ask_for_frame_size(display);
         display.taken.give_back_kitty = display.answers.kitty_graphics;
+        if (display.resize_asked) return;  // the new size is waited for
     }
     // The pacing decides here, before any layout makes the frame.
-    const FrameClock clock = system_clock();
-    const std::uint32_t now_ms = clock.now_ms(clock.context);
     if (!send_pending(display) || !frame_may_go(display.pacing, now_ms)) return;
     const CellSize cell =
         cell_size(display.screen.columns, display.screen.rows, size.ws_xpixel, size.ws_ypixel, display.answers);
@@ -617,7 +647,7 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     const bool size_known = terminal_size(frame.console_out, size);
     const int rows = size.ws_row, columns = size.ws_col;
     const bool resize = size_known && (rows != FRAME_HEIGHT || columns != FRAME_WIDTH);
-    prepare_give_back(resize, rows, columns);
+    prepare_give_back(resize && frame.console_in < 0, rows, columns);
 
     for (std::size_t i = 0; i < std::size(CRASH_SIGNALS); ++i)
         install_handler(CRASH_SIGNALS[i], restore_and_crash, 0, &console.crash_actions_before[i]);
@@ -635,7 +665,9 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     take_over += SET_TITLE;
     take_over += CONSOLE_TITLE;
     take_over += TAKE_OVER_END;
-    if (resize) take_over += "\x1b[8;50;80t";
+    // Asked at once where no answers can tell; else once they have (ask_for_frame_size).
+    const bool ask_now = resize && frame.console_in < 0;
+    if (ask_now) take_over += RESIZE_REQUEST;
     console.taken.take_over_length = std::min(take_over.size(), sizeof console.taken.take_over);
     std::memcpy(console.taken.take_over, take_over.data(), console.taken.take_over_length);
     // The queries, once, where the answers can be read (unread, they would reach the shell);
@@ -655,8 +687,11 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     console.screen.utf8 = console.picture_style.utf8 = locale_is_utf8();
     resize_screen(console.screen, rows, columns);
     invalidate_screen(console.screen);
-    console.resize_asked = resize;
-    console.answer_frames = resize || console.queries_open ? ANSWER_FRAMES : 0;
+    console.resize_asked = ask_now;
+    console.resize_wanted = resize && !ask_now;
+    console.start_rows = rows, console.start_columns = columns;
+    console.awaiting_answers = ask_now || console.queries_open;
+    console.answer_wait_begun = false;
     console.key_decoder = KeyDecoder{};
     console.frame_bytes.reserve(FRAME_BYTES_RESERVED);
     return {};

@@ -11,7 +11,8 @@
 // signals, poll, ioctl and pthread_kill.
 //
 // setup_console takes the terminal over (raw non-blocking input, alternate screen, hidden
-// cursor, no autowrap, title, a request for 80 x 50 cells) and makes sure every way out
+// cursor, no autowrap, title, a request for 80 x 50 cells once the answers allow it) and
+// makes sure every way out
 // gives it back as it was found: restore_console at the end of the show (also after a
 // failure, which the program reports once the terminal is back), and handlers for the crash
 // signals and every other signal whose default action ends the process (USR1, XCPU, ...)

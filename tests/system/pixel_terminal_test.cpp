@@ -4,7 +4,8 @@
 // the window program's picture (the capture tool's drawing routine) of a song position
 // near where the show was, for at least 99% of pixels; sixel colours are in percent, so
 // channels may be one off. After Escape or Ctrl-C the terminal must show no picture and
-// nothing but its own background below the program's one-line messages. Skipped where Xvfb,
+// nothing but its own background below the program's one-line messages, and kitty must
+// have logged no warning of a sequence of ours. Skipped where Xvfb,
 // the terminal, ImageMagick's import, xdotool or python3 are missing.
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -241,6 +243,14 @@ void expect_window_picture(const std::string& terminal_command, const std::strin
     }
     terminal.key(key);
     EXPECT_EQ(terminal.rc(), std::string(rc) + "\n");
+    if (kitty) {
+        // kitty logs what it does not take (a sequence it does not know, the request for
+        // another size, a synchronized update ended that never began): nothing of ours.
+        static const std::regex WARNING("escape|unknown|unrecognized|not supported|parse error|pending mode",
+                                        std::regex::icase);
+        const std::string log = read_text(terminal.dir() / "terminal.log");
+        EXPECT_FALSE(std::regex_search(log, WARNING)) << log;
+    }
     // Only grey text (the held message lines) in the first two rows, only the background
     // below; a terminal busy with other tests may take a few seconds to show it.
     const int width = size[2], height = size[3];
