@@ -57,9 +57,9 @@ constexpr double LINE_BYTES_PER_MS = 100;  // 100 KB/s
 constexpr double LINE_BURST = 1024;
 // Where the show moves in every millisecond (the tunnel), so each screen tells its position.
 constexpr std::uint32_t START_MS = 20000;
-// The native picture cut to the top half: a native frame of the whole picture in 16 colours
-// is some 17 KB there, 170 ms of this line by itself.
-constexpr int ROWS = 25;
+// The native picture cut to its top rows: a native frame of the whole picture in 16 colours
+// is some 17 KB there, 170 ms of this line by itself; 20 rows leave room for a busy machine.
+constexpr int ROWS = 20;
 
 std::int64_t ms_between(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
