@@ -73,8 +73,7 @@ struct TakenTerminal {
     char take_over[256] = {};
     std::size_t take_over_length = 0;
     // The give-back, and (used once the terminal answered the kitty graphics query; others
-    // could print it) the same with the kitty picture removed from both screens: kitty keeps
-    // a screen's pictures apart, and a frame may reach the main screen while it is lent.
+    // could print it) the same with the kitty picture removed first.
     char give_back[2][192] = {};
     std::size_t give_back_length[2] = {};
     volatile sig_atomic_t give_back_kitty = 0;
@@ -126,10 +125,12 @@ struct ConsoleDisplay {
 // The one instance: the signal handlers reach it here, the frame loop through its context.
 ConsoleDisplay console;
 
-// Signal-handler flags, for job control against frame writes: a stop or resume signal that
-// comes while a frame is being written leaves its work to the main thread, which does it
-// once the write is done, so no escape sequence is ever cut in two.
-volatile sig_atomic_t writing_frame = 0;
+// Signal-handler flags, for job control against the frame steps: a stop or resume signal
+// that comes while a frame is made and written, or keys are read, leaves its work to the
+// main thread, which does it once the step is done. So no escape sequence is ever cut in
+// two, and nothing made while the show had the terminal is written after it was lent.
+volatile sig_atomic_t in_console_step = 0;
+volatile sig_atomic_t writing_frame = 0;  // the frame's bytes are being written
 volatile sig_atomic_t stop_deferred = 0;
 volatile sig_atomic_t resume_deferred = 0;
 volatile sig_atomic_t repaint_needed = 0;  // the terminal was taken again: repaint everything
@@ -289,15 +290,15 @@ void take_terminal() {
     repaint_needed = 1;
 }
 
-// Job-control work is done on the main thread, the one that writes frames, and never in the
-// middle of a frame write. True when the handler can act now; otherwise the signal is handed
-// to the main thread, or `deferred` is set for after the write.
+// Job-control work is done on the main thread, the one that writes frames, and never in a
+// frame step. True when the handler can act now; otherwise the signal is handed to the main
+// thread, or `deferred` is set for after the step.
 bool can_act_now(int signal_number, volatile sig_atomic_t& deferred) {
     if (!pthread_equal(pthread_self(), console.taken.main_thread)) {
         pthread_kill(console.taken.main_thread, signal_number);
         return false;
     }
-    if (writing_frame) {
+    if (in_console_step) {
         deferred = 1;
         return false;
     }
@@ -332,7 +333,7 @@ void resume_after_stop(int signal_number) {
     errno = saved_errno;
 }
 
-// On the main thread between frame writes: the job-control work the handlers left, and the
+// On the main thread between frame steps: the job-control work the handlers left, and the
 // terminal taken back once the shell has brought the show to the foreground.
 void settle_job_control() {
     if (stop_deferred) {
@@ -344,6 +345,23 @@ void settle_job_control() {
         take_terminal();
     }
 }
+
+// A frame step, from the look at whether the show has the terminal to the end of what it
+// writes or reads: the terminal is neither lent nor taken meanwhile (what was deferred is
+// done at its end), so a frame made for the show's screen never reaches the shell's.
+class ConsoleStep {
+public:
+    ConsoleStep() {
+        settle_job_control();
+        in_console_step = 1;
+    }
+    ~ConsoleStep() {
+        in_console_step = 0;
+        settle_job_control();
+    }
+    ConsoleStep(const ConsoleStep&) = delete;
+    ConsoleStep& operator=(const ConsoleStep&) = delete;
+};
 
 // True when a read of the descriptor returns at once, whatever the terminal's modes.
 bool input_waiting(int descriptor) {
@@ -411,7 +429,7 @@ void prepare_give_back(bool resized, int rows, int columns) {
     const std::string size = resized ? "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t" : "";
     std::string removal;
     append_kitty_delete(KITTY_PICTURE_ID, removal);
-    const std::string variants[2] = {std::string(GIVE_BACK) + size, removal + std::string(GIVE_BACK) + removal + size};
+    const std::string variants[2] = {std::string(GIVE_BACK) + size, removal + std::string(GIVE_BACK) + size};
     for (int kitty = 0; kitty < 2; ++kitty) {
         console.taken.give_back_length[kitty] = std::min(variants[kitty].size(), sizeof console.taken.give_back[kitty]);
         std::memcpy(console.taken.give_back[kitty], variants[kitty].data(), console.taken.give_back_length[kitty]);
@@ -530,7 +548,6 @@ void send_frame(ConsoleDisplay& display, int output, std::uint32_t now_ms) {
 // pacing, or the last frame not all written yet): the next one written holds every change
 // since, as what the layouts remember is what was sent.
 void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
-    settle_job_control();
     if (display.taken.lent) return;  // the shell has the terminal
     if (repaint_needed) {
         repaint_needed = 0;
@@ -563,7 +580,6 @@ void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
         cell_size(display.screen.columns, display.screen.rows, size.ws_xpixel, size.ws_ypixel, display.answers);
     write_frame(display, frame, cell);
     send_frame(display, frame.console_out, now_ms);
-    settle_job_control();
 }
 
 // Appends the keys typed since the last call (Escape, characters); never waits for input.
@@ -593,11 +609,13 @@ void read_console_keys(ConsoleDisplay& display, const TextFrame& frame, std::vec
 }
 
 FrameOutcome present_step(void* context) {
+    const ConsoleStep step;
     present_console_frame(*static_cast<ConsoleDisplay*>(context), text_frame());
     return FrameOutcome::Continue;
 }
 
 void key_step(void* context, std::vector<KeyRecord>& records) {
+    const ConsoleStep step;
     read_console_keys(*static_cast<ConsoleDisplay*>(context), text_frame(), records);
 }
 

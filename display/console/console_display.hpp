@@ -23,9 +23,10 @@
 // so it lands on the main screen.
 //
 // Job control: a stop from outside (SIGTSTP) gives the terminal back before the show stops;
-// every resume (SIGCONT, after any stop) takes it again and repaints the whole frame. While
-// the show runs in the background it neither draws nor reads keys. Key reads never block,
-// whatever modes the terminal is in.
+// every resume (SIGCONT, after any stop) takes it again and repaints the whole frame. Both
+// wait for the end of a frame being made and written, or of a key read, so what the show
+// made for its screen never reaches the shell's. While the show runs in the background it
+// neither draws nor reads keys. Key reads never block, whatever modes the terminal is in.
 //
 // At start the terminal is asked what it can show (terminal_queries; only where its answers
 // can be read). A few frames are left out while it may still answer them, or the request
