@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "display/console/key_decoder.hpp"
+#include "display/console/pixel_layout.hpp"
 #include "display/console/terminal_queries.hpp"
 
 namespace textdemo {
@@ -133,6 +134,49 @@ TEST(TerminalQueries, CellSizeFromThePixelSizes) {
     EXPECT_EQ(cell_size(100, 50, 0, 0, told), CellSize{});
     EXPECT_EQ(cell_size(2, 2, 1024, 1024, TerminalAnswers{}), (CellSize{512, 512}));
     EXPECT_EQ(cell_size(2, 2, 1026, 1026, TerminalAnswers{}), CellSize{});
+}
+
+// kitty's recorded answers fed as a busy kitty sends them, in pieces long after the start's
+// wait of 8 frames: taken in while the round is open, which the device attributes close.
+// Reads are taken in only while the round is open, as the console does.
+TEST(TerminalQueries, LateAnswersCountUntilTheAttributesOrTheBound) {
+    const std::string kitty =
+        "\x1b_Gi=31;OK\x1b\\\x1bP1$r38:2:1:2:3m\x1b\\\x1b[6;18;9t\x1b[4;432;720t\x1b[?62;c";
+    const std::uint32_t sent_ms = 0xFFFFFF00;  // the millisecond clock wraps meanwhile
+    KeyDecoder decoder;
+    std::vector<KeyRecord> keys;
+    TerminalAnswers answers;
+    const auto read_at = [&](std::uint32_t after_ms, const std::string& bytes) {
+        std::vector<TerminalReply> replies;
+        decode_keys(decoder, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), sent_ms + after_ms, keys,
+                    replies);
+        if (queries_round_open(answers, sent_ms, sent_ms + after_ms)) read_terminal_answers(answers, replies);
+    };
+    EXPECT_TRUE(queries_round_open(answers, sent_ms, sent_ms + 128));
+    read_at(400, kitty.substr(0, 12));  // the kitty answer alone
+    EXPECT_TRUE(answers.kitty_graphics);
+    EXPECT_EQ(answers.colours, ConsoleColours::Auto);
+    EXPECT_TRUE(queries_round_open(answers, sent_ms, sent_ms + 1000));
+    read_at(2900, kitty.substr(12));
+    EXPECT_TRUE(answers.finished);
+    EXPECT_FALSE(queries_round_open(answers, sent_ms, sent_ms + 2901));
+    EXPECT_TRUE(keys.empty());
+    // kitty's 80 x 24 cells of 9 x 18 pixels hold the picture unenlarged: auto takes pixels.
+    const CellSize cell = cell_size(80, 24, 0, 0, answers);
+    EXPECT_EQ(cell, (CellSize{9, 18}));
+    EXPECT_EQ(choose_pixel_layout(ConsoleLayout::Auto, answers.kitty_graphics, answers.sixel, 24, 80, cell).protocol,
+              PixelProtocol::Kitty);
+    EXPECT_EQ(detected_colours(ConsoleColours::Auto, answers, nullptr, "xterm-kitty"), ConsoleColours::TrueColour);
+
+    // A terminal that answers nothing: the round ends LATE_ANSWERS_MS after the queries, and
+    // a kitty answer later still is not taken.
+    answers = TerminalAnswers{};
+    decoder = KeyDecoder{};
+    EXPECT_TRUE(queries_round_open(answers, sent_ms, sent_ms + LATE_ANSWERS_MS - 1));
+    EXPECT_FALSE(queries_round_open(answers, sent_ms, sent_ms + LATE_ANSWERS_MS));
+    read_at(LATE_ANSWERS_MS, kitty.substr(0, 12));
+    EXPECT_FALSE(answers.kitty_graphics);
+    EXPECT_TRUE(keys.empty());
 }
 
 }  // namespace

@@ -114,7 +114,10 @@ struct ConsoleDisplay {
     bool resize_asked = false;
     bool resize_wanted = false;  // the terminal was not 80 x 50 at start, and may be asked
     int start_rows = 0, start_columns = 0;
-    bool queries_open = false;  // the answers to the queries sent at start are still taken in
+    // The answers to the queries sent at start are still taken in (queries_round_open), and
+    // when the queries went out.
+    bool queries_open = false;
+    std::uint32_t queries_sent_ms = 0;
     TerminalAnswers answers;
     OutputPacing pacing;
     KeyDecoder key_decoder;
@@ -463,11 +466,12 @@ void write_frame(ConsoleDisplay& display, const TextFrame& frame, CellSize cell)
 }
 
 // Once the answers are in: the request for 80 x 50 cells (also sent again on every resume),
-// the size found given back at the end, and a few frames to wait for the new size. Left
+// the size found given back at the end, and (where the show has not begun: `wait`) a few
+// frames to wait for the new size; later, a new size is taken as any resize. Left
 // out where the terminal answered the kitty graphics query: kitty, WezTerm and Ghostty never
 // resize on request, and kitty logs a warning for each request; Konsole, which would,
 // keeps its size, which every layout fits. A terminal that tells nothing is asked, as ever.
-void ask_for_frame_size(ConsoleDisplay& display) {
+void ask_for_frame_size(ConsoleDisplay& display, bool wait) {
     if (!display.resize_wanted || display.answers.kitty_graphics) return;
     TakenTerminal& taken = display.taken;
     prepare_give_back(true, display.start_rows, display.start_columns);
@@ -477,8 +481,19 @@ void ask_for_frame_size(ConsoleDisplay& display) {
     }
     write_all(taken.output, RESIZE_REQUEST.data(), RESIZE_REQUEST.size());
     display.resize_asked = true;
-    display.awaiting_answers = true;
+    display.awaiting_answers = wait;
     display.answer_wait_begun = false;
+}
+
+// The queries' answers among `replies`, in the start's wait or later: new colours repaint
+// the screen, and the layout follows the new answers with the next frame, as on a resize.
+void take_in_answers(ConsoleDisplay& display, const std::vector<TerminalReply>& replies) {
+    const ConsoleColours colours_before = display.answers.colours;
+    read_terminal_answers(display.answers, replies);
+    display.taken.give_back_kitty = display.answers.kitty_graphics;
+    if (display.answers.colours == colours_before) return;
+    settle_colours(display);
+    forget_screen(display);
 }
 
 // The device attributes still to be read before the terminal goes back to the shell.
@@ -565,14 +580,15 @@ void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
         display.answer_wait_begun = true;
         if (now_ms - display.answer_wait_from_ms < ANSWER_FRAMES * FRAME_PERIOD_MS) return;
     }
+    const bool start_wait_ends = display.awaiting_answers;
     display.awaiting_answers = false;
-    if (display.queries_open) {
+    // The show goes on after the wait; answers that come later still count until the round
+    // of queries is over (take_in_answers), and the size request waits for that.
+    if (display.queries_open && !queries_round_open(display.answers, display.queries_sent_ms, now_ms)) {
         display.queries_open = false;
         note_answers_due(display);  // answered, or a terminal that does not answer
-        settle_colours(display);
-        ask_for_frame_size(display);
-        display.taken.give_back_kitty = display.answers.kitty_graphics;
-        if (display.resize_asked) return;  // the new size is waited for
+        ask_for_frame_size(display, start_wait_ends);
+        if (display.awaiting_answers) return;  // the new size is waited for
     }
     // The pacing decides here, before any layout makes the frame.
     if (!send_pending(display) || !frame_may_go(display.pacing, now_ms)) return;
@@ -598,7 +614,7 @@ void read_console_keys(ConsoleDisplay& display, const TextFrame& frame, std::vec
     const std::size_t first = records.size();
     const std::uint32_t now_ms = clock.now_ms(clock.context);
     decode_keys(display.key_decoder, bytes, count, now_ms, records, replies);
-    if (display.queries_open) read_terminal_answers(display.answers, replies);
+    if (display.queries_open) take_in_answers(display, replies);
     for (const TerminalReply& reply : replies)
         if (answers_probe(reply)) pacing_answered(display.pacing, now_ms);
     note_answers_due(display);
@@ -700,7 +716,8 @@ Failure setup_console(TextFrame& frame, const ConsoleSettings& settings) {
     // The queries end with the device attributes: their write is the pacing's first probe.
     console.pacing = OutputPacing{};
     const FrameClock clock = system_clock();
-    if (console.queries_open) pacing_sent(console.pacing, clock.now_ms(clock.context), take_over.size(), false);
+    console.queries_sent_ms = clock.now_ms(clock.context);
+    if (console.queries_open) pacing_sent(console.pacing, console.queries_sent_ms, take_over.size(), false);
 
     console.screen.utf8 = console.picture_style.utf8 = locale_is_utf8();
     resize_screen(console.screen, rows, columns);

@@ -30,7 +30,8 @@
 //
 // At start the terminal is asked what it can show (terminal_queries; only where its answers
 // can be read). A few frames are left out while it may still answer them, or the request
-// for 80 x 50 cells; then the colours are settled from the answers. Each frame the
+// for 80 x 50 cells; answers that come later still count until the round of queries is
+// over, the colours and layout then chosen again as on a resize. Each frame the
 // terminal's size (in cells and pixels) is read and the layout chosen from it and the
 // cells' shape (console_layout), or the window's picture where the terminal shows pixels
 // (pixel_layout); a new size or layout clears the terminal, margins in the picture's

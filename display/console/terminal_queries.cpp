@@ -88,6 +88,10 @@ void read_terminal_answers(TerminalAnswers& answers, const std::vector<TerminalR
     }
 }
 
+bool queries_round_open(const TerminalAnswers& answers, std::uint32_t sent_ms, std::uint32_t now_ms) {
+    return !answers.finished && now_ms - sent_ms < LATE_ANSWERS_MS;
+}
+
 CellSize cell_size(int columns, int rows, int width_pixels, int height_pixels, const TerminalAnswers& answers) {
     for (const CellSize cell : {per_cell(columns, rows, width_pixels, height_pixels), answers.cell,
                                 per_cell(columns, rows, answers.window_width, answers.window_height)}) {

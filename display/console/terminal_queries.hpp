@@ -1,7 +1,7 @@
 // terminal_queries: what the terminal can show, found by asking it once at start.
 //
-// Offers: TERMINAL_QUERIES, TerminalAnswers, read_terminal_answers, cell_size
-// and detected_colours.
+// Offers: TERMINAL_QUERIES, TerminalAnswers, read_terminal_answers, LATE_ANSWERS_MS,
+// queries_round_open, cell_size and detected_colours.
 // Depends on: console_settings (ConsoleColours), console_layout (CellSize), terminal_reply, terminal_colours
 // (choose_colours, the fallback from the environment).
 //
@@ -19,6 +19,7 @@
 // little more) keeps the choices made from its size, COLORTERM and TERM.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -49,6 +50,15 @@ struct TerminalAnswers {
 
 // Takes in the answers among `replies` (anything else is left alone).
 void read_terminal_answers(TerminalAnswers& answers, const std::vector<TerminalReply>& replies);
+
+// How long after the queries went out their answers are still taken in while the device
+// attributes have not come: a busy terminal may answer seconds late, and one that answers
+// nothing must not keep the round open for ever.
+constexpr std::uint32_t LATE_ANSWERS_MS = 3000;
+
+// True while answers to the queries sent at sent_ms may still come: until the device
+// attributes, or LATE_ANSWERS_MS (on a millisecond clock that may wrap).
+bool queries_round_open(const TerminalAnswers& answers, std::uint32_t sent_ms, std::uint32_t now_ms);
 
 // The cell size: from the terminal's size in pixels as the kernel has it (TIOCGWINSZ;
 // 0 where the terminal does not set it), else as the terminal answered. Sizes outside

@@ -6,6 +6,8 @@
 //   the give-back (leaving the alternate screen) and the next take-over, the program must
 //   write no frame and no picture: a frame made when the stop came is either written before
 //   the give-back or never.
+// - Late answers: a terminal that answers the queries only after the start's wait still
+//   gets the pixels layout once its answers come, and the picture removed at the end.
 //
 // Needs the show archive (TEXTDEMO_SHOW_ARCHIVE, else the one the build packs) and bash.
 #include <gtest/gtest.h>
@@ -266,6 +268,24 @@ TEST_F(PtyShell, StoppedPixelsShowWritesNothingUntilBroughtBack) {
 
 TEST_F(PtyShell, StoppedHalfShowWritesNothingUntilBroughtBack) {
     expect_stops_to_write_nothing_until_fg("--layout half", false);
+}
+
+// kitty's answers 1.5 s late, long after the 8 frames' wait: the show starts in the half
+// layout, takes pixels once they come, and removes the picture at the end.
+TEST_F(PtyShell, AnswersAfterTheStartsWaitStillBringThePixels) {
+    const std::string archive = test::show_archive_path();
+    KittyPty pty({"TERM=xterm-kitty", "COLORTERM=truecolor", "LC_ALL=C.UTF-8", TEXTDEMO_CONSOLE_PROGRAM, "--archive",
+                  archive.c_str()},
+                 1500ms);
+    ASSERT_TRUE(pty.pump(60s, [](const Seen& s) { return s.frames > 0; })) << "the show never drew";
+    const auto first_frame = Clock::now();
+    ASSERT_TRUE(pty.pump(10s, [](const Seen& s) { return s.pictures > 3; })) << "no picture after the late answers";
+    EXPECT_GT(Clock::now() - first_frame, 500ms) << "the answers were not late";
+    EXPECT_GT(pty.seen().frames, pty.seen().pictures) << "no text frames before the pictures";
+    pty.type("\x1b");
+    ASSERT_TRUE(pty.pump(10s, [](const Seen& s) { return s.lent; }));
+    pty.pump(300ms);
+    EXPECT_EQ(pty.seen().deletes, 1);
 }
 
 }  // namespace
