@@ -3,7 +3,10 @@
 // show, cropped to where the layout puts the picture and reduced to 640 x 400, must equal
 // the window program's picture (the capture tool's drawing routine) of a song position
 // near where the show was, for at least 99% of pixels; sixel colours are in percent, so
-// channels may be one off. After Escape or Ctrl-C the terminal must show no picture and
+// channels may be one off. kitty's window is also resized during the show, larger (the
+// picture enlarged twice) and then smaller than at start: the picture must be where the
+// new size puts it, and everything else in the cells black (no picture of the size before,
+// no stray characters). After Escape or Ctrl-C the terminal must show no picture and
 // nothing but its own background below the program's one-line messages, and kitty must
 // have logged no warning of a sequence of ours. Skipped where Xvfb,
 // the terminal, ImageMagick's import, xdotool or python3 are missing.
@@ -20,6 +23,7 @@
 #include <sstream>
 #include <regex>
 #include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -67,13 +71,15 @@ void kill_pid_in(const fs::path& path) {
 // removed at the end.
 class PixelTerminal {
 public:
-    PixelTerminal(const std::string& terminal_command, const std::string& arguments) {
+    PixelTerminal(const std::string& terminal_command, const std::string& arguments, const char* screen = "1280x800x24") {
         char pattern[] = "/tmp/textdemo-pixels-XXXXXX";
         dir_ = mkdtemp(pattern);
         fs::copy_file(test::show_archive_path(), dir_ / "ruk.salad");
         const std::string d = dir_.string();
-        std::system(("sh -c 'Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>\"$0/display\" >/dev/null 2>&1 &"
-                     " echo $! > \"$0/xvfb.pid\"' '" + d + "'").c_str());
+        std::system(("sh -c 'Xvfb -displayfd 3 -screen 0 " + std::string(screen) +
+                     " -nolisten tcp 3>\"$0/display\" >/dev/null 2>&1 &"
+                     " echo $! > \"$0/xvfb.pid\"' '" + d + "'")
+                        .c_str());
         if (!wait_for_file(dir_ / "display", 20s)) return;
         display_ = ":" + std::to_string(std::atoi(read_text(dir_ / "display").c_str()));
         // The terminal gets a second to be ready for the queries; the size in cells and pixels
@@ -132,14 +138,20 @@ public:
                         .c_str());
     }
 
-    void key(const char* name) const {
-        // The display's one window.
-        std::system(("DISPLAY=" + display_ + " xdotool search --sync --onlyvisible --class . windowfocus --sync key " +
-                     name + " >/dev/null 2>&1")
-                        .c_str());
+    void key(const char* name) const { xdotool("windowfocus --sync key " + std::string(name)); }
+
+    // The window to width x height pixels; the terminal takes the cells that fit.
+    void resize(int width, int height) const {
+        xdotool("windowsize --sync " + std::to_string(width) + " " + std::to_string(height));
     }
 
 private:
+    // On the display's one window.
+    void xdotool(const std::string& command) const {
+        std::system(("DISPLAY=" + display_ + " xdotool search --sync --onlyvisible --class . " + command + " >/dev/null 2>&1")
+                        .c_str());
+    }
+
     fs::path dir_;
     std::string display_;
 };
@@ -207,40 +219,66 @@ bool tools_missing(const char* terminal) {
     return false;
 }
 
-// Runs the show in the terminal, checks the picture shown, ends it with `key` and checks
-// that nothing of it is left.
-void expect_window_picture(const std::string& terminal_command, const std::string& arguments, bool kitty, int tolerance,
-                           const char* key, const char* rc) {
-    PixelTerminal terminal(terminal_command, arguments);
-    if (!terminal.started()) GTEST_SKIP() << "the terminal did not start (no display or no OpenGL)";
-    const std::vector<int> size = terminal.size();
-    const CellSize cell{size[2] / std::max(1, size[1]), size[3] / std::max(1, size[0])};
+using Clock = std::chrono::steady_clock;
+
+// Where the terminal's cells are: rows x columns of the cell size, from the window's corner.
+struct CellArea {
+    int rows = 0, columns = 0;
+    CellSize cell;
+    int width() const { return columns * cell.width; }
+    int height() const { return rows * cell.height; }
+};
+
+// Stops the show and checks the picture where `area` has it in the layout of `protocol`
+// (kitty: auto; sixel: --layout pixels): a window's picture of a song position the show can
+// have reached since `shown_at`. With margins_black, every other pixel of the cells must be
+// black. Resumes the show.
+void expect_picture(PixelTerminal& terminal, const CellArea& area, bool kitty, int tolerance, Clock::time_point shown_at,
+                    bool margins_black) {
     const PixelLayout layout = choose_pixel_layout(kitty ? ConsoleLayout::Auto : ConsoleLayout::Pixels, kitty, !kitty,
-                                                   size[0], size[1], cell);
-    ASSERT_NE(layout.protocol, PixelProtocol::None) << size[0] << " x " << size[1] << " cells";
-    const auto shown_at = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(5s);
+                                                   area.rows, area.columns, area.cell);
+    ASSERT_NE(layout.protocol, PixelProtocol::None) << area.rows << " x " << area.columns << " cells";
     kill(terminal.pid(), SIGSTOP);
-    const auto stopped_after =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - shown_at).count();
+    const auto stopped_after = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - shown_at).count();
     std::this_thread::sleep_for(1s);  // the terminal draws what it was sent
-    const int left = layout.region.left * cell.width + layout.x_offset;
-    const int top = layout.region.top * cell.height + layout.y_offset;
-    const std::vector<std::uint8_t> shot = terminal.screenshot(left, top, PICTURE_WIDTH * layout.scale,
-                                                               PICTURE_HEIGHT * layout.scale, PICTURE_WIDTH, PICTURE_HEIGHT);
-    // For the README: TEXTDEMO_PIXEL_SHOTS=DIR keeps the terminal's screenshot there.
-    if (const char* keep = std::getenv("TEXTDEMO_PIXEL_SHOTS"))
-        terminal.save_window(fs::path(keep) / (std::string(kitty ? "kitty" : "xterm") + ".png"), size[2], size[3]);
-    kill(terminal.pid(), SIGCONT);
-    {
-        WindowPictures pictures;
-        std::uint32_t position = 0;
-        const int equal = pictures.best_match(shot, START_MS, START_MS + static_cast<std::uint32_t>(stopped_after) + 500,
-                                              tolerance, position);
-        EXPECT_GE(equal, PICTURE_WIDTH * PICTURE_HEIGHT * 99 / 100) << "best at " << position << " ms";
-        std::printf("%d of %d pixels equal the window's picture at %u ms (%s)\n", equal, PICTURE_WIDTH * PICTURE_HEIGHT,
-                    position, kitty ? "kitty" : "xterm");
+    const int width = area.width(), height = area.height();
+    const std::vector<std::uint8_t> shot = terminal.screenshot(0, 0, width, height, width, height);
+    // For the README: TEXTDEMO_PIXEL_SHOTS=DIR keeps the terminal's screenshot there (a
+    // resized one under its size).
+    if (const char* keep = std::getenv("TEXTDEMO_PIXEL_SHOTS")) {
+        const std::string name = std::string(kitty ? "kitty" : "xterm") +
+                                 (margins_black ? "_" + std::to_string(area.columns) + "x" + std::to_string(area.rows) : "");
+        terminal.save_window(fs::path(keep) / (name + ".png"), width, height);
     }
+    kill(terminal.pid(), SIGCONT);
+    ASSERT_EQ(shot.size(), static_cast<std::size_t>(width) * height * 3);
+    // Each pixel of the picture is scale x scale equal ones: their top-left one is taken.
+    const int left = layout.region.left * area.cell.width + layout.x_offset;
+    const int top = layout.region.top * area.cell.height + layout.y_offset;
+    const int right = left + PICTURE_WIDTH * layout.scale, bottom = top + PICTURE_HEIGHT * layout.scale;
+    std::vector<std::uint8_t> picture;
+    int margin_not_black = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* p = &shot[(static_cast<std::size_t>(y) * width + x) * 3];
+            if (x < left || x >= right || y < top || y >= bottom) margin_not_black += p[0] != 0 || p[1] != 0 || p[2] != 0;
+            else if ((x - left) % layout.scale == 0 && (y - top) % layout.scale == 0) picture.insert(picture.end(), p, p + 3);
+        }
+    if (margins_black) {
+        EXPECT_EQ(margin_not_black, 0) << area.rows << " x " << area.columns << " cells";
+    }
+    WindowPictures pictures;
+    std::uint32_t position = 0;
+    const int equal = pictures.best_match(picture, START_MS, START_MS + static_cast<std::uint32_t>(stopped_after) + 500,
+                                          tolerance, position);
+    EXPECT_GE(equal, PICTURE_WIDTH * PICTURE_HEIGHT * 99 / 100) << "best at " << position << " ms";
+    std::printf("%d of %d pixels equal the window's picture at %u ms (%s, %d x %d cells, enlarged %d times)\n", equal,
+                PICTURE_WIDTH * PICTURE_HEIGHT, position, kitty ? "kitty" : "xterm", area.columns, area.rows,
+                layout.scale);
+}
+
+// Ends the show with `key` and checks that nothing of it is left.
+void expect_nothing_left(PixelTerminal& terminal, const CellArea& area, bool kitty, const char* key, const char* rc) {
     terminal.key(key);
     EXPECT_EQ(terminal.rc(), std::string(rc) + "\n");
     if (kitty) {
@@ -253,10 +291,10 @@ void expect_window_picture(const std::string& terminal_command, const std::strin
     }
     // Only grey text (the held message lines) in the first two rows, only the background
     // below; a terminal busy with other tests may take a few seconds to show it.
-    const int width = size[2], height = size[3];
+    const int width = area.width(), height = area.height();
     int coloured = -1, below = -1;
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while ((coloured != 0 || below != 0) && std::chrono::steady_clock::now() < end) {
+    const auto end = Clock::now() + 10s;
+    while ((coloured != 0 || below != 0) && Clock::now() < end) {
         std::this_thread::sleep_for(500ms);
         const std::vector<std::uint8_t> after = terminal.screenshot(0, 0, width, height, width, height);
         ASSERT_EQ(after.size(), static_cast<std::size_t>(width) * height * 3);
@@ -265,11 +303,30 @@ void expect_window_picture(const std::string& terminal_command, const std::strin
             for (int x = 0; x < width; ++x) {
                 const std::uint8_t* p = &after[(static_cast<std::size_t>(y) * width + x) * 3];
                 coloured += p[0] != p[1] || p[1] != p[2];
-                below += y >= 2 * cell.height && (p[0] != BACKGROUND || p[1] != BACKGROUND || p[2] != BACKGROUND);
+                below += y >= 2 * area.cell.height && (p[0] != BACKGROUND || p[1] != BACKGROUND || p[2] != BACKGROUND);
             }
     }
     EXPECT_EQ(coloured, 0);
     EXPECT_EQ(below, 0);
+}
+
+// The terminal's cells at start, as the show's script recorded them.
+CellArea start_area(const PixelTerminal& terminal) {
+    const std::vector<int> size = terminal.size();
+    return {size[0], size[1], {size[2] / std::max(1, size[1]), size[3] / std::max(1, size[0])}};
+}
+
+// Runs the show in the terminal, checks the picture shown, ends it with `key` and checks
+// that nothing of it is left.
+void expect_window_picture(const std::string& terminal_command, const std::string& arguments, bool kitty, int tolerance,
+                           const char* key, const char* rc) {
+    PixelTerminal terminal(terminal_command, arguments);
+    if (!terminal.started()) GTEST_SKIP() << "the terminal did not start (no display or no OpenGL)";
+    const CellArea area = start_area(terminal);
+    const auto shown_at = Clock::now();
+    std::this_thread::sleep_for(5s);
+    expect_picture(terminal, area, kitty, tolerance, shown_at, false);
+    expect_nothing_left(terminal, area, kitty, key, rc);
 }
 
 const std::string KITTY = "kitty --config NONE -o placement_strategy=top-left -o remember_window_size=no"
@@ -285,6 +342,26 @@ TEST(PixelTerminal, KittyWithAutoShowsTheWindowsPictureAndEscapeLeavesNone) {
 TEST(PixelTerminal, KittyCtrlCLeavesNoPicture) {
     if (tools_missing("kitty")) GTEST_SKIP();
     expect_window_picture(KITTY, "", true, 0, "ctrl+c", "130");
+}
+
+// From 111 x 33 cells (the picture as it is) to 144 x 45 (enlarged twice, the whole cells
+// of 1300 x 820 pixels), then to 77 x 25 (as it is, placed anew): each time the terminal
+// shows only the new picture, on black.
+TEST(PixelTerminal, KittyResizedTwiceShowsThePictureForEachSizeAndEscapeLeavesNone) {
+    if (tools_missing("kitty")) GTEST_SKIP();
+    PixelTerminal terminal(KITTY, "", "1400x900x24");
+    if (!terminal.started()) GTEST_SKIP() << "the terminal did not start (no display or no OpenGL)";
+    const auto shown_at = Clock::now();
+    CellArea area = start_area(terminal);
+    for (const auto& [width, height] : {std::pair{1300, 820}, std::pair{700, 450}}) {
+        std::this_thread::sleep_for(3s);
+        terminal.resize(width, height);
+        std::this_thread::sleep_for(2s);  // the show sees the new size and draws anew
+        area.rows = height / area.cell.height;
+        area.columns = width / area.cell.width;
+        expect_picture(terminal, area, true, 0, shown_at, true);
+    }
+    expect_nothing_left(terminal, area, true, "Escape", "0");
 }
 
 TEST(PixelTerminal, XtermAsVt340ShowsSixelFramesOfTheWindowsPicture) {
