@@ -8,7 +8,10 @@
 // One case of each kind runs in the suite (xterm at 200 x 60, the picture twice enlarged);
 // the DISABLED_ instances (kitty, alacritty and xterm at 80 x 24, 100 x 60 and 200 x 60)
 // run from bench/terminal_pictures.sh. Setting
-// TEXTDEMO_TERMINAL_SHOTS to a folder saves each measured window there as a PNG.
+// TEXTDEMO_TERMINAL_SHOTS to a folder saves each measured window there as a PNG;
+// TEXTDEMO_TERMINAL_DISPLAY=N runs Xvfb on display :N rather than the first free one, and
+// TEXTDEMO_TERMINAL_CONSOLE names another textdemo-console to run (another build's, to
+// compare two in turns under the same load).
 // Skipped where Xvfb, the terminal or the show archive is missing.
 #include <gtest/gtest.h>
 
@@ -103,16 +106,20 @@ void end_process(pid_t& pid) {
     pid = -1;
 }
 
-// Xvfb on the first free display, told back through a pipe (-displayfd); ended, with its
-// lock and socket, when this goes.
+// Xvfb on the first free display, or on the one TEXTDEMO_TERMINAL_DISPLAY names (a number),
+// told back through a pipe (-displayfd) once it is ready; ended, with its lock and socket,
+// when this goes.
 class PrivateX {
 public:
     explicit PrivateX(const fs::path& folder) {
         int pipe_ends[2];
         if (pipe(pipe_ends) != 0) return;
         const std::string size = std::to_string(SCREEN_WIDTH) + "x" + std::to_string(SCREEN_HEIGHT) + "x24";
-        pid_ = spawn({"Xvfb", "-displayfd", std::to_string(pipe_ends[1]), "-screen", "0", size, "-nolisten", "tcp"}, {},
-                     folder, pipe_ends[1]);
+        std::vector<std::string> command = {"Xvfb", "-displayfd", std::to_string(pipe_ends[1]), "-screen", "0", size,
+                                            "-nolisten", "tcp"};
+        if (const char* number = std::getenv("TEXTDEMO_TERMINAL_DISPLAY"); number && *number)
+            command.insert(command.begin() + 1, std::string(":") + number);
+        pid_ = spawn(command, {}, folder, pipe_ends[1]);
         close(pipe_ends[1]);
         std::string number;
         char c;
@@ -289,7 +296,9 @@ protected:
     Seen run_until_the_picture_stands() {
         const PictureCase& c = GetParam();
         std::vector<std::string> command = terminal_command(c.terminal, c.columns, c.rows, c.font);
-        command.insert(command.end(), {"sh", "-c", "echo $$ > pid && exec \"$@\"", "sh", TEXTDEMO_CONSOLE_PROGRAM,
+        const char* other_program = std::getenv("TEXTDEMO_TERMINAL_CONSOLE");
+        const std::string program = other_program && *other_program ? other_program : TEXTDEMO_CONSOLE_PROGRAM;
+        command.insert(command.end(), {"sh", "-c", "echo $$ > pid && exec \"$@\"", "sh", program,
                                        "--archive", test::show_archive_path(), "--mute", "--layout", c.layout});
         if (c.start.empty())
             command.insert(command.end(), {"--section", "9"});
@@ -450,8 +459,16 @@ std::uint64_t band_hash(const std::uint32_t* colours, int band) {
     return hash;
 }
 
+// The machine's load over the last minute, as the share depends on it; -1 where unknown.
+double load_average() {
+    double load = -1;
+    std::ifstream("/proc/loadavg") >> load;
+    return load;
+}
+
 TEST_P(TornFrames, XtermShareOfShotsShowingTwoFrames) {
     const Seen seen = run_until_the_picture_stands();
+    const double load_before = load_average();
     ASSERT_FALSE(seen.picture.empty()) << "no picture seen:" << seen.trace;
     const auto started = std::chrono::steady_clock::now();
     Box window;
@@ -527,8 +544,9 @@ TEST_P(TornFrames, XtermShareOfShotsShowingTwoFrames) {
     }
     std::printf("xterm torn frames: %d of %d shots (%.1f%%) show parts of more than one frame: %d bands of "
                 "different frames, %d a band of no one frame (drawn half); %d shots in %.2f s, %d the same as "
-                "the one before\n",
-                torn + unmatched, SHOTS, 100.0 * (torn + unmatched) / SHOTS, torn, unmatched, SHOTS, seconds, still);
+                "the one before; load %.2f, then %.2f\n",
+                torn + unmatched, SHOTS, 100.0 * (torn + unmatched) / SHOTS, torn, unmatched, SHOTS, seconds, still,
+                load_before, load_average());
     EXPECT_LT(unmatched + torn, SHOTS) << "no shot matched a frame at all";
 }
 
