@@ -137,6 +137,11 @@ volatile sig_atomic_t writing_frame = 0;  // the frame's bytes are being written
 volatile sig_atomic_t stop_deferred = 0;
 volatile sig_atomic_t resume_deferred = 0;
 volatile sig_atomic_t repaint_needed = 0;  // the terminal was taken again: repaint everything
+// A resume is acted on once: by SIGCONT's handler on the main thread (which it may reach
+// only after another thread got it), or, when the show is continued from its own stop
+// before that, by the stop's handler, the SIGCONT then left alone.
+volatile sig_atomic_t resumes_acted_on = 0;
+volatile sig_atomic_t resume_taken_early = 0;
 volatile sig_atomic_t frame_cut_short = 0;  // the last frame write did not finish
 
 // Writes everything unless the terminal fails, or (with until_stop) a stop is requested
@@ -322,17 +327,31 @@ void stop_for_job_control(int signal_number) {
     sigemptyset(&stop_signal);
     sigaddset(&stop_signal, SIGTSTP);
     pthread_sigmask(SIG_UNBLOCK, &stop_signal, nullptr);
-    raise(SIGTSTP);  // stopped here until SIGCONT, whose handler takes the terminal again
+    const sig_atomic_t resumes_before = resumes_acted_on;
+    raise(SIGTSTP);  // stopped here until SIGCONT
     sigaction(SIGTSTP, &ours, nullptr);
+    if (resumes_acted_on == resumes_before) {
+        resume_taken_early = 1;
+        take_terminal();
+    }
     errno = saved_errno;
 }
 
-// SIGCONT, after any stop (ours, SIGSTOP, or one the shell sent): the shell has put the
-// terminal in its own modes meanwhile.
+// After any stop (ours, SIGSTOP, or one the shell sent), on the main thread: the shell has
+// put the terminal in its own modes meanwhile.
+void act_on_resume() {
+    if (resume_taken_early) {
+        resume_taken_early = 0;
+        return;
+    }
+    resumes_acted_on = resumes_acted_on + 1;
+    take_terminal();
+}
+
 void resume_after_stop(int signal_number) {
     if (!can_act_now(signal_number, resume_deferred)) return;
     const int saved_errno = errno;
-    take_terminal();
+    act_on_resume();
     errno = saved_errno;
 }
 
@@ -343,10 +362,11 @@ void settle_job_control() {
         stop_deferred = 0;
         raise(SIGTSTP);
     }
-    if (resume_deferred || console.taken.lent) {
+    if (resume_deferred) {
         resume_deferred = 0;
-        take_terminal();
+        act_on_resume();
     }
+    if (console.taken.lent) take_terminal();
 }
 
 // A frame step, from the look at whether the show has the terminal to the end of what it
