@@ -24,9 +24,10 @@ constexpr auto DECIMAL = [] {
     return table;
 }();
 
-void put_number(SgrText& text, int value) {
-    std::memcpy(text.bytes + text.length, DECIMAL[value].data(), 3);
-    text.length = static_cast<std::uint8_t>(text.length + DECIMAL[value][3]);
+// Writes the digits of 0..255 and returns their end; writes 4 bytes whatever the length.
+char* put_number(char* at, int value) {
+    std::memcpy(at, DECIMAL[value].data(), 4);
+    return at + DECIMAL[value][3];
 }
 
 constexpr int square(int value) { return value * value; }
@@ -48,31 +49,32 @@ int grey_level(int step) { return 8 + 10 * step; }
 
 }  // namespace
 
-SgrText sgr_colour(TerminalColour colour, bool background) {
-    SgrText text{};
+char* put_sgr_colour(char* at, TerminalColour colour, bool background) {
     const int base = background ? 40 : 30;
     switch (colour & 0xFF000000u) {
         case ANSI_KIND:
-            put_number(text, background ? sgr_background(static_cast<int>(colour & 15))
-                                        : sgr_foreground(static_cast<int>(colour & 15)));
-            break;
+            return put_number(at, background ? sgr_background(static_cast<int>(colour & 15))
+                                             : sgr_foreground(static_cast<int>(colour & 15)));
         case INDEXED_KIND:
-            put_number(text, base + 8);
-            std::memcpy(text.bytes + text.length, ";5;", 3);
-            text.length += 3;
-            put_number(text, static_cast<int>(colour & 0xFF));
-            break;
+            at = put_number(at, base + 8);
+            std::memcpy(at, ";5;", 3);
+            return put_number(at + 3, static_cast<int>(colour & 0xFF));
         case RGB_KIND:
-            put_number(text, base + 8);
-            std::memcpy(text.bytes + text.length, ";2", 2);
-            text.length += 2;
+            at = put_number(at, base + 8);
+            std::memcpy(at, ";2", 2);
+            at += 2;
             for (int shift = 16; shift >= 0; shift -= 8) {
-                text.bytes[text.length++] = ';';
-                put_number(text, static_cast<int>((colour >> shift) & 0xFF));
+                *at++ = ';';
+                at = put_number(at, static_cast<int>((colour >> shift) & 0xFF));
             }
-            break;
-        default: put_number(text, base + 9); break;
+            return at;
+        default: return put_number(at, base + 9);
     }
+}
+
+SgrText sgr_colour(TerminalColour colour, bool background) {
+    SgrText text{};
+    text.length = static_cast<std::uint8_t>(put_sgr_colour(text.bytes, colour, background) - text.bytes);
     return text;
 }
 

@@ -2,8 +2,8 @@
 //
 // Offers: sgr_foreground and sgr_background (console colour index -> ANSI code),
 // TerminalColour with ansi_colour, indexed_colour, rgb_colour and DEFAULT_COLOUR, SgrText,
-// sgr_colour and sgr_colour_length (the SGR parameters of a colour), nearest_palette_index and
-// nearest_indexed_colour (the closest colour of the 16 palette colours, or of indices
+// sgr_colour, put_sgr_colour and sgr_colour_length (the SGR parameters of a colour),
+// nearest_palette_index and nearest_indexed_colour (the closest colour of the 16 palette colours, or of indices
 // 16..255 of the 256-colour set), palette_colour and mix_colour (a palette index or an RGB
 // colour in a colour mode), choose_colours (the mode from the command line and the
 // environment).
@@ -52,12 +52,17 @@ constexpr TerminalColour rgb_colour(Rgb8 c) {
     return RGB_KIND | static_cast<TerminalColour>(c.red) << 16 | static_cast<TerminalColour>(c.green) << 8 | c.blue;
 }
 
-// "31", "97", "38;5;88", "48;2;128;0;0", "39" ...: at most 16 characters.
+// "31", "97", "38;5;88", "48;2;128;0;0", "39" ...: at most 16 characters, written in up
+// to SGR_COLOUR_ROOM bytes (whole groups of digits are copied and then cut to length).
+constexpr int SGR_COLOUR_ROOM = 20;
 struct SgrText {
-    char bytes[16];
+    char bytes[SGR_COLOUR_ROOM];
     std::uint8_t length;
 };
 SgrText sgr_colour(TerminalColour colour, bool background);
+// Writes sgr_colour(colour, background) at `at`, taking up to SGR_COLOUR_ROOM bytes there,
+// and returns the end of its text.
+char* put_sgr_colour(char* at, TerminalColour colour, bool background);
 
 // sgr_colour(colour, background).length, without writing the text.
 constexpr int sgr_colour_length(TerminalColour colour, bool background) {
