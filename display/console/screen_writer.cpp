@@ -140,11 +140,6 @@ struct ColourChange {
     return best;
 }
 
-char* put_text(char* at, const char* text, std::size_t length) {
-    std::memcpy(at, text, length);
-    return at + length;
-}
-
 int digits(int value) {
     int count = 1;
     for (; value >= 10; value /= 10) ++count;
@@ -158,30 +153,25 @@ char* put_number(char* at, int value) {
     return end;
 }
 
-char* put_part(char* start, char* at, const char* text, std::size_t length) {
-    if (at == start) {
-        *at++ = '\x1b';
-        *at++ = '[';
-    } else {
+// Writes the SGR sequence that turns `pen` into `after` (which differs from it): reverse
+// video, foreground, background, as change_to counts them, each part followed by a
+// separator and the last one's turned into the 'm'.
+char* put_change(const PenColours& pen, const PenColours& after, char* at) {
+    *at++ = '\x1b';
+    *at++ = '[';
+    if (after.reverse != pen.reverse) {
+        std::memcpy(at, after.reverse ? "7;" : "27;", 3);
+        at += after.reverse ? 2 : 3;
+    }
+    if (after.foreground != pen.foreground) {
+        at = put_sgr_colour(at, after.foreground, false);
         *at++ = ';';
     }
-    return put_text(at, text, length);
-}
-
-// Writes the SGR sequence that turns `pen` into `after`: reverse video, foreground,
-// background, as change_to counts them.
-char* put_change(const PenColours& pen, const PenColours& after, char* at) {
-    char* const start = at;
-    if (after.reverse != pen.reverse) at = after.reverse ? put_part(start, at, "7", 1) : put_part(start, at, "27", 2);
-    if (after.foreground != pen.foreground) {
-        const SgrText text = sgr_colour(after.foreground, false);
-        at = put_part(start, at, text.bytes, text.length);
-    }
     if (after.background != pen.background) {
-        const SgrText text = sgr_colour(after.background, true);
-        at = put_part(start, at, text.bytes, text.length);
+        at = put_sgr_colour(at, after.background, true);
+        *at++ = ';';
     }
-    if (at != start) *at++ = 'm';
+    at[-1] = 'm';
     return at;
 }
 
@@ -233,8 +223,10 @@ char* move_elsewhere(const Pen& pen, int row, int column, const ScreenState& scr
     const int rows_down = pen.row == UNKNOWN ? -1 : row - pen.row;
     const int back = rows_down == 0 && pen.column != UNKNOWN ? pen.column - column : 0;
     const int return_bytes = 1 + rows_down + (terminal_column > 0 ? forward_bytes(terminal_column) : 0);
-    if (back > 0 && back <= MOST_BACKSPACES && back < return_bytes && back < position_bytes)
-        return put_text(at, "\b\b\b", static_cast<std::size_t>(back));
+    if (back > 0 && back <= MOST_BACKSPACES && back < return_bytes && back < position_bytes) {
+        std::memcpy(at, "\b\b\b", MOST_BACKSPACES);
+        return at + back;
+    }
     if (rows_down >= 0 && return_bytes < position_bytes) {
         *at++ = '\r';
         std::memset(at, '\n', static_cast<std::size_t>(rows_down));
@@ -299,7 +291,6 @@ void write_in_order(Pen& pen, int row, const RowCell* cells, const int* changed,
 }
 
 constexpr int NONE = -1;  // the end of a list
-constexpr int FREE = -2;  // a slot of the colour table no colour has
 
 // The lists of the cells of a row still to write in passes (see write_in_passes).
 struct PassLists {
@@ -307,32 +298,43 @@ struct PassLists {
     int* previous;
     int* next_alike;      // the next cell of the same background
     int* previous_alike;
-    TerminalColour* table_colours;  // by background, open addressing
+    int* slot_of;         // each cell's slot of the colour table
+    // By background, open addressing; a slot is taken in this row where its stamp is the
+    // row's, so the table needs no clearing from one row to the next.
+    TerminalColour* table_colours;
+    std::uint32_t* table_stamps;
     int* table_first;
     int* table_last;
     std::size_t mask;
+    std::uint32_t stamp;
     int first = NONE;
 
     std::size_t slot(TerminalColour background) const {
         std::size_t at = (background * 2654435761u) & mask;
-        while (table_first[at] != FREE && table_colours[at] != background) at = (at + 1) & mask;
+        while (table_stamps[at] == stamp && table_colours[at] != background) at = (at + 1) & mask;
         return at;
     }
 };
 
 PassLists pass_lists(RowRoom& room, const RowCell* cells, const int* changed, int count) {
-    PassLists lists{room.next.data(),          room.previous.data(),   room.next_alike.data(),
-                    room.previous_alike.data(), room.table_colours.data(), room.table_first.data(),
-                    room.table_last.data(),     room.table_colours.size() - 1};
-    std::fill(room.table_first.begin(), room.table_first.end(), FREE);
+    if (++room.stamp == 0) {
+        std::fill(room.table_stamps.begin(), room.table_stamps.end(), 0);
+        room.stamp = 1;
+    }
+    PassLists lists{room.next.data(),         room.previous.data(),     room.next_alike.data(),
+                    room.previous_alike.data(), room.slot_of.data(),    room.table_colours.data(),
+                    room.table_stamps.data(),   room.table_first.data(), room.table_last.data(),
+                    room.table_colours.size() - 1, room.stamp};
     lists.first = changed[0];
     for (int k = 0; k < count; ++k) {
         const int column = changed[k];
         lists.previous[column] = k > 0 ? changed[k - 1] : NONE;
         lists.next[column] = k + 1 < count ? changed[k + 1] : NONE;
         const std::size_t at = lists.slot(cells[column].background);
+        lists.slot_of[column] = static_cast<int>(at);
         lists.next_alike[column] = NONE;
-        if (lists.table_first[at] == FREE) {
+        if (lists.table_stamps[at] != lists.stamp) {
+            lists.table_stamps[at] = lists.stamp;
             lists.table_colours[at] = cells[column].background;
             lists.table_first[at] = column;
             lists.previous_alike[column] = NONE;
@@ -345,13 +347,12 @@ PassLists pass_lists(RowRoom& room, const RowCell* cells, const int* changed, in
     return lists;
 }
 
-void take_out(PassLists& lists, const RowCell* cells, int column) {
+void take_out(PassLists& lists, int column) {
     const int next = lists.next[column], previous = lists.previous[column];
     (previous == NONE ? lists.first : lists.next[previous]) = next;
     if (next != NONE) lists.previous[next] = previous;
     const int next_alike = lists.next_alike[column], previous_alike = lists.previous_alike[column];
-    int& link = previous_alike == NONE ? lists.table_first[lists.slot(cells[column].background)]
-                                       : lists.next_alike[previous_alike];
+    int& link = previous_alike == NONE ? lists.table_first[lists.slot_of[column]] : lists.next_alike[previous_alike];
     link = next_alike;
     if (next_alike != NONE) lists.previous_alike[next_alike] = previous_alike;
 }
@@ -378,7 +379,7 @@ bool write_in_passes(Pen& pen, int row, const RowCell* cells, const int* changed
     while (lists.first != NONE) {
         const TerminalColour shown_background = pen.colours.reverse ? pen.colours.foreground : pen.colours.background;
         const std::size_t at = lists.slot(shown_background);
-        const int first_alike = lists.table_first[at] == FREE ? NONE : lists.table_first[at];
+        const int first_alike = lists.table_stamps[at] == lists.stamp ? lists.table_first[at] : NONE;
         int column = first_shown(lists, pen.colours, cells, first_alike);
         if (column == NONE) column = lists.first;
         bool opens_pass = true;
@@ -391,7 +392,7 @@ bool write_in_passes(Pen& pen, int row, const RowCell* cells, const int* changed
             opens_pass = false;
             pen.column = screen.region.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
             const int after = lists.next[column], alike = lists.next_alike[column];
-            take_out(lists, cells, column);
+            take_out(lists, column);
             const bool near_taken = after != NONE && after == pen.column &&
                                     (shows_colours_of(pen.colours, cells[after]) ||
                                      shortest_change(pen.colours, cells[after]).length <= NEAR_CHANGE);
@@ -446,11 +447,13 @@ void clear_screen(ScreenState& screen, std::string& out) {
     room.changed.resize(static_cast<std::size_t>(region.columns));
     room.pending.resize(static_cast<std::size_t>(region.columns));
     for (std::vector<char>& text : room.text) text.resize(row_bytes(region.columns));
-    for (std::vector<int>* list : {&room.next, &room.previous, &room.next_alike, &room.previous_alike})
+    for (std::vector<int>* list : {&room.next, &room.previous, &room.next_alike, &room.previous_alike, &room.slot_of})
         list->resize(static_cast<std::size_t>(region.columns));
     std::size_t slots = 16;
     while (slots < 2 * static_cast<std::size_t>(region.columns)) slots *= 2;
     room.table_colours.resize(slots);
+    room.table_stamps.assign(slots, 0);
+    room.stamp = 0;
     room.table_first.resize(slots);
     room.table_last.resize(slots);
 }

@@ -83,9 +83,12 @@ struct RowRoom {
     std::vector<int> changed, pending;
     std::vector<char> text[2];
     // Passes: the cells still to write as lists by column, all of them and those of each
-    // background, and the first cell of each background's list by a table of colours.
-    std::vector<int> next, previous, next_alike, previous_alike;
+    // background, and the first cell of each background's list by a table of colours,
+    // whose slots are taken in the rows of their stamp.
+    std::vector<int> next, previous, next_alike, previous_alike, slot_of;
     std::vector<TerminalColour> table_colours;
+    std::vector<std::uint32_t> table_stamps;
+    std::uint32_t stamp = 0;
     std::vector<int> table_first, table_last;
 };
 
