@@ -51,16 +51,28 @@ const std::array<Glyphs, 2> GLYPHS = {glyphs_of(false), glyphs_of(true)};
 
 RowCell row_cell(ScreenCell cell, const Glyphs& glyphs) {
     const Glyph& glyph = glyphs[cell.character];
-    const TerminalColour foreground = glyph.blank ? ANY_COLOUR : cell.foreground;
-    const auto length = [](TerminalColour colour, bool background) {
-        return static_cast<std::uint8_t>(colour == ANY_COLOUR ? 0 : sgr_colour_length(colour, background));
-    };
     return {cell.background,
-            foreground,
+            glyph.blank ? ANY_COLOUR : cell.foreground,
             cell.foreground != DEFAULT_COLOUR && cell.background != DEFAULT_COLOUR,
-            {length(cell.background, false), length(cell.background, true)},
-            {length(foreground, false), length(foreground, true)},
-            &glyph};
+            {glyph.bytes[0], glyph.bytes[1], glyph.bytes[2]},
+            glyph.length};
+}
+
+// The decimal digits of 0..255.
+constexpr auto DIGITS = [] {
+    std::array<std::uint8_t, 256> digits{};
+    for (int value = 0; value < 256; ++value) digits[value] = value >= 100 ? 3 : value >= 10 ? 2 : 1;
+    return digits;
+}();
+
+// sgr_colour_length, by table where it takes digits.
+[[gnu::always_inline]] inline int colour_length(TerminalColour colour, bool background) {
+    switch (colour & 0xFF000000u) {
+        case ANSI_KIND: return 2 + (background & (colour >> 3));
+        case INDEXED_KIND: return 5 + DIGITS[colour & 0xFF];
+        case RGB_KIND: return 7 + DIGITS[(colour >> 16) & 0xFF] + DIGITS[(colour >> 8) & 0xFF] + DIGITS[colour & 0xFF];
+        default: return 2;
+    }
 }
 
 // One row's bytes. In order, a row takes for each cell at most a cursor move (14 bytes with
@@ -74,6 +86,11 @@ struct RowBytes {
     char* end = text;
     int colour_changes = 0;  // but those of the first cell of each pass
     std::size_t size() const { return static_cast<std::size_t>(end - text); }
+};
+
+// Where the region lies in the terminal, and the terminal's width.
+struct Geometry {
+    int top, left, columns;
 };
 
 // Where the next written character lands (row and column of the region) and the colours
@@ -93,10 +110,10 @@ struct ColourChange {
 
 // The pen already shows what `cell` needs.
 [[gnu::always_inline]] inline bool shows_colours_of(const PenColours& pen, const RowCell& cell) {
-    if (pen.reverse)
-        return cell.reverse_allowed && cell.background == pen.foreground &&
-               (cell.foreground == ANY_COLOUR || cell.foreground == pen.background);
-    return cell.background == pen.background && (cell.foreground == ANY_COLOUR || cell.foreground == pen.foreground);
+    const TerminalColour shown_background = pen.reverse ? pen.foreground : pen.background;
+    const TerminalColour shown_foreground = pen.reverse ? pen.background : pen.foreground;
+    return (!pen.reverse | cell.reverse_allowed) & (cell.background == shown_background) &
+           ((cell.foreground == ANY_COLOUR) | (cell.foreground == shown_foreground));
 }
 
 // The change that leaves the pen in reverse video or not, showing the cell's background
@@ -110,11 +127,11 @@ struct ColourChange {
     int parts = 0;
     if (reverse != pen.reverse) change.length += reverse ? 1 : 2, ++parts;
     if (change.after.foreground != pen.foreground) {
-        change.length += reverse ? cell.background_length[0] : cell.foreground_length[0];
+        change.length += colour_length(change.after.foreground, false);
         ++parts;
     }
     if (change.after.background != pen.background) {
-        change.length += reverse ? cell.foreground_length[1] : cell.background_length[1];
+        change.length += colour_length(change.after.background, true);
         ++parts;
     }
     if (parts > 0) change.length += 3 + parts - 1;  // CSI, separators, 'm'
@@ -156,7 +173,7 @@ char* put_number(char* at, int value) {
 // Writes the SGR sequence that turns `pen` into `after` (which differs from it): reverse
 // video, foreground, background, as change_to counts them, each part followed by a
 // separator and the last one's turned into the 'm'.
-char* put_change(const PenColours& pen, const PenColours& after, char* at) {
+[[gnu::always_inline]] inline char* put_change(const PenColours& pen, const PenColours& after, char* at) {
     *at++ = '\x1b';
     *at++ = '[';
     if (after.reverse != pen.reverse) {
@@ -177,23 +194,23 @@ char* put_change(const PenColours& pen, const PenColours& after, char* at) {
 
 // Writes a cell with `change`, the colour change it needs (length 0: none), counting the
 // change unless the cell opens a pass.
-void put_cell(Pen& pen, const RowCell& cell, const ColourChange& change, bool opens_pass, RowBytes& out) {
+[[gnu::always_inline]] inline void put_cell(Pen& pen, const RowCell& cell, const ColourChange& change, bool opens_pass, RowBytes& out) {
     if (change.length > 0) {
         out.end = put_change(pen.colours, change.after, out.end);
         pen.colours = change.after;
         out.colour_changes += !opens_pass;
     }
-    std::memcpy(out.end, cell.glyph->bytes, sizeof cell.glyph->bytes);
-    out.end += cell.glyph->length;
+    std::memcpy(out.end, cell.glyph, sizeof cell.glyph);
+    out.end += cell.glyph_length;
 }
 
 // Bytes of writing cells [from, to) of a row again as they are, with their colour changes,
 // and then the colours of the cell at `to`; gives up (returns `limit`) once that reaches
 // `limit`.
-int rewrite_cost(PenColours pen, const RowCell* cells, int from, int to, int limit) {
+[[gnu::always_inline]] inline int rewrite_cost(PenColours pen, const RowCell* cells, int from, int to, int limit) {
     int bytes = 0;
     for (int c = from; c < to && bytes < limit; ++c) {
-        bytes += cells[c].glyph->length;
+        bytes += cells[c].glyph_length;
         if (shows_colours_of(pen, cells[c])) continue;
         if (bytes + SHORTEST_CHANGE >= limit) return limit;
         const ColourChange change = shortest_change(pen, cells[c]);
@@ -203,7 +220,7 @@ int rewrite_cost(PenColours pen, const RowCell* cells, int from, int to, int lim
     return std::min(limit, bytes + shortest_change(pen, cells[to]).length);
 }
 
-char* put_forward(char* at, int gap) {
+[[gnu::always_inline]] inline char* put_forward(char* at, int gap) {
     *at++ = '\x1b';
     *at++ = '[';
     if (gap > 1) at = put_number(at, gap);
@@ -211,14 +228,14 @@ char* put_forward(char* at, int gap) {
     return at;
 }
 
-int forward_bytes(int gap) { return gap == 1 ? 3 : 3 + digits(gap); }
+[[gnu::always_inline]] inline int forward_bytes(int gap) { return gap == 1 ? 3 : 3 + digits(gap); }
 
 // Moves the cursor anywhere but forward along its row: back along the row with backspaces
 // (a few) or a carriage return and a step forward, down with a carriage return, line feeds
 // and a step forward, or to an absolute position, whichever is shortest. Line feeds only
 // ever go to rows of the terminal, so they never scroll.
-char* move_elsewhere(const Pen& pen, int row, int column, const ScreenState& screen, char* at) {
-    const int terminal_row = screen.region.top + row, terminal_column = screen.region.left + column;
+char* move_elsewhere(const Pen& pen, int row, int column, Geometry screen, char* at) {
+    const int terminal_row = screen.top + row, terminal_column = screen.left + column;
     const int position_bytes = 3 + digits(terminal_row + 1) + (terminal_column > 0 ? 1 + digits(terminal_column + 1) : 0);
     const int rows_down = pen.row == UNKNOWN ? -1 : row - pen.row;
     const int back = rows_down == 0 && pen.column != UNKNOWN ? pen.column - column : 0;
@@ -249,7 +266,7 @@ char* move_elsewhere(const Pen& pen, int row, int column, const ScreenState& scr
 // either skipped with a cursor move or written again, whichever is shorter counting the
 // colour changes either way needs; written again, they leave the pen in other colours and
 // `change` is worked out anew.
-void move_to(Pen& pen, int row, int column, const RowCell* cells, const ScreenState& screen, ColourChange& change,
+[[gnu::always_inline]] inline void move_to(Pen& pen, int row, int column, const RowCell* cells, Geometry screen, ColourChange& change,
              RowBytes& out) {
     if (pen.row == row && pen.column == column) return;
     if (pen.row == row && pen.column != UNKNOWN && pen.column < column) {
@@ -272,8 +289,11 @@ void move_to(Pen& pen, int row, int column, const RowCell* cells, const ScreenSt
 // Writes the changed cells of a row (the `count` columns in `changed`, in order) in order:
 // from the leftmost that needs no colour change (else the leftmost) to the last, then the
 // same for those left of it.
-void write_in_order(Pen& pen, int row, const RowCell* cells, const int* changed, int count, const ScreenState& screen,
-                    int* pending, RowBytes& out) {
+void write_in_order(Pen& pen_in, int row, const RowCell* cells, const int* changed, int count, Geometry screen,
+                    int* pending, RowBytes& out_in) {
+    // The pen and the bytes' end as locals, which the bytes written cannot alias.
+    Pen pen = pen_in;
+    RowBytes out = out_in;
     std::copy(changed, changed + count, pending);
     while (count > 0) {
         int start = 0;
@@ -284,10 +304,12 @@ void write_in_order(Pen& pen, int row, const RowCell* cells, const int* changed,
             ColourChange change = shortest_change(pen.colours, cells[column]);
             move_to(pen, row, column, cells, screen, change, out);
             put_cell(pen, cells[column], change, k == start, out);
-            pen.column = screen.region.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
+            pen.column = screen.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
         }
         count = start;
     }
+    pen_in = pen;
+    out_in = out;
 }
 
 constexpr int NONE = -1;  // the end of a list
@@ -347,7 +369,7 @@ PassLists pass_lists(RowRoom& room, const RowCell* cells, const int* changed, in
     return lists;
 }
 
-void take_out(PassLists& lists, int column) {
+[[gnu::always_inline]] inline void take_out(PassLists& lists, int column) {
     const int next = lists.next[column], previous = lists.previous[column];
     (previous == NONE ? lists.first : lists.next[previous]) = next;
     if (next != NONE) lists.previous[next] = previous;
@@ -358,7 +380,7 @@ void take_out(PassLists& lists, int column) {
 }
 
 // The first cell from `column` on along its background's list that the pen's colours show.
-int first_shown(const PassLists& lists, const PenColours& pen, const RowCell* cells, int column) {
+[[gnu::always_inline]] inline int first_shown(const PassLists& lists, const PenColours& pen, const RowCell* cells, int column) {
     while (column != NONE && !shows_colours_of(pen, cells[column])) column = lists.next_alike[column];
     return column;
 }
@@ -373,45 +395,55 @@ int first_shown(const PassLists& lists, const PenColours& pen, const RowCell* ce
 // pass takes is the one at the cursor, else the next of the same background that the pen
 // shows, found along lists of the cells still to write instead of one by one. Gives up
 // (false) once `out` grows past `budget` bytes.
-bool write_in_passes(Pen& pen, int row, const RowCell* cells, const int* changed, int count, const ScreenState& screen,
-                     std::size_t budget, RowRoom& room, RowBytes& out) {
+bool write_in_passes(Pen& pen_in, int row, const RowCell* cells, const int* changed, int count, Geometry screen,
+                     std::size_t budget, RowRoom& room, RowBytes& out_in) {
+    Pen pen = pen_in;
+    RowBytes out = out_in;
     PassLists lists = pass_lists(room, cells, changed, count);
     while (lists.first != NONE) {
         const TerminalColour shown_background = pen.colours.reverse ? pen.colours.foreground : pen.colours.background;
         const std::size_t at = lists.slot(shown_background);
         const int first_alike = lists.table_stamps[at] == lists.stamp ? lists.table_first[at] : NONE;
         int column = first_shown(lists, pen.colours, cells, first_alike);
-        if (column == NONE) column = lists.first;
+        ColourChange change{pen.colours, 0};
+        if (column == NONE) {
+            column = lists.first;
+            change = shortest_change(pen.colours, cells[column]);
+        }
         bool opens_pass = true;
         while (column != NONE) {
             const RowCell& cell = cells[column];
-            ColourChange change = shortest_change(pen.colours, cell);
             move_to(pen, row, column, cells, screen, change, out);
             put_cell(pen, cell, change, opens_pass, out);
             if (out.size() > budget) return false;
             opens_pass = false;
-            pen.column = screen.region.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
+            pen.column = screen.left + column + 1 < screen.columns ? column + 1 : UNKNOWN;
             const int after = lists.next[column], alike = lists.next_alike[column];
             take_out(lists, column);
-            const bool near_taken = after != NONE && after == pen.column &&
-                                    (shows_colours_of(pen.colours, cells[after]) ||
-                                     shortest_change(pen.colours, cells[after]).length <= NEAR_CHANGE);
-            if (near_taken) {
-                column = after;
-            } else {
-                column = first_shown(lists, pen.colours, cells, alike);
+            if (after != NONE && after == pen.column) {
+                change = shortest_change(pen.colours, cells[after]);
+                if (change.length <= NEAR_CHANGE) {
+                    column = after;
+                    continue;
+                }
             }
+            column = first_shown(lists, pen.colours, cells, alike);
+            change = {pen.colours, 0};
         }
     }
+    pen_in = pen;
+    out_in = out;
     return true;
 }
 
 }  // namespace
 
+// Without branches: over a picture whose cells change here and there, which way each
+// comparison goes is anyone's guess.
 bool looks_same(ScreenCell a, ScreenCell b, bool utf8) {
-    const Glyphs& glyphs = GLYPHS[utf8];
-    return a.background == b.background && glyphs[a.character].shape == glyphs[b.character].shape &&
-           (a.foreground == b.foreground || glyphs[a.character].blank);
+    const Glyph &glyph_a = GLYPHS[utf8][a.character], &glyph_b = GLYPHS[utf8][b.character];
+    return (a.background == b.background) & (glyph_a.shape == glyph_b.shape) &
+           ((a.foreground == b.foreground) | glyph_a.blank);
 }
 
 void resize_screen(ScreenState& screen, int rows, int columns) {
@@ -475,20 +507,25 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
         const ScreenCell* new_cells = &cells[row * region.columns];
         ScreenCell* shown = &screen.shown[static_cast<std::size_t>(row) * static_cast<std::size_t>(region.columns)];
         int count = 0;
-        for (int column = 0; column < columns; ++column)
-            if (!looks_same(new_cells[column], shown[column], screen.utf8)) changed[count++] = column;
+        for (int column = 0; column < columns; ++column) {
+            changed[count] = column;
+            count += !looks_same(new_cells[column], shown[column], screen.utf8);
+        }
         if (count == 0) continue;
-        for (int column = 0; column < columns; ++column) row_cells[column] = row_cell(new_cells[column], glyphs);
+        // The writer reads only the cells from the first changed one to the last.
+        for (int column = changed[0]; column <= changed[count - 1]; ++column)
+            row_cells[column] = row_cell(new_cells[column], glyphs);
         RowBytes in_order{room.text[0].data()};
         RowBytes* shortest = &in_order;
         Pen after = pen;
-        write_in_order(after, row, row_cells, changed, count, screen, room.pending.data(), in_order);
+        const Geometry geometry{region.top, region.left, screen.columns};
+        write_in_order(after, row, row_cells, changed, count, geometry, room.pending.data(), in_order);
         // Where every colour change opens a pass, passes would take the cells just as in
         // order: they only pay where colours change within a pass.
         RowBytes passes{room.text[1].data()};
         if (in_order.colour_changes > 0) {
             Pen in_passes = pen;
-            if (write_in_passes(in_passes, row, row_cells, changed, count, screen, in_order.size() - 1, room, passes))
+            if (write_in_passes(in_passes, row, row_cells, changed, count, geometry, in_order.size() - 1, room, passes))
                 shortest = &passes, after = in_passes;
         }
         out.append(shortest->text, shortest->size());

@@ -62,17 +62,15 @@ struct Glyph {
 
 constexpr TerminalColour ANY_COLOUR = 0xFFFFFFFFu;  // a colour the cell does not show
 
-// A cell of the row being written, with the lengths its colour changes are weighed by:
-// the SGR parameters of each of its colours set as the foreground [0] or background [1].
+// A cell of the row being written, as the writer weighs it.
 struct RowCell {
     TerminalColour background;
     TerminalColour foreground;  // ANY_COLOUR where the character is blank
     // Reverse video swaps the two colours the terminal shows, but not the terminal's own
     // default colours, which differ from each other.
     bool reverse_allowed;
-    std::uint8_t background_length[2];
-    std::uint8_t foreground_length[2];
-    const Glyph* glyph;
+    char glyph[3];  // the character's bytes, glyph_length of them
+    std::uint8_t glyph_length;
 };
 
 // The writer's room for one row: its cells as the writer weighs them, the columns that
