@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <bit>
 #include <cstring>
 
 #include "display/console/cp437.hpp"
@@ -328,11 +329,13 @@ struct PassLists {
     int* table_first;
     int* table_last;
     std::size_t mask;
+    int shift;  // 32 less the bits of a slot's number
     std::uint32_t stamp;
     int first = NONE;
 
     std::size_t slot(TerminalColour background) const {
-        std::size_t at = (background * 2654435761u) & mask;
+        // The top bits of the product: the low ones depend on the colour's low bits alone.
+        std::size_t at = static_cast<std::uint32_t>(background * 2654435761u) >> shift;
         while (table_stamps[at] == stamp && table_colours[at] != background) at = (at + 1) & mask;
         return at;
     }
@@ -346,7 +349,8 @@ PassLists pass_lists(RowRoom& room, const RowCell* cells, const int* changed, in
     PassLists lists{room.next.data(),         room.previous.data(),     room.next_alike.data(),
                     room.previous_alike.data(), room.slot_of.data(),    room.table_colours.data(),
                     room.table_stamps.data(),   room.table_first.data(), room.table_last.data(),
-                    room.table_colours.size() - 1, room.stamp};
+                    room.table_colours.size() - 1, 32 - static_cast<int>(std::bit_width(room.table_colours.size() - 1)),
+                    room.stamp};
     lists.first = changed[0];
     for (int k = 0; k < count; ++k) {
         const int column = changed[k];
