@@ -440,15 +440,17 @@ bool write_in_passes(Pen& pen_in, int row, const RowCell* cells, const int* chan
     return true;
 }
 
-}  // namespace
-
-// Without branches: over a picture whose cells change here and there, which way each
-// comparison goes is anyone's guess.
-bool looks_same(ScreenCell a, ScreenCell b, bool utf8) {
-    const Glyph &glyph_a = GLYPHS[utf8][a.character], &glyph_b = GLYPHS[utf8][b.character];
+// looks_same, inlined in the frame's comparison. Without branches: over a picture whose
+// cells change here and there, which way each comparison goes is anyone's guess.
+[[gnu::always_inline]] inline bool look_alike(ScreenCell a, ScreenCell b, const Glyphs& glyphs) {
+    const Glyph &glyph_a = glyphs[a.character], &glyph_b = glyphs[b.character];
     return (a.background == b.background) & (glyph_a.shape == glyph_b.shape) &
            ((a.foreground == b.foreground) | glyph_a.blank);
 }
+
+}  // namespace
+
+bool looks_same(ScreenCell a, ScreenCell b, bool utf8) { return look_alike(a, b, GLYPHS[utf8]); }
 
 void resize_screen(ScreenState& screen, int rows, int columns) {
     if (rows == screen.rows && columns == screen.columns) return;
@@ -513,7 +515,7 @@ void write_frame_changes(ScreenState& screen, const ScreenCell* cells, std::stri
         int count = 0;
         for (int column = 0; column < columns; ++column) {
             changed[count] = column;
-            count += !looks_same(new_cells[column], shown[column], screen.utf8);
+            count += !look_alike(new_cells[column], shown[column], glyphs);
         }
         if (count == 0) continue;
         // The writer reads only the cells from the first changed one to the last.
