@@ -111,6 +111,28 @@ TEST(TerminalColours, NearestIndexedColourIsTheClosestFixedOne) {
             }
 }
 
+// Every index's colour by its definition, and back; colours no index shows exactly.
+TEST(TerminalColours, FixedColoursAndTheirIndices) {
+    static const int levels[6] = {0, 95, 135, 175, 215, 255};
+    for (int index = 16; index < 256; ++index) {
+        const int grey = 8 + 10 * (index - 232);
+        const Rgb8 expected = index < 232 ? Rgb8{static_cast<std::uint8_t>(levels[(index - 16) / 36]),
+                                                 static_cast<std::uint8_t>(levels[(index - 16) / 6 % 6]),
+                                                 static_cast<std::uint8_t>(levels[(index - 16) % 6])}
+                                          : Rgb8{static_cast<std::uint8_t>(grey), static_cast<std::uint8_t>(grey),
+                                                 static_cast<std::uint8_t>(grey)};
+        ASSERT_EQ(fixed_colour(index), expected) << index;
+        ASSERT_EQ(fixed_colour_index(expected), index) << index;
+        ASSERT_EQ(nearest_indexed_colour(expected), index) << index;
+    }
+    EXPECT_EQ(fixed_colour_index({128, 0, 0}), -1);
+    EXPECT_EQ(fixed_colour_index({0, 0, 1}), -1);
+    EXPECT_EQ(fixed_colour_index({128, 128, 128}), 244);
+    EXPECT_EQ(fixed_colour_index({248, 248, 248}), -1);  // past the ramp's last step, 238
+    EXPECT_EQ(fixed_colour_index({18, 18, 19}), -1);
+    EXPECT_EQ(fixed_colour_index({3, 3, 3}), -1);
+}
+
 TEST(TerminalColours, NearestPaletteColourAndEachModesColours) {
     EXPECT_EQ(nearest_palette_index({0, 0, 0}), 0);
     EXPECT_EQ(nearest_palette_index({64, 0, 0}), 0);   // tie with dark red: the lower index

@@ -47,6 +47,14 @@ constexpr auto NEAREST_LEVEL = [] {
 
 int grey_level(int step) { return 8 + 10 * step; }
 
+// The cube level (0..5) each channel value is, or -1.
+constexpr auto LEVEL_OF = [] {
+    std::array<std::int8_t, 256> table{};
+    table.fill(-1);
+    for (std::int8_t i = 0; i < 6; ++i) table[CUBE_LEVELS[i]] = i;
+    return table;
+}();
+
 }  // namespace
 
 char* put_sgr_colour(char* at, TerminalColour colour, bool background) {
@@ -103,6 +111,25 @@ int nearest_indexed_colour(Rgb8 colour) {
     if (step + 1 < GREY_STEPS && grey_distance(step + 1) < grey_distance(step)) ++step;
     if (grey_distance(step) < cube_distance) return 232 + step;
     return 16 + 36 * r + 6 * g + b;
+}
+
+Rgb8 fixed_colour(int index) {
+    if (index >= 232) {
+        const auto grey = static_cast<std::uint8_t>(grey_level(std::min(index, 255) - 232));
+        return {grey, grey, grey};
+    }
+    const int cube = std::max(index, 16) - 16;
+    const auto level = [](int i) { return static_cast<std::uint8_t>(CUBE_LEVELS[i]); };
+    return {level(cube / 36), level(cube / 6 % 6), level(cube % 6)};
+}
+
+int fixed_colour_index(Rgb8 colour) {
+    const int r = LEVEL_OF[colour.red], g = LEVEL_OF[colour.green], b = LEVEL_OF[colour.blue];
+    if (r >= 0 && g >= 0 && b >= 0) return 16 + 36 * r + 6 * g + b;
+    const int step = (colour.red - 8) / 10;
+    const bool grey = colour.red == colour.green && colour.red == colour.blue && colour.red >= 8 &&
+                      colour.red <= grey_level(GREY_STEPS - 1) && grey_level(step) == colour.red;
+    return grey ? 232 + step : -1;
 }
 
 TerminalColour palette_colour(ConsoleColours mode, int console_index) {

@@ -4,7 +4,8 @@
 // TerminalColour with ansi_colour, indexed_colour, rgb_colour and DEFAULT_COLOUR, SgrText,
 // sgr_colour, put_sgr_colour and sgr_colour_length (the SGR parameters of a colour),
 // nearest_palette_index and nearest_indexed_colour (the closest colour of the 16 palette colours, or of indices
-// 16..255 of the 256-colour set), palette_colour and mix_colour (a palette index or an RGB
+// 16..255 of the 256-colour set), fixed_colour and fixed_colour_index (the colour of an
+// index 16..255, and the index a colour is exactly), palette_colour and mix_colour (a palette index or an RGB
 // colour in a colour mode), choose_colours (the mode from the command line and the
 // environment).
 // Depends on: console_settings (ConsoleColours), text_palette.
@@ -78,6 +79,11 @@ constexpr int sgr_colour_length(TerminalColour colour, bool background) {
 // Nearest by squared RGB distance; the lowest index wins a tie.
 int nearest_palette_index(Rgb8 colour);
 int nearest_indexed_colour(Rgb8 colour);  // 16..255
+
+// The colour every terminal shows for index 16..255.
+Rgb8 fixed_colour(int index);
+// The index of 16..255 that shows exactly `colour`, or -1 where none does.
+int fixed_colour_index(Rgb8 colour);
 
 // A palette index in `mode` (Ansi16, Indexed256 or TrueColour): the ANSI colour, the
 // nearest fixed colour, or its exact RGB value.
