@@ -25,6 +25,7 @@
 using namespace textdemo;
 using test::TerminalModel;
 using test::show_archive_path;
+using test::model_indexed;
 
 namespace {
 
@@ -501,10 +502,45 @@ TEST(ScreenWriterOnTheShow, EveryWrittenFrameIsShownExactly) {
     EXPECT_EQ(end_headless_show().message, "");
 }
 
-// The averaged picture of an 80 x 24 terminal in 24-bit colour, written frame after frame
-// of the show and replayed on the model: every pixel the terminal shows is within
-// STEADY_TOLERANCE per channel of the exact area average of that frame, and a pixel whose
-// exact colour is the one of the frame before shows it exactly.
+// The colour a terminal shows for a model colour of 24-bit or 256-colour output.
+Rgb8 model_colour(int model) {
+    const int rgb = test::model_as_rgb(model);
+    return {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb)};
+}
+
+bool within_tolerance(Rgb8 a, Rgb8 b) {
+    return std::abs(a.red - b.red) <= STEADY_TOLERANCE && std::abs(a.green - b.green) <= STEADY_TOLERANCE &&
+           std::abs(a.blue - b.blue) <= STEADY_TOLERANCE;
+}
+
+// A 256-colour index may show a pixel whose exact colour is within STEADY_TOLERANCE of a
+// colour it is the nearest index of (nearest_indexed_colour is checked against the brute
+// force above): the exact colour and the one within reach nearest the index's are tried
+// first, then the whole box.
+bool index_may_show(int index, Rgb8 exact) {
+    const Rgb8 fixed = model_colour(model_indexed(index));
+    const auto reach = [](int value, int centre) {
+        return static_cast<std::uint8_t>(std::clamp(value, centre - STEADY_TOLERANCE, centre + STEADY_TOLERANCE));
+    };
+    const Rgb8 nearest{reach(fixed.red, exact.red), reach(fixed.green, exact.green), reach(fixed.blue, exact.blue)};
+    if (nearest_indexed_colour(exact) == index || nearest_indexed_colour(nearest) == index) return true;
+    for (int dr = -STEADY_TOLERANCE; dr <= STEADY_TOLERANCE; ++dr)
+        for (int dg = -STEADY_TOLERANCE; dg <= STEADY_TOLERANCE; ++dg)
+            for (int db = -STEADY_TOLERANCE; db <= STEADY_TOLERANCE; ++db) {
+                const int c[3] = {exact.red + dr, exact.green + dg, exact.blue + db};
+                if (std::all_of(c, c + 3, [](int v) { return v >= 0 && v <= 255; }) &&
+                    brute_force_indexed(c[0], c[1], c[2]) == index)
+                    return true;
+            }
+    return false;
+}
+
+// The averaged picture of an 80 x 24 terminal in 24-bit and 256 colours, written frame
+// after frame of stretches spread over the whole show and replayed on the model. Every
+// pixel the terminal shows is within STEADY_TOLERANCE per channel of the exact area
+// average of that frame (in 256 colours: its index is the nearest of a colour that near),
+// and a pixel whose exact colour is that of the two frames before shows it exactly (in
+// 256 colours: its nearest index).
 TEST(ScreenWriterOnTheShow, AveragedPictureStaysNearTheExactAverage) {
     ASSERT_TRUE(std::filesystem::exists(show_archive_path())) << "no show archive at " << show_archive_path();
     release_resource_archive();
@@ -516,47 +552,57 @@ TEST(ScreenWriterOnTheShow, AveragedPictureStaysNearTheExactAverage) {
     const ScreenLayout layout = choose_layout(ConsoleLayout::Half, 24, 80);
     const int width = layout.picture_width, height = layout.picture_height;
     ASSERT_EQ(width * height, 77 * 48);
-    static ScreenState screen;
-    static SteadyPicture steady;
+    const ConsoleColours modes[2] = {ConsoleColours::TrueColour, ConsoleColours::Indexed256};
+    static ScreenState screens[2];
+    static SteadyPicture steadies[2];
+    static Averaging averaging;
     std::vector<ScreenCell> cells;
-    static Rgb8 mixes[FRAME_CELLS], exact[FRAME_CELLS], exact_before[FRAME_CELLS];
-    TerminalModel terminal(24, 80);
-    resize_screen(screen, 24, 80);
-    place_region(screen, layout.region);
-    const auto channels = [](int model) {
-        return Rgb8{static_cast<std::uint8_t>(model >> 16), static_cast<std::uint8_t>(model >> 8),
-                    static_cast<std::uint8_t>(model)};
-    };
-    const auto within = [](Rgb8 a, Rgb8 b) {
-        return std::abs(a.red - b.red) <= STEADY_TOLERANCE && std::abs(a.green - b.green) <= STEADY_TOLERANCE &&
-               std::abs(a.blue - b.blue) <= STEADY_TOLERANCE;
-    };
-    constexpr int STRETCHES = 8, FRAMES = 30;
-    int held = 0;
+    static Rgb8 mixes[FRAME_CELLS], exact_before[2][2 * FRAME_CELLS];
+    std::vector<TerminalModel> terminals(2, TerminalModel(24, 80));
+    for (ScreenState& screen : screens) {
+        resize_screen(screen, 24, 80);
+        place_region(screen, layout.region);
+    }
+    constexpr int STRETCHES = 24, FRAMES = 30;
+    int held[2] = {0, 0}, settled[2] = {0, 0};
     for (int stretch = 0; stretch < STRETCHES && !HasFailure(); ++stretch) {
         for (int f = 0; f < FRAMES && !HasFailure(); ++f) {
             draw_song_frame(stretch * (player.length / STRETCHES) + f * FRAME_PERIOD_MS);
             frame_mixes(glyphs, text_frame().pixels, mixes);
-            resample_picture(mixes, width, height, exact);
-            picture_cells(layout, {ConsoleColours::TrueColour, true, glyphs}, steady, text_frame().pixels, cells);
-            terminal.apply(frame_bytes(screen, cells.data()));
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < width; ++x) {
-                    const int i = terminal.at(layout.region.top + y / 2, layout.region.left + x);
-                    const bool upper_half = y % 2 == 0 && terminal.text[i] == "\xE2\x96\x80";
-                    const Rgb8 shown = channels(upper_half ? terminal.foreground[i] : terminal.background[i]);
-                    const Rgb8 wanted = exact[y * width + x];
-                    ASSERT_TRUE(within(shown, wanted))
-                        << "stretch " << stretch << " frame " << f << " pixel " << x << "," << y;
-                    if (f > 0 && wanted == exact_before[y * width + x]) {
-                        ASSERT_EQ(shown, wanted) << "stretch " << stretch << " frame " << f << " pixel " << x << "," << y;
+            resample_picture(averaging, mixes, width, height);
+            const Rgb8* exact = averaging.picture;
+            for (int m = 0; m < 2; ++m) {
+                picture_cells(layout, {modes[m], true, glyphs}, steadies[m], text_frame().pixels, cells);
+                terminals[m].apply(frame_bytes(screens[m], cells.data()));
+                for (int y = 0; y < height; ++y)
+                    for (int x = 0; x < width; ++x) {
+                        const TerminalModel& terminal = terminals[m];
+                        const int i = terminal.at(layout.region.top + y / 2, layout.region.left + x);
+                        const bool upper_half = y % 2 == 0 && terminal.text[i] == "\xE2\x96\x80";
+                        const int model = upper_half ? terminal.foreground[i] : terminal.background[i];
+                        const Rgb8 shown = model_colour(model), wanted = exact[y * width + x];
+                        const bool indexed = modes[m] == ConsoleColours::Indexed256;
+                        ASSERT_TRUE(indexed ? index_may_show(model - model_indexed(0), wanted)
+                                            : within_tolerance(shown, wanted))
+                            << "mode " << m << " stretch " << stretch << " frame " << f << " pixel " << x << "," << y;
+                        Rgb8* before = &exact_before[m][2 * (y * width + x)];
+                        if (f > 1 && wanted == before[0] && wanted == before[1]) {
+                            const Rgb8 exactly =
+                                indexed ? model_colour(model_indexed(nearest_indexed_colour(wanted))) : wanted;
+                            ASSERT_EQ(shown, exactly)
+                                << "mode " << m << " stretch " << stretch << " frame " << f << " pixel " << x << "," << y;
+                            ++settled[m];
+                        }
+                        held[m] += !indexed && shown != wanted;
+                        before[1] = before[0];
+                        before[0] = wanted;
                     }
-                    held += shown != wanted;
-                }
-            std::copy(std::begin(exact), std::end(exact), exact_before);
+            }
         }
     }
-    EXPECT_GT(held, 0);  // the frames of the show do move in small steps
+    EXPECT_GT(held[0], 0);  // the frames of the show do move in small steps
+    EXPECT_GT(settled[0], 0);
+    EXPECT_GT(settled[1], 0);
     EXPECT_EQ(end_headless_show().message, "");
 }
 

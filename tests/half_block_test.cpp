@@ -2,6 +2,9 @@
 // averaged down, and the half-block cells.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "display/console/half_block.hpp"
 
 namespace textdemo {
@@ -60,13 +63,14 @@ TEST(HalfBlock, FrameColoursFromEveryKindOfWord) {
 
 TEST(HalfBlock, ResamplingAveragesAreas) {
     static Rgb8 picture[FRAME_CELLS];
-    static Rgb8 out[FRAME_CELLS];
+    static Averaging averaging;
+    const Rgb8* out = averaging.picture;
     // Unchanged at full size.
     for (int i = 0; i < FRAME_CELLS; ++i) picture[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i / 80), 7};
-    resample_picture(picture, 80, 50, out);
+    resample_picture(averaging, picture, 80, 50);
     for (int i = 0; i < FRAME_CELLS; ++i) ASSERT_EQ(out[i], picture[i]) << i;
     // Half size: each target pixel is the rounded mean of a 2 x 2 block.
-    resample_picture(picture, 40, 25, out);
+    resample_picture(averaging, picture, 40, 25);
     for (int y = 0; y < 25; ++y)
         for (int x = 0; x < 40; ++x) {
             int sum = 0;
@@ -77,7 +81,7 @@ TEST(HalfBlock, ResamplingAveragesAreas) {
     // overlaps, by how much of each it covers; no row is dropped.
     for (int i = 0; i < FRAME_CELLS; ++i) picture[i] = {0, 0, 0};
     for (int y = 0; y < 50; ++y) picture[y * 80 + 40] = {255, 255, 255};
-    resample_picture(picture, 77, 48, out);
+    resample_picture(averaging, picture, 77, 48);
     // Source column 40 spans [3080, 3157) in 77ths; target 38 spans [3040, 3120), 39 [3120, 3200).
     for (int y = 0; y < 48; ++y) {
         EXPECT_EQ(out[y * 77 + 38].red, (255 * 40 + 40) / 80) << y;
@@ -88,9 +92,32 @@ TEST(HalfBlock, ResamplingAveragesAreas) {
     // Likewise the last frame row reaches the last target row: 50 rows into 48.
     for (int i = 0; i < FRAME_CELLS; ++i) picture[i] = {0, 0, 0};
     for (int x = 0; x < 80; ++x) picture[49 * 80 + x] = {0, 200, 0};
-    resample_picture(picture, 77, 48, out);
+    resample_picture(averaging, picture, 77, 48);
     EXPECT_EQ(out[47 * 77 + 10].green, (200 * 48 + 25) / 50);
     EXPECT_EQ(out[46 * 77 + 10].green, 0);
+}
+
+// Averaged again after a change, only the target rows the changed source row reaches are
+// redone, and the whole picture is what a fresh average of the new frame gives.
+TEST(HalfBlock, ResamplingRedoesOnlyTheRowsAChangeReaches) {
+    static Rgb8 picture[FRAME_CELLS];
+    static Averaging kept, fresh;
+    for (int i = 0; i < FRAME_CELLS; ++i)
+        picture[i] = {static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(i / 3), static_cast<std::uint8_t>(i % 80)};
+    resample_picture(kept, picture, 77, 48);
+    resample_picture(kept, picture, 77, 48);  // nothing changed
+    for (int y = 0; y < 48; ++y) EXPECT_FALSE(kept.row_changed[y]) << y;
+    // Source row 20 spans [960, 1008) in 48ths of the height; target 19 spans [950, 1000),
+    // target 20 [1000, 1050).
+    picture[20 * 80 + 33] = {255, 0, 255};
+    resample_picture(kept, picture, 77, 48);
+    resample_picture(fresh, picture, 77, 48);
+    for (int y = 0; y < 48; ++y) EXPECT_EQ(kept.row_changed[y], y == 19 || y == 20) << y;
+    for (int i = 0; i < 77 * 48; ++i) ASSERT_EQ(kept.picture[i], fresh.picture[i]) << i;
+    // Another size starts afresh.
+    resample_picture(kept, picture, 40, 25);
+    resample_picture(fresh, picture, 40, 25);
+    for (int i = 0; i < 40 * 25; ++i) ASSERT_EQ(kept.picture[i], fresh.picture[i]) << i;
 }
 
 TEST(HalfBlock, CellsShowTwoPixelsOrOneColourAsASpace) {
@@ -117,6 +144,16 @@ TEST(HalfBlock, CellsShowTwoPixelsOrOneColourAsASpace) {
     EXPECT_EQ(cells[2].character, ' ');
     EXPECT_EQ(cells[2].background, rgb_colour({125, 125, 0}));
     EXPECT_EQ(cells[1].background, rgb_colour({0, 0, 129}));
+    // In 24-bit colour a colour an index of 16..255 shows exactly goes as the index.
+    const Rgb8 fixed[4] = {{0, 0, 0}, {95, 135, 175}, {128, 128, 128}, {128, 0, 0}};
+    half_block_cells(fixed, 2, 2, 1, ConsoleColours::TrueColour, true, cells);
+    EXPECT_EQ(cells[0].foreground, indexed_colour(16));
+    EXPECT_EQ(cells[0].background, indexed_colour(244));  // grey 128
+    EXPECT_EQ(cells[1].foreground, indexed_colour(16 + 36 * 1 + 6 * 2 + 3));
+    EXPECT_EQ(cells[1].background, rgb_colour({128, 0, 0}));
+    half_block_cells(fixed, 2, 2, 1, ConsoleColours::Indexed256, true, cells);
+    EXPECT_EQ(cells[0].foreground, indexed_colour(16));
+    EXPECT_EQ(cells[1].background, indexed_colour(88));  // 135, 0, 0
 }
 
 // Enlarged: each pixel k columns wide and k half rows tall. Twice, a 2 x 2 picture takes
@@ -145,62 +182,84 @@ TEST(HalfBlock, EnlargedPixelsTakeWholeCellsAndHalves) {
     }
 }
 
-// Pixel 0 drifts a step a frame, pixel 1 jumps, pixel 2 holds still after a small move;
-// the shown colours are followed frame by frame (steady_colours turns the exact colours
-// given into those shown, in place).
-TEST(HalfBlock, SteadyColoursHoldSmallMovesUntilTheyStop) {
-    SteadyPicture steady;
-    Rgb8 picture[3] = {{100, 100, 100}, {0, 0, 0}, {50, 60, 70}};
-    steady_colours(steady, picture, 3, 1);  // a new size: everything as it is
-    EXPECT_EQ(picture[0], (Rgb8{100, 100, 100}));
-    for (int step = 1; step <= 8; ++step) {
-        picture[0] = {static_cast<std::uint8_t>(100 + step), 100, 100};
-        picture[1] = {0, 0, 0};
-        picture[2] = {50, 60, 78};
-        steady_colours(steady, picture, 3, 1);
-        EXPECT_EQ(picture[0], (Rgb8{100, 100, 100})) << step;  // at most 8 away, still moving
-        EXPECT_EQ(picture[1], (Rgb8{0, 0, 0})) << step;
-        // 8 away in blue, held one frame, then shown exactly once it held still.
-        EXPECT_EQ(picture[2], step == 1 ? (Rgb8{50, 60, 70}) : (Rgb8{50, 60, 78})) << step;
+// steady_colours frame after frame on a small picture, in one colour mode: the colours
+// shown after each frame's exact ones.
+struct SteadyRun {
+    int width, height;
+    ConsoleColours mode = ConsoleColours::TrueColour;
+    std::unique_ptr<SteadyPicture> steady = std::make_unique<SteadyPicture>();
+
+    std::vector<Rgb8> frame(std::vector<Rgb8> exact) {
+        steady_colours(*steady, exact.data(), width, height, mode);
+        return {steady->shown, steady->shown + width * height};
     }
-    picture[0] = {109, 100, 100};  // 9 away: taken
-    picture[1] = {0, 9, 0};
-    picture[2] = {50, 60, 78};
-    steady_colours(steady, picture, 3, 1);
-    EXPECT_EQ(picture[0], (Rgb8{109, 100, 100}));
-    EXPECT_EQ(picture[1], (Rgb8{0, 9, 0}));
-    picture[0] = {105, 104, 101};  // back within reach of what is shown: held again
-    steady_colours(steady, picture, 3, 1);
-    EXPECT_EQ(picture[0], (Rgb8{109, 100, 100}));
-    picture[0] = {105, 104, 101};  // the same exact colour again: shown as it is
-    steady_colours(steady, picture, 3, 1);
-    EXPECT_EQ(picture[0], (Rgb8{105, 104, 101}));
-    // A pixel that must change takes its left neighbour's colour where that is near enough,
-    // a lower pixel with no such neighbour the colour above it in its cell.
-    Rgb8 cell_pair[4] = {{10, 10, 10}, {90, 90, 90}, {200, 0, 0}, {0, 0, 0}};
-    SteadyPicture two;
-    steady_colours(two, cell_pair, 2, 2);
-    Rgb8 next[4] = {{30, 30, 30}, {37, 22, 38}, {100, 0, 0}, {108, 0, 2}};
-    steady_colours(two, next, 2, 2);
-    EXPECT_EQ(next[0], (Rgb8{30, 30, 30}));
-    EXPECT_EQ(next[1], (Rgb8{30, 30, 30}));  // within 8 of 37, 22, 38
-    EXPECT_EQ(next[2], (Rgb8{100, 0, 0}));
-    EXPECT_EQ(next[3], (Rgb8{100, 0, 0}));   // the left neighbour's, within 8 of 108, 0, 2
-    Rgb8 later[4] = {{30, 30, 30}, {37, 22, 38}, {100, 0, 0}, {108, 0, 2}};
-    steady_colours(two, later, 2, 2);  // held still: exact
-    EXPECT_EQ(later[1], (Rgb8{37, 22, 38}));
-    EXPECT_EQ(later[3], (Rgb8{108, 0, 2}));
-    Rgb8 column[4] = {{50, 50, 50}, {0, 0, 0}, {57, 50, 43}, {0, 0, 0}};
-    SteadyPicture one;
-    Rgb8 first[4] = {{0, 0, 0}, {0, 0, 0}, {200, 200, 200}, {0, 0, 0}};
-    steady_colours(one, first, 2, 2);
-    steady_colours(one, column, 2, 2);
-    EXPECT_EQ(column[2], (Rgb8{50, 50, 50}));  // no left neighbour: the pixel above
+};
+
+// One cell (upper pixel, lower pixel). The upper one drifts a step a frame: held until it
+// is 9 away, then shown as the grey within reach (a fixed colour: a shorter code), held
+// while it holds still for a frame and shown exactly after two. The lower one, still from
+// the start, shows its exact colour throughout.
+TEST(HalfBlock, SteadyColoursHoldSmallMovesUntilTheyHoldStill) {
+    SteadyRun run{1, 2};
+    const Rgb8 lower{0, 0, 200};
+    EXPECT_EQ(run.frame({{100, 100, 100}, lower}), (std::vector<Rgb8>{{100, 100, 100}, lower}));  // a new size
+    for (int step = 1; step <= 8; ++step) {
+        const Rgb8 upper{static_cast<std::uint8_t>(100 + step), 100, 100};
+        EXPECT_EQ(run.frame({upper, lower}), (std::vector<Rgb8>{{100, 100, 100}, lower})) << step;
+    }
+    // Grey step 10 is 108: within 8 of 109, 100, 100.
+    EXPECT_EQ(run.frame({{109, 100, 100}, lower})[0], (Rgb8{108, 108, 108}));
+    EXPECT_EQ(run.frame({{109, 100, 100}, lower})[0], (Rgb8{108, 108, 108}));  // still one frame
+    EXPECT_EQ(run.frame({{109, 100, 100}, lower})[0], (Rgb8{109, 100, 100}));  // still two: exact
+    // A jump to a colour no fixed one is near: exact at once; a cube colour where one is.
+    EXPECT_EQ(run.frame({{60, 30, 200}, lower})[0], (Rgb8{60, 30, 200}));
+    EXPECT_EQ(run.frame({{130, 3, 90}, lower})[0], (Rgb8{135, 0, 95}));
+    // Back within reach of what is shown: held again, whatever came between.
+    EXPECT_EQ(run.frame({{138, 5, 99}, lower})[0], (Rgb8{135, 0, 95}));
     // Another size starts afresh.
-    Rgb8 wider[4] = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}};
-    steady_colours(steady, wider, 4, 1);
-    EXPECT_EQ(wider[0], (Rgb8{1, 1, 1}));
-    EXPECT_EQ(wider[3], (Rgb8{4, 4, 4}));
+    SteadyRun wider{2, 1};
+    wider.steady = std::move(run.steady);
+    EXPECT_EQ(wider.frame({{1, 1, 1}, {4, 4, 4}}), (std::vector<Rgb8>{{1, 1, 1}, {4, 4, 4}}));
+}
+
+// Two cells side by side (pixels 0, 1 upper; 2, 3 lower). A pixel that must change takes
+// the colour of the pixel to its left, else of the upper half of its cell, where that is
+// near enough; a cell whose halves may show one colour shows it, and where one half shows
+// its exact colour for having held still, the other half follows it.
+TEST(HalfBlock, SteadyColoursTakeNeighboursColours) {
+    SteadyRun run{2, 2};
+    const Rgb8 blue{10, 10, 200}, red{200, 10, 10}, green{10, 200, 10}, yellow{200, 200, 10};
+    run.frame({blue, red, green, yellow});
+    // Pixel 0 moves a little: still blue. Pixel 1 near blue: its left neighbour's. Pixel 3
+    // near blue too: its left neighbour (green) is not, the upper half's is, so cell 1 is
+    // a space in blue.
+    EXPECT_EQ(run.frame({{12, 12, 198}, {16, 14, 196}, green, {14, 16, 203}}),
+              (std::vector<Rgb8>{blue, blue, green, blue}));
+    // Pixel 0 moves to near green while pixel 2 has held still for two frames: pixel 2
+    // shows green exactly, and pixel 0, whose own colour would do, takes green too.
+    EXPECT_EQ(run.frame({{14, 196, 14}, {16, 14, 196}, green, {14, 16, 203}}),
+              (std::vector<Rgb8>{green, blue, green, blue}));
+    // Once they have held still for two frames, the other pixels show their exact colours.
+    EXPECT_EQ(run.frame({{14, 196, 14}, {16, 14, 196}, green, {14, 16, 203}}),
+              (std::vector<Rgb8>{green, {16, 14, 196}, green, {14, 16, 203}}));
+    EXPECT_EQ(run.frame({{14, 196, 14}, {16, 14, 196}, green, {14, 16, 203}}),
+              (std::vector<Rgb8>{{14, 196, 14}, {16, 14, 196}, green, {14, 16, 203}}));
+}
+
+// 256 colours: each pixel shows an index's colour. The index stays while it is the nearest
+// of a colour within 8 of the exact one, and becomes the exact colour's nearest where it
+// is not, or once the exact colour held still for two frames.
+TEST(HalfBlock, SteadyColoursIn256ColoursKeepTheIndexWhileItMay) {
+    SteadyRun run{1, 2, ConsoleColours::Indexed256};
+    const Rgb8 black{0, 0, 0};
+    const auto upper = [&](int red) { return run.frame({{static_cast<std::uint8_t>(red), 0, 0}, black})[0]; };
+    EXPECT_EQ(upper(128), (Rgb8{135, 0, 0}));  // index 88
+    EXPECT_EQ(upper(112), (Rgb8{135, 0, 0}));  // nearest 95, but 120 within reach is nearest 135
+    EXPECT_EQ(upper(104), (Rgb8{95, 0, 0}));   // 112 within reach is nearest 95 too
+    EXPECT_EQ(upper(116), (Rgb8{95, 0, 0}));   // nearest 135, but 108 within reach is nearest 95
+    EXPECT_EQ(upper(116), (Rgb8{95, 0, 0}));
+    EXPECT_EQ(upper(116), (Rgb8{135, 0, 0}));  // still two frames: its nearest
+    EXPECT_EQ(run.frame({{116, 0, 0}, {3, 2, 1}})[1], black);  // index 16 for both
 }
 
 }  // namespace

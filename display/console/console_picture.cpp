@@ -17,15 +17,18 @@ void native_cells(ConsoleColours mode, const std::uint32_t (&pixels)[FRAME_CELLS
 
 void half_cells(const ScreenLayout& layout, const PictureStyle& style, SteadyPicture& steady,
                 const std::uint32_t (&pixels)[FRAME_CELLS], ScreenCell* out) {
-    Rgb8 mixes[FRAME_CELLS], picture[FRAME_CELLS];
+    Rgb8 mixes[FRAME_CELLS];
     frame_mixes(style.glyphs, pixels, mixes);
-    resample_picture(mixes, layout.picture_width, layout.picture_height, picture);
-    if (layout.picture_width * layout.picture_height < FRAME_CELLS)
-        steady_colours(steady, picture, layout.picture_width, layout.picture_height);
-    else
+    const int width = layout.picture_width, height = layout.picture_height;
+    resample_picture(steady.averaging, mixes, width, height);
+    const Rgb8* picture = steady.averaging.picture;
+    if (width * height < FRAME_CELLS) {
+        steady_colours(steady, picture, width, height, style.colours);
+        picture = steady.shown;
+    } else {
         steady.width = 0;
-    half_block_cells(picture, layout.picture_width, layout.picture_height, layout.scale, style.colours, style.utf8,
-                     out);
+    }
+    half_block_cells(picture, width, height, layout.scale, style.colours, style.utf8, out);
 }
 
 void message_cells(const ScreenLayout& layout, ScreenCell* out) {

@@ -2,7 +2,8 @@
 // its bytes and reading tmux's captures.
 //
 // Offers: TerminalModel (a grid of UTF-8 characters with the colours they are shown in)
-// and the colour values it records: model_default, model_ansi, model_indexed, model_rgb.
+// and the colour values it records: model_default, model_ansi, model_indexed, model_rgb,
+// model_as_rgb.
 //
 // Understood: printable UTF-8, backspace, carriage return, line feed (never past the last row),
 // cursor position (H), cursor forward (C), clear screen (2J), synchronized output (?2026 h
@@ -24,6 +25,16 @@ constexpr int model_default() { return -1; }
 constexpr int model_ansi(int ansi) { return ansi; }
 constexpr int model_indexed(int index) { return 256 + index; }
 constexpr int model_rgb(int red, int green, int blue) { return 0x1000000 | red << 16 | green << 8 | blue; }
+
+// An index of 16..255 as the 24-bit colour every terminal shows for it (a 6 x 6 x 6 cube of
+// the levels 0, 95, 135, 175, 215, 255, then greys 8, 18 .. 238); other colours as they are.
+constexpr int model_as_rgb(int colour) {
+    const int index = colour - model_indexed(0);
+    if (index < 16 || index > 255) return colour;
+    if (index >= 232) return model_rgb(8 + 10 * (index - 232), 8 + 10 * (index - 232), 8 + 10 * (index - 232));
+    constexpr int levels[6] = {0, 95, 135, 175, 215, 255};
+    return model_rgb(levels[(index - 16) / 36], levels[(index - 16) / 6 % 6], levels[(index - 16) % 6]);
+}
 
 struct TerminalModel {
     int rows, columns;

@@ -289,7 +289,9 @@ bool shows(const TerminalModel& model, const ExpectedScreen& expected) {
 // may also share a colour (a space) where their exact ones differ, or the other way round.
 bool shows_half_blocks(const TerminalModel& model, const ExpectedScreen& expected, int tolerance) {
     constexpr std::string_view HALF_BLOCK = "\xE2\x96\x80";
-    const auto near = [&](int shown, int wanted) {
+    const auto near = [&](int shown_colour, int wanted_colour) {
+        // The program sends a 24-bit colour that an index of 16..255 shows as the index.
+        const int shown = test::model_as_rgb(shown_colour), wanted = test::model_as_rgb(wanted_colour);
         if (shown == wanted) return true;
         if ((shown >> 24) != 1 || (wanted >> 24) != 1) return false;  // not both 24-bit
         for (int shift = 0; shift <= 16; shift += 8)
