@@ -80,6 +80,21 @@ TEST(TerminalColours, SgrTextOfEveryKind) {
                 ASSERT_EQ(sgr_colour_length(colour, background), static_cast<int>(text(colour, background).size())) << colour;
 }
 
+// Written in place, in the middle of other text: the text and its end as sgr_colour has
+// them, nothing before it touched, nothing past its room.
+TEST(TerminalColours, SgrTextWrittenInPlaceStaysInItsRoom) {
+    for (TerminalColour colour : {rgb_colour({255, 255, 255}), rgb_colour({7, 80, 200}), indexed_colour(231),
+                                  ansi_colour(9), ansi_colour(0), DEFAULT_COLOUR})
+        for (bool background : {false, true}) {
+            std::string buffer(8 + SGR_COLOUR_ROOM + 8, '#');
+            char* const end = put_sgr_colour(buffer.data() + 8, colour, background);
+            const SgrText sgr = sgr_colour(colour, background);
+            EXPECT_EQ(std::string(buffer.data() + 8, end), std::string(sgr.bytes, sgr.length)) << colour;
+            EXPECT_EQ(buffer.substr(0, 8), "########");
+            EXPECT_EQ(buffer.substr(8 + SGR_COLOUR_ROOM), "########");
+        }
+}
+
 // The 256-colour set above 15, written out from its definition, searched exhaustively.
 int brute_force_indexed(int r, int g, int b) {
     static const int levels[6] = {0, 95, 135, 175, 215, 255};
