@@ -299,7 +299,7 @@ TEST(ScreenWriter, FirstFrameRepaintsEverythingAndSpacesNeedNoForeground) {
     fill(cells, native(32, 0x4C));
     static ScreenState screen;
     std::string expected = kBegin + kClear + "\x1b[1H\x1b[41m" + std::string(80, ' ');
-    for (int row = 2; row <= 50; ++row) expected += "\r\n" + std::string(80, ' ');
+    for (int row = 2; row <= 50; ++row) expected += "\x1b[" + std::to_string(row) + "H" + std::string(80, ' ');
     expected += kEnd;
     EXPECT_EQ(frame_bytes(screen, cells), expected);
 }
@@ -352,18 +352,18 @@ TEST(ScreenWriter, ChangesMoveTheCursorAndColoursOnlyWhereNeeded) {
     EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[11;21H+ \x1b[CO\x1b[6C\x1b[91mO" + kEnd);
 
     // Only the background changes; a space takes no foreground, the row below is reached
-    // with a carriage return and a line feed.
+    // with a position (never CR LF).
     cells[20 * 80 + 0] = native(32, 0x78);
     cells[20 * 80 + 2] = native(32, 0x28);
     cells[21 * 80 + 0] = native(250, 0x28);
-    EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[21H\x1b[47m \x1b[C\x1b[42m \r\n\x1b[90m\xC2\xB7" + kEnd);
+    EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[21H\x1b[47m \x1b[C\x1b[42m \x1b[22H\x1b[90m\xC2\xB7" + kEnd);
 
     // Colours that swap with the pen's need only reverse video. The row starts where the
-    // pen's colours fit, and a carriage return comes back for the cell left of it.
+    // pen's colours fit, and backspaces come back for the cell left of it.
     cells[30 * 80 + 0] = native(79, 0x82);
     cells[30 * 80 + 1] = native(79, 0x28);
     cells[30 * 80 + 2] = native(79, 0x82);
-    EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[31;2HO\x1b[7mO\rO" + kEnd);
+    EXPECT_EQ(frame_bytes(screen, cells), kBegin + "\x1b[31;2HO\x1b[7mO\b\b\bO" + kEnd);
 
     // Alternating colours go in two passes, each stepping over the other's cells; the
     // second starts two backspaces back (reverse video is still on: the foreground colour

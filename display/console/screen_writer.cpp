@@ -221,36 +221,31 @@ char* put_number(char* at, int value) {
     return std::min(limit, bytes + shortest_change(pen, cells[to]).length);
 }
 
-[[gnu::always_inline]] inline char* put_forward(char* at, int gap) {
+// CSI n C (forward) or CSI n D (back), n left out where it is 1.
+[[gnu::always_inline]] inline char* put_step(char* at, int gap, char direction) {
     *at++ = '\x1b';
     *at++ = '[';
     if (gap > 1) at = put_number(at, gap);
-    *at++ = 'C';
+    *at++ = direction;
     return at;
 }
 
-[[gnu::always_inline]] inline int forward_bytes(int gap) { return gap == 1 ? 3 : 3 + digits(gap); }
+[[gnu::always_inline]] inline int step_bytes(int gap) { return gap == 1 ? 3 : 3 + digits(gap); }
 
 // Moves the cursor anywhere but forward along its row: back along the row with backspaces
-// (a few) or a carriage return and a step forward, down with a carriage return, line feeds
-// and a step forward, or to an absolute position, whichever is shortest. Line feeds only
-// ever go to rows of the terminal, so they never scroll.
+// (a few) or a step back, elsewhere to an absolute position, whichever is shortest. No
+// carriage return or line feed: xterm flushes what it has drawn to the X server at each
+// of them, so a frame moved with them reaches the screen in hundreds of pieces and is
+// seen half drawn far more often.
 char* move_elsewhere(const Pen& pen, int row, int column, Geometry screen, char* at) {
     const int terminal_row = screen.top + row, terminal_column = screen.left + column;
     const int position_bytes = 3 + digits(terminal_row + 1) + (terminal_column > 0 ? 1 + digits(terminal_column + 1) : 0);
-    const int rows_down = pen.row == UNKNOWN ? -1 : row - pen.row;
-    const int back = rows_down == 0 && pen.column != UNKNOWN ? pen.column - column : 0;
-    const int return_bytes = 1 + rows_down + (terminal_column > 0 ? forward_bytes(terminal_column) : 0);
-    if (back > 0 && back <= MOST_BACKSPACES && back < return_bytes && back < position_bytes) {
+    const int back = pen.row == row && pen.column != UNKNOWN ? pen.column - column : 0;
+    if (back > 0 && back <= MOST_BACKSPACES && back < step_bytes(back) && back < position_bytes) {
         std::memcpy(at, "\b\b\b", MOST_BACKSPACES);
         return at + back;
     }
-    if (rows_down >= 0 && return_bytes < position_bytes) {
-        *at++ = '\r';
-        std::memset(at, '\n', static_cast<std::size_t>(rows_down));
-        at += rows_down;
-        return terminal_column > 0 ? put_forward(at, terminal_column) : at;
-    }
+    if (back > 0 && step_bytes(back) < position_bytes) return put_step(at, back, 'D');
     *at++ = '\x1b';
     *at++ = '[';
     at = put_number(at, terminal_row + 1);
@@ -272,13 +267,13 @@ char* move_elsewhere(const Pen& pen, int row, int column, Geometry screen, char*
     if (pen.row == row && pen.column == column) return;
     if (pen.row == row && pen.column != UNKNOWN && pen.column < column) {
         const int gap = column - pen.column;
-        const int forward_cost = forward_bytes(gap) + change.length;
+        const int forward_cost = step_bytes(gap) + change.length;
         if (rewrite_cost(pen.colours, cells, pen.column, column, forward_cost) < forward_cost) {
             for (int c = pen.column; c < column; ++c)
                 put_cell(pen, cells[c], shortest_change(pen.colours, cells[c]), false, out);
             change = shortest_change(pen.colours, cells[column]);
         } else {
-            out.end = put_forward(out.end, gap);
+            out.end = put_step(out.end, gap, 'C');
         }
     } else {
         out.end = move_elsewhere(pen, row, column, screen, out.end);

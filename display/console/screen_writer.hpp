@@ -15,9 +15,10 @@
 // reverse video where a cell's colours are the pen's swapped. Each row goes out in the
 // shorter of two orders: left to right, or in passes that each take the cells of like
 // colours and step over the rest. The cursor steps forward over cells, or they are written
-// again where that is shorter with their colour changes; it goes back with backspaces or a
-// carriage return, down with CR LF, elsewhere with a position. The colours set carry over
-// from one frame to the next. Autowrap is assumed off, so the last column never scrolls.
+// again where that is shorter with their colour changes; it goes back with backspaces or
+// CSI n D, elsewhere with a position (no CR or LF: xterm shows half frames far more often
+// with them). The colours set carry over from one frame to the next. Autowrap is assumed
+// off, so the last column never scrolls.
 //
 // The first frame, and the first after a new terminal size, a new region or
 // invalidate_screen, clears the whole terminal to blanks (default foreground, the margin

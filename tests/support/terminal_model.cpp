@@ -80,6 +80,7 @@ void TerminalModel::apply(const std::string& bytes) {
                 column = (numbers.size() > 1 && numbers[1] > 0 ? numbers[1] : 1) - 1;
                 break;
             case 'C': column = std::min(columns - 1, column + (numbers.empty() || numbers[0] == 0 ? 1 : numbers[0])); break;
+            case 'D': column = std::max(0, column - (numbers.empty() || numbers[0] == 0 ? 1 : numbers[0])); break;
             case 'm':
                 if (numbers.empty()) numbers.push_back(0);
                 for (std::size_t k = 0; k < numbers.size(); ++k) {
