@@ -30,6 +30,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/console_sequences.hpp"
 #include "tests/support/pty_program.hpp"
 #include "tests/support/show_resources.hpp"
 
@@ -39,13 +40,9 @@ using Clock = std::chrono::steady_clock;
 namespace textdemo {
 namespace {
 
-constexpr std::string_view MAIN_SCREEN = "\x1b[?1049l";
-constexpr std::string_view ALTERNATE_SCREEN = "\x1b[?1049h";
-constexpr std::string_view FRAME_START = "\x1b[?2026h";
 constexpr std::string_view KITTY_PICTURE = "\x1b_Ga=T";
 constexpr std::string_view KITTY_DELETE = "\x1b_Ga=d,d=I";
 constexpr std::string_view KITTY_QUERY = "\x1b_Gi=31,s=1,v=1,a=q";
-constexpr std::string_view ATTRIBUTES_REQUEST = "\x1b[c";
 constexpr std::string_view KITTY_OK = "\x1b_Gi=31;OK\x1b\\";
 constexpr std::string_view KITTY_ATTRIBUTES = "\x1b[?62;c";
 constexpr std::string_view STOPPED = "Stopped";

@@ -37,6 +37,7 @@
 #include "resources/archive.hpp"
 #include "show/frame_loop.hpp"
 #include "show/headless_show.hpp"
+#include "tests/support/console_sequences.hpp"
 #include "tests/support/pty_program.hpp"
 #include "tests/support/show_resources.hpp"
 #include "tests/support/terminal_model.hpp"
@@ -47,10 +48,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr std::string_view FRAME_START = "\x1b[?2026h";
-constexpr std::string_view FRAME_END = "\x1b[?2026l";
-constexpr std::string_view ATTRIBUTES_REQUEST = "\x1b[c";
-constexpr std::string_view MAIN_SCREEN = "\x1b[?1049l";
 // What a VT220 with colours answers.
 constexpr std::string_view ATTRIBUTES_ANSWER = "\x1b[?62;22c";
 constexpr double LINE_BYTES_PER_MS = 100;  // 100 KB/s
