@@ -182,18 +182,14 @@ const std::array<Rgb8, 256> FIXED_COLOURS = [] {
 
 // For each channel value the cube level (0..5) within STEADY_TOLERANCE of it, or -1 (the
 // levels lie 40 or more apart), and the first and last grey steps (0..23, of 8, 18 .. 238)
-// within it (the first past the last where none is), and the level it is, or -1.
+// within it (the first past the last where none is).
 struct FixedReach {
     std::int8_t level[256];
     std::int8_t first_grey[256], last_grey[256];
-    std::int8_t level_of[256];
 };
 const FixedReach FIXED_REACH = [] {
     FixedReach reach{};
     for (int v = 0; v < 256; ++v) {
-        reach.level_of[v] = -1;
-        for (std::int8_t level = 0; level < 6; ++level)
-            if (v == fixed_colour(16 + level).blue) reach.level_of[v] = level;
         reach.level[v] = -1;
         for (std::int8_t level = 0; level < 6; ++level)
             if (std::abs(v - fixed_colour(16 + level).blue) <= STEADY_TOLERANCE) reach.level[v] = level;
@@ -371,11 +367,7 @@ void half_block_cells(const Rgb8* picture, int width, int height, int scale, Con
     Memo<TerminalColour> colours;
     colours.clear();
     const auto colour = [&](Rgb8 rgb) {
-        // Only a colour of cube levels or of three equal channels may be a fixed colour.
-        const FixedReach& f = FIXED_REACH;
-        const bool may_be_fixed = (f.level_of[rgb.red] | f.level_of[rgb.green] | f.level_of[rgb.blue]) >= 0 ||
-                                  (rgb.red == rgb.green && rgb.green == rgb.blue);
-        const int fixed = mode == ConsoleColours::Ansi16 || !may_be_fixed ? -1 : fixed_colour_index(rgb);
+        const int fixed = mode == ConsoleColours::Ansi16 ? -1 : fixed_colour_index(rgb);
         if (fixed >= 0) return indexed_colour(fixed);
         if (mode == ConsoleColours::TrueColour) return rgb_colour(rgb);
         return colours.get(rgb_key(rgb), [&] { return mix_colour(mode, rgb); });

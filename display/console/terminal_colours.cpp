@@ -9,9 +9,6 @@ namespace textdemo {
 
 namespace {
 
-constexpr int CUBE_LEVELS[6] = {0, 95, 135, 175, 215, 255};
-constexpr int GREY_STEPS = 24;
-
 // The decimal digits of 0..255, then their count.
 constexpr auto DECIMAL = [] {
     std::array<std::array<char, 4>, 256> table{};
@@ -42,16 +39,6 @@ constexpr auto NEAREST_LEVEL = [] {
     for (int value = 0; value < 256; ++value)
         for (std::uint8_t i = 1; i < 6; ++i)
             if (square(value - CUBE_LEVELS[i]) < square(value - CUBE_LEVELS[table[value]])) table[value] = i;
-    return table;
-}();
-
-int grey_level(int step) { return 8 + 10 * step; }
-
-// The cube level (0..5) each channel value is, or -1.
-constexpr auto LEVEL_OF = [] {
-    std::array<std::int8_t, 256> table{};
-    table.fill(-1);
-    for (std::int8_t i = 0; i < 6; ++i) table[CUBE_LEVELS[i]] = i;
     return table;
 }();
 
@@ -107,7 +94,7 @@ int nearest_indexed_colour(Rgb8 colour) {
     int step = (mean_times_3 - 3 * 8) / 30;  // the step at or below the mean
     if (step < 0) step = 0;
     if (step > GREY_STEPS - 1) step = GREY_STEPS - 1;
-    const auto grey_distance = [&](int s) { return distance(colour, grey_level(s), grey_level(s), grey_level(s)); };
+    const auto grey_distance = [&](int s) { return distance(colour, grey_step_level(s), grey_step_level(s), grey_step_level(s)); };
     if (step + 1 < GREY_STEPS && grey_distance(step + 1) < grey_distance(step)) ++step;
     if (grey_distance(step) < cube_distance) return 232 + step;
     return 16 + 36 * r + 6 * g + b;
@@ -115,21 +102,12 @@ int nearest_indexed_colour(Rgb8 colour) {
 
 Rgb8 fixed_colour(int index) {
     if (index >= 232) {
-        const auto grey = static_cast<std::uint8_t>(grey_level(std::min(index, 255) - 232));
+        const auto grey = static_cast<std::uint8_t>(grey_step_level(std::min(index, 255) - 232));
         return {grey, grey, grey};
     }
     const int cube = std::max(index, 16) - 16;
     const auto level = [](int i) { return static_cast<std::uint8_t>(CUBE_LEVELS[i]); };
     return {level(cube / 36), level(cube / 6 % 6), level(cube % 6)};
-}
-
-int fixed_colour_index(Rgb8 colour) {
-    const int r = LEVEL_OF[colour.red], g = LEVEL_OF[colour.green], b = LEVEL_OF[colour.blue];
-    if (r >= 0 && g >= 0 && b >= 0) return 16 + 36 * r + 6 * g + b;
-    const int step = (colour.red - 8) / 10;
-    const bool grey = colour.red == colour.green && colour.red == colour.blue && colour.red >= 8 &&
-                      colour.red <= grey_level(GREY_STEPS - 1) && grey_level(step) == colour.red;
-    return grey ? 232 + step : -1;
 }
 
 TerminalColour palette_colour(ConsoleColours mode, int console_index) {

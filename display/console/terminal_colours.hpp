@@ -3,11 +3,11 @@
 // Offers: sgr_foreground and sgr_background (console colour index -> ANSI code),
 // TerminalColour with ansi_colour, indexed_colour, rgb_colour and DEFAULT_COLOUR, SgrText,
 // sgr_colour, put_sgr_colour and sgr_colour_length (the SGR parameters of a colour),
-// nearest_palette_index and nearest_indexed_colour (the closest colour of the 16 palette colours, or of indices
-// 16..255 of the 256-colour set), fixed_colour and fixed_colour_index (the colour of an
-// index 16..255, and the index a colour is exactly), palette_colour and mix_colour (a palette index or an RGB
-// colour in a colour mode), choose_colours (the mode from the command line and the
-// environment).
+// nearest_palette_index and nearest_indexed_colour (the closest colour of the 16 palette
+// colours, or of indices 16..255 of the 256-colour set), CUBE_LEVELS, grey_step_level,
+// fixed_colour and fixed_colour_index (the colour of an index 16..255, and the index a
+// colour is exactly), palette_colour and mix_colour (a palette index or an RGB colour in a
+// colour mode), choose_colours (the mode from the command line and the environment).
 // Depends on: console_settings (ConsoleColours), text_palette.
 //
 // A console colour index keeps blue in bit 0, green in bit 1, red in bit 2 and intensity in
@@ -20,6 +20,7 @@
 // are the same in every terminal, and 24-bit colours are shown as sent.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "display/console/console_settings.hpp"
@@ -80,10 +81,32 @@ constexpr int sgr_colour_length(TerminalColour colour, bool background) {
 int nearest_palette_index(Rgb8 colour);
 int nearest_indexed_colour(Rgb8 colour);  // 16..255
 
+// The levels of the 6 x 6 x 6 cube (indices 16..231) and the steps of the grey ramp
+// (232..255).
+inline constexpr int CUBE_LEVELS[6] = {0, 95, 135, 175, 215, 255};
+constexpr int GREY_STEPS = 24;
+constexpr int grey_step_level(int step) { return 8 + 10 * step; }
+
+// The cube level (0..5) each channel value is, or -1.
+inline constexpr auto CUBE_LEVEL_OF = [] {
+    std::array<std::int8_t, 256> table{};
+    table.fill(-1);
+    for (std::int8_t i = 0; i < 6; ++i) table[CUBE_LEVELS[i]] = i;
+    return table;
+}();
+
 // The colour every terminal shows for index 16..255.
 Rgb8 fixed_colour(int index);
-// The index of 16..255 that shows exactly `colour`, or -1 where none does.
-int fixed_colour_index(Rgb8 colour);
+
+// The index of 16..255 that shows exactly `colour`, or -1 where none does. Inline: the half
+// layout asks it of every colour of every frame.
+inline int fixed_colour_index(Rgb8 colour) {
+    const int r = CUBE_LEVEL_OF[colour.red], g = CUBE_LEVEL_OF[colour.green], b = CUBE_LEVEL_OF[colour.blue];
+    if ((r | g | b) >= 0) return 16 + 36 * r + 6 * g + b;
+    if (colour.red != colour.green || colour.red != colour.blue || colour.red < 8) return -1;
+    const int step = (colour.red - 8) / 10;
+    return step < GREY_STEPS && grey_step_level(step) == colour.red ? 232 + step : -1;
+}
 
 // A palette index in `mode` (Ansi16, Indexed256 or TrueColour): the ANSI colour, the
 // nearest fixed colour, or its exact RGB value.
