@@ -144,11 +144,9 @@ volatile sig_atomic_t resumes_acted_on = 0;
 volatile sig_atomic_t resume_taken_early = 0;
 volatile sig_atomic_t frame_cut_short = 0;  // the last frame write did not finish
 
-// Writes everything unless the terminal fails, or (with until_stop) a stop is requested
-// while the write waits; async-signal-safe.
-bool write_all(int descriptor, const char* data, std::size_t size, bool until_stop = false) {
+// Writes everything unless the terminal fails; async-signal-safe.
+bool write_all(int descriptor, const char* data, std::size_t size) {
     while (size > 0) {
-        if (until_stop && stop_requested) return false;
         const ssize_t written = write(descriptor, data, size);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return false;
@@ -522,24 +520,23 @@ void note_answers_due(ConsoleDisplay& display) {
     display.taken.answers_due = queries_due ? 1 : probes_due(display.pacing);
 }
 
-// Writes what the terminal takes of the paced frame's rest within PENDING_WAIT_MS (none
-// once a stop is requested); true once all of it is out. A terminal that fails drops the
-// rest, and the next frame repaints everything.
-bool send_pending(ConsoleDisplay& display) {
+// Writes the frame's rest (taken.pending) to `descriptor` until all of it is out, a stop is
+// requested, or (where the descriptor never waits) the terminal has taken nothing for
+// PENDING_WAIT_MS; true once all of it is out. What is left then goes out before anything
+// else is written, the give-back included, so no escape sequence is ever cut in two. A
+// terminal that fails drops the rest, and the next frame repaints everything.
+bool send_pending(ConsoleDisplay& display, int descriptor) {
     TakenTerminal& taken = display.taken;
-    const int descriptor = taken.unblocked >= 0 ? taken.unblocked : taken.output;
     const FrameClock clock = system_clock();
     const std::uint32_t started_ms = clock.now_ms(clock.context);
     writing_frame = 1;
-    while (taken.pending_size > 0) {
+    while (taken.pending_size > 0 && !stop_requested) {
         const ssize_t written = write(descriptor, taken.pending, taken.pending_size);
         if (written < 0 && errno == EINTR) continue;
         if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             const std::uint32_t waited_ms = clock.now_ms(clock.context) - started_ms;
             pollfd room{descriptor, POLLOUT, 0};
-            if (stop_requested || waited_ms >= PENDING_WAIT_MS ||
-                poll(&room, 1, static_cast<int>(PENDING_WAIT_MS - waited_ms)) < 0)
-                break;
+            if (waited_ms >= PENDING_WAIT_MS || poll(&room, 1, static_cast<int>(PENDING_WAIT_MS - waited_ms)) < 0) break;
             continue;
         }
         if (written <= 0) {
@@ -555,27 +552,25 @@ bool send_pending(ConsoleDisplay& display) {
     return taken.pending_size == 0;
 }
 
+// The descriptor a paced frame's rest goes through: one whose writes never wait, where
+// there is one.
+int paced_descriptor(const TakenTerminal& taken) { return taken.unblocked >= 0 ? taken.unblocked : taken.output; }
+
 // Writes the frame's bytes, whatever layout made them. A paced terminal gets them with the
 // probe after them and without waiting long: what it does not take now goes out before the
-// next frame is made. Any other terminal gets them in one write that waits until they are
-// out, or a stop comes.
-void send_frame(ConsoleDisplay& display, int output, std::uint32_t now_ms) {
-    if (display.pacing.answered) {
+// next frame is made. Any other terminal gets them through a write that waits until they
+// are out, or a stop comes; then the give-back finishes them.
+void send_frame(ConsoleDisplay& display, std::uint32_t now_ms) {
+    const bool paced = display.pacing.answered;
+    if (paced) {
         display.frame_bytes += PACING_PROBE;
         pacing_sent(display.pacing, now_ms, display.frame_bytes.size());
         note_answers_due(display);
-        frame_cut_short = 0;
-        display.taken.pending = display.frame_bytes.data();
-        display.taken.pending_size = display.frame_bytes.size();
-        send_pending(display);
-        return;
     }
-    writing_frame = 1;
-    const bool written = write_all(output, display.frame_bytes.data(), display.frame_bytes.size(), true);
-    frame_cut_short = !written;
-    writing_frame = 0;
-    // After a failed write the terminal holds an unknown picture: repaint next time.
-    if (!written) forget_screen(display);
+    frame_cut_short = 0;
+    display.taken.pending = display.frame_bytes.data();
+    display.taken.pending_size = display.frame_bytes.size();
+    send_pending(display, paced ? paced_descriptor(display.taken) : display.taken.output);
 }
 
 // Converts the frame in the layout the terminal's size calls for and writes what changed
@@ -611,11 +606,11 @@ void present_console_frame(ConsoleDisplay& display, const TextFrame& frame) {
         if (display.awaiting_answers) return;  // the new size is waited for
     }
     // The pacing decides here, before any layout makes the frame.
-    if (!send_pending(display) || !frame_may_go(display.pacing, now_ms)) return;
+    if (!send_pending(display, paced_descriptor(display.taken)) || !frame_may_go(display.pacing, now_ms)) return;
     const CellSize cell =
         cell_size(display.screen.columns, display.screen.rows, size.ws_xpixel, size.ws_ypixel, display.answers);
     write_frame(display, frame, cell);
-    send_frame(display, frame.console_out, now_ms);
+    send_frame(display, now_ms);
 }
 
 // Appends the keys typed since the last call (Escape, characters); never waits for input.

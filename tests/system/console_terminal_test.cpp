@@ -7,8 +7,8 @@
 // Every way out must give the terminal back: exit code, terminal modes, main screen,
 // visible cursor, default colours. A stop from outside gives it back too, and `fg` takes
 // it again. Stop signals end the show through teardown and then kill the program (the
-// shell sees 128 + n), also when the terminal has stopped reading; every other signal that
-// kills gives the terminal back first.
+// shell sees 128 + n), also when the terminal has stopped reading, and a frame whose write
+// they cut is finished first; every other signal that kills gives the terminal back first.
 //
 // Needs the show archive (TEXTDEMO_SHOW_ARCHIVE, else the one the build packs) and tmux;
 // skipped without them.
@@ -24,7 +24,9 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -48,6 +50,7 @@
 #include "song/music_player.hpp"
 #include "song/pattern_data.hpp"
 #include "song/sound_layer.hpp"
+#include "tests/support/console_sequences.hpp"
 #include "tests/support/pty_program.hpp"
 #include "tests/support/show_resources.hpp"
 #include "tests/support/terminal_model.hpp"
@@ -704,54 +707,153 @@ TEST_F(ConsoleTerminal, SignalsThatKillGiveTheTerminalBackFirst) {
     }
 }
 
-// A terminal whose emulator stopped reading: the show is blocked writing a frame when
-// terminate comes, and still ends within 3 s, with the terminal's modes as they were. The
-// terminal is a pty pair of the test's own, read until frames flow, then no more.
-TEST_F(ConsoleTerminal, ATerminalThatStopsReadingStillLetsTerminateEndTheShow) {
-    int master = -1, slave = -1;
-    winsize size{};
-    size.ws_row = 50, size.ws_col = 80;
-    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, &size), 0);
-    termios before{};
-    ASSERT_EQ(tcgetattr(slave, &before), 0);
-    const std::string archive = show_archive_path();
-    const pid_t child = test::start_in_pty(
-        master, slave, {"TERM=xterm-256color", "COLORTERM=truecolor", TEXTDEMO_CONSOLE_PROGRAM, "--archive", archive.c_str()});
-    ASSERT_GE(child, 0);
-    std::size_t drawn = 0;
-    const auto give_up = std::chrono::steady_clock::now() + 60s;
-    while (drawn < 200000 && std::chrono::steady_clock::now() < give_up) {
-        pollfd readable{master, POLLIN, 0};
+// The program in a pty pair of the test's own at 80 x 50, an xterm that answers nothing:
+// read until frames flow, then (as an emulator that stopped) not at all for a second, so
+// the program waits in the write of a frame when `signal_number` comes.
+class StalledTerminal {
+public:
+    explicit StalledTerminal(int signal_number) {
+        winsize size{};
+        size.ws_row = 50, size.ws_col = 80;
+        if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) return;
+        tcgetattr(slave_, &before_);
+        const std::string archive = show_archive_path();
+        child_ = test::start_in_pty(master_, slave_,
+                                    {"TERM=xterm-256color", "COLORTERM=truecolor", TEXTDEMO_CONSOLE_PROGRAM, "--archive",
+                                     archive.c_str()});
+        const auto give_up = std::chrono::steady_clock::now() + 60s;
+        while (output.size() < 200000 && std::chrono::steady_clock::now() < give_up && !closed_) read_some(100ms);
+        std::this_thread::sleep_for(1s);  // the pty's buffer is full: the program waits in write
+        signalled_ = std::chrono::steady_clock::now();
+        kill(child_, signal_number);
+    }
+    ~StalledTerminal() {
+        if (child_ > 0 && waitpid(child_, nullptr, WNOHANG) == 0) {
+            kill(child_, SIGKILL);
+            waitpid(child_, nullptr, 0);
+        }
+        if (master_ >= 0) close(master_);
+        if (slave_ >= 0) close(slave_);
+    }
+    StalledTerminal(const StalledTerminal&) = delete;
+    StalledTerminal& operator=(const StalledTerminal&) = delete;
+
+    bool started() const { return child_ > 0; }
+    // Appends what the program wrote within `wait` to `output`; false if nothing came.
+    bool read_some(std::chrono::milliseconds wait) {
+        pollfd readable{master_, POLLIN, 0};
         char bytes[65536];
-        if (poll(&readable, 1, 100) == 1) {
-            const ssize_t got = read(master, bytes, sizeof bytes);
-            if (got <= 0) break;
-            drawn += static_cast<std::size_t>(got);
+        if (poll(&readable, 1, static_cast<int>(wait.count())) != 1) return false;
+        const ssize_t got = read(master_, bytes, sizeof bytes);
+        closed_ = got <= 0;
+        if (closed_) return false;
+        output.append(bytes, static_cast<std::size_t>(got));
+        return true;
+    }
+    // Waits up to 10 s for the program to end: its wait status, and how long after the
+    // signal it ended (checked again while `reading`, which keeps taking its output).
+    std::pair<int, std::chrono::steady_clock::duration> wait_for_end(bool reading) {
+        int status = 0;
+        while (waitpid(child_, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - signalled_ < 10s) {
+            if (!reading || !read_some(20ms)) std::this_thread::sleep_for(20ms);
+        }
+        const auto took = std::chrono::steady_clock::now() - signalled_;
+        if (waitpid(child_, &status, WNOHANG) == 0) {
+            kill(child_, SIGKILL);
+            waitpid(child_, &status, 0);
+            ADD_FAILURE() << "still running 10 s after the signal";
+        }
+        child_ = -1;
+        while (reading && read_some(200ms)) {
+        }
+        return {status, took};
+    }
+    void expect_modes_as_before() const {
+        termios after{};
+        ASSERT_EQ(tcgetattr(slave_, &after), 0);
+        EXPECT_EQ(after.c_iflag, before_.c_iflag);
+        EXPECT_EQ(after.c_oflag, before_.c_oflag);
+        EXPECT_EQ(after.c_lflag, before_.c_lflag);
+        EXPECT_EQ(std::memcmp(after.c_cc, before_.c_cc, sizeof after.c_cc), 0);
+    }
+
+    std::string output;  // all the program wrote that was read
+
+private:
+    int master_ = -1, slave_ = -1;
+    pid_t child_ = -1;
+    bool closed_ = false;  // the program's side of the pty has gone
+    termios before_{};
+    std::chrono::steady_clock::time_point signalled_;
+};
+
+// Where the escape sequences and UTF-8 characters of `bytes` are not all whole: the offset
+// of the first one cut (an ESC inside a control sequence, a sequence or character left
+// open at the end), or npos. Control sequences (ESC [), strings (ESC _ ... ESC \) and
+// two-byte escapes are what the program sends.
+std::size_t first_cut_sequence(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::size_t start = i;
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte == 0x1B) {
+            if (++i == bytes.size()) return start;
+            if (bytes[i] == '[') {
+                while (++i < bytes.size() && bytes[i] >= 0x20 && bytes[i] <= 0x3F) {
+                }
+                if (i == bytes.size() || bytes[i] < 0x40 || bytes[i] > 0x7E) return start;
+            } else if (bytes[i] == '_') {
+                const std::size_t end = bytes.find("\x1b\\", i);
+                if (end == std::string_view::npos) return start;
+                i = end + 1;
+            }
+            ++i;
+        } else if (byte >= 0x80) {
+            const int length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 0;
+            if (length == 0 || start + length > bytes.size()) return start;
+            for (i = start + 1; i < start + length; ++i)
+                if ((static_cast<unsigned char>(bytes[i]) & 0xC0) != 0x80) return start;
+        } else {
+            ++i;
         }
     }
-    EXPECT_GE(drawn, 200000u) << "the show never drew";
-    std::this_thread::sleep_for(1s);  // the pty's buffer is full: the program waits in write
-    const auto signalled = std::chrono::steady_clock::now();
-    kill(child, SIGTERM);
-    int status = 0;
-    while (waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - signalled < 10s)
-        std::this_thread::sleep_for(20ms);
-    const auto took = std::chrono::steady_clock::now() - signalled;
-    if (waitpid(child, &status, WNOHANG) == 0) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-        ADD_FAILURE() << "still running 10 s after TERM";
-    }
+    return std::string_view::npos;
+}
+
+// A terminal whose emulator stopped reading: the show is blocked writing a frame when
+// terminate comes, and still ends within 3 s, with the terminal's modes as they were.
+TEST_F(ConsoleTerminal, ATerminalThatStopsReadingStillLetsTerminateEndTheShow) {
+    StalledTerminal terminal(SIGTERM);
+    ASSERT_TRUE(terminal.started());
+    EXPECT_GE(terminal.output.size(), 200000u) << "the show never drew";
+    const auto [status, took] = terminal.wait_for_end(false);
     EXPECT_LT(took, 3s);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-    termios after{};
-    ASSERT_EQ(tcgetattr(slave, &after), 0);
-    EXPECT_EQ(after.c_iflag, before.c_iflag);
-    EXPECT_EQ(after.c_oflag, before.c_oflag);
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
-    EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc), 0);
-    close(master);
-    close(slave);
+    terminal.expect_modes_as_before();
+}
+
+// Ctrl-C while a frame's write waits on a terminal that reads again soon after: the frame
+// is finished before the terminal is given back, so no sequence is cut in two (kitty, for
+// one, takes a cut picture's data for a broken command).
+TEST_F(ConsoleTerminal, CtrlCWhileAFrameWaitsFinishesTheFrameBeforeTheGiveBack) {
+    StalledTerminal terminal(SIGINT);
+    ASSERT_TRUE(terminal.started());
+    EXPECT_GE(terminal.output.size(), 200000u) << "the show never drew";
+    std::this_thread::sleep_for(300ms);
+    const auto [status, took] = terminal.wait_for_end(true);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    const std::string_view output = terminal.output;
+    const std::size_t given_back = output.rfind(MAIN_SCREEN);
+    ASSERT_NE(given_back, std::string_view::npos) << "never given back";
+    const std::size_t last_frame = output.rfind(FRAME_START, given_back);
+    ASSERT_NE(last_frame, std::string_view::npos);
+    const std::string_view frame = output.substr(last_frame, given_back - last_frame);
+    EXPECT_EQ(first_cut_sequence(frame), std::string_view::npos) << "cut at " << first_cut_sequence(frame) << " of "
+                                                                 << frame.size() << " bytes of the last frame";
+    // One frame end, the frame's own, then the give-back.
+    EXPECT_NE(frame.find(FRAME_END), std::string_view::npos);
+    EXPECT_EQ(frame.find(FRAME_END), frame.rfind(FRAME_END));
+    terminal.expect_modes_as_before();
 }
 
 // Only the music, the pattern dump and the glyph image: the first effect's image is
