@@ -435,11 +435,14 @@ bool locale_is_utf8() {
 }
 
 // No echo, no line editing, no flow control, reads that return at once; the interrupt and
-// quit keys still raise their signals, the suspend key is off (a stop comes only from
-// outside, as kill -TSTP).
+// quit keys still raise their signals, but without the kernel discarding what is on its way
+// to the terminal (that would cut a frame's sequence in two, and the terminal would take the
+// give-back for part of it); the suspend key is off (a stop comes only from outside, as
+// kill -TSTP).
 termios raw_modes(termios modes) {
     modes.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
     modes.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN);
+    modes.c_lflag |= NOFLSH;
     modes.c_cc[VSUSP] = _POSIX_VDISABLE;
     modes.c_cc[VMIN] = 0;
     modes.c_cc[VTIME] = 0;
